@@ -1,0 +1,13 @@
+#pragma once
+
+namespace kappa {
+
+// The standard normal quantile for a probability p above one half: the right
+// end of the first 1e-5 wide strip at which the left Riemann sum of the
+// density from 0 passes p - 0.5. Below 0.5 it is 0.
+long double Inv_Normal(long double p);
+
+// The upper quantile z of a two-sided interval at confidence level Cf percent.
+double confidenceQuantile(double Cf);
+
+}  // namespace kappa

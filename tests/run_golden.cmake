@@ -1,0 +1,31 @@
+# Runs kappa on one golden transcript and compares every byte it writes.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+if(IS_DIRECTORY ${CASE_DIR}/data)
+  set(data_dir ${CASE_DIR}/data)
+else()
+  set(data_dir ${EXAMPLES_DIR})
+endif()
+set(expected_status 0)
+if(EXISTS ${CASE_DIR}/status)
+  file(READ ${CASE_DIR}/status expected_status)
+  string(STRIP "${expected_status}" expected_status)
+endif()
+
+execute_process(COMMAND ${KAPPA}
+                WORKING_DIRECTORY ${data_dir}
+                INPUT_FILE ${CASE_DIR}/answers
+                OUTPUT_FILE ${WORK_DIR}/output
+                ERROR_FILE ${WORK_DIR}/errors
+                RESULT_VARIABLE status)
+
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${CASE_DIR}/expected ${WORK_DIR}/output
+                RESULT_VARIABLE differ)
+if(differ)
+  execute_process(COMMAND diff -a ${CASE_DIR}/expected ${WORK_DIR}/output)
+  message(FATAL_ERROR "output differs from ${CASE_DIR}/expected (written to ${WORK_DIR}/output)")
+endif()
+if(NOT "${status}" STREQUAL "${expected_status}")
+  file(READ ${WORK_DIR}/errors errors)
+  message(FATAL_ERROR "exit status ${status}, expected ${expected_status}\n${errors}")
+endif()

@@ -146,7 +146,9 @@ ParseOutcome parseDataFile(std::string_view bytes, FileLayout layout, AnalysisSt
 
     if (s.nraters > 0) {
         const std::size_t columns = static_cast<std::size_t>(s.nraters) + 1;  // codes and frequency
-        cells.reserve(static_cast<std::size_t>(lastLine(bytes)) * columns);
+        // Room for a row a line, but never more numbers than the bytes can hold.
+        const std::size_t rowsGuess = static_cast<std::size_t>(lastLine(bytes));
+        cells.reserve(std::min(rowsGuess * columns, bytes.size() / 2 + 1));
         TokenReader tokens(bytes);
         std::string_view token;
         int line = 0;

@@ -1,20 +1,20 @@
 #include "agreement/chance.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace kappa {
 
 void leaveOneOutProducts(std::span<const double> factors, double& full, std::span<double> without) {
+    // Each product takes in the other factors in order: the product leaving
+    // out factor i starts as the running product of the factors before i and
+    // then takes in the factors after it.
     const std::size_t R = factors.size();
     full = 1.0;
-    std::fill(without.begin(), without.end(), 1.0);
-    // Each product takes in the factors of the other raters in rater order.
     for (std::size_t i = 0; i < R; ++i) {
         const double t = factors[i];
+        without[i] = full;
         full *= t;
         for (std::size_t j = 0; j < i; ++j) without[j] *= t;
-        for (std::size_t j = i + 1; j < R; ++j) without[j] *= t;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "estimators/weights.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -8,6 +9,8 @@ namespace kappa {
 namespace {
 
 // Fills `v` with factor x the sum over rater pairs j < j' of distance(d_j - d_j').
+// The distances are small integers (K^R <= 2^20 keeps the sum below 2^21), so
+// the sum is exact and is formed in integer arithmetic.
 template <typename Distance>
 void pairwiseWeights(const AnalysisState& s, double factor, Distance distance, std::vector<double>& v) {
     const std::size_t P = patternCount(s);
@@ -15,10 +18,10 @@ void pairwiseWeights(const AnalysisState& s, double factor, Distance distance, s
     v.resize(P);
     for (std::size_t p = 0; p < P; ++p) {
         const auto cat = s.indice[p];
-        double S = 0.0;
+        std::int32_t S = 0;
         for (std::size_t j = 0; j + 1 < R; ++j)
             for (std::size_t jj = j + 1; jj < R; ++jj) S += distance(int{cat[j]} - int{cat[jj]});
-        v[p] = factor * S;
+        v[p] = factor * static_cast<double>(S);
     }
 }
 
@@ -34,12 +37,12 @@ double splitPairs(const AnalysisState& s) {
 void Quadratic_weight(AnalysisState& s) {
     const double K1 = s.K - 1;
     const double factor = 4 / (splitPairs(s) * K1 * K1);
-    pairwiseWeights(s, factor, [](int diff) { return static_cast<double>(diff) * diff; }, s.weight);
+    pairwiseWeights(s, factor, [](int diff) { return diff * diff; }, s.weight);
 }
 
 void Linear_weight(AnalysisState& s) {
     const double factor = 4 / (splitPairs(s) * (s.K - 1));
-    pairwiseWeights(s, factor, [](int diff) { return static_cast<double>(std::abs(diff)); }, s.weightlinear);
+    pairwiseWeights(s, factor, [](int diff) { return std::abs(diff); }, s.weightlinear);
 }
 
 }  // namespace kappa

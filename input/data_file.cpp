@@ -106,6 +106,11 @@ std::optional<std::string> readWholeFile(const char* name) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name, "r"), std::fclose);
     if (!file) return std::nullopt;
     std::string bytes;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(file.get());
+        if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
+        std::rewind(file.get());
+    }
     char chunk[1 << 16];
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.append(chunk, got);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
-#include <unordered_set>
+#include <bit>
 #include <vector>
 
 namespace kappa {
@@ -14,27 +14,32 @@ std::span<const std::int32_t> codesOf(const AnalysisState& s, std::size_t r) {
     return s.data[r].first(static_cast<std::size_t>(s.nraters));
 }
 
-// For each row, whether an earlier row already gave the same combination of codes.
+// For each row, whether an earlier row already gave the same combination of
+// codes. The rows seen so far are kept in an open-addressing table keyed by a
+// hash of their codes.
 std::vector<bool> repeatedRows(const AnalysisState& s) {
-    struct CodesHash {
-        const AnalysisState* s;
-        std::size_t operator()(std::size_t r) const {
-            std::uint64_t h = 1469598103934665603ull;
-            for (const std::int32_t code : codesOf(*s, r)) h = (h ^ static_cast<std::uint32_t>(code)) * 1099511628211ull;
-            return static_cast<std::size_t>(h);
-        }
-    };
-    struct SameCodes {
-        const AnalysisState* s;
-        bool operator()(std::size_t r1, std::size_t r2) const {
-            const auto c1 = codesOf(*s, r1), c2 = codesOf(*s, r2);
-            return std::equal(c1.begin(), c1.end(), c2.begin());
-        }
-    };
     const auto rows = static_cast<std::size_t>(s.contextra);
-    std::unordered_set<std::size_t, CodesHash, SameCodes> seen(rows, CodesHash{&s}, SameCodes{&s});
+    const auto hashOf = [&](std::size_t r) {
+        std::uint64_t h = 1469598103934665603ull;  // FNV-1a over the codes
+        for (const std::int32_t code : codesOf(s, r)) h = (h ^ static_cast<std::uint32_t>(code)) * 1099511628211ull;
+        return h ^ (h >> 29);
+    };
+    constexpr std::uint32_t empty = UINT32_MAX;  // row numbers stay below 2^31
+    const std::size_t slots = std::bit_ceil(2 * rows + 1);
+    std::vector<std::uint32_t> table(slots, empty);
     std::vector<bool> repeated(rows);
-    for (std::size_t r = 0; r < rows; ++r) repeated[r] = !seen.insert(r).second;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const auto codes = codesOf(s, r);
+        std::size_t i = hashOf(r) & (slots - 1);
+        for (; table[i] != empty; i = (i + 1) & (slots - 1)) {
+            const auto earlier = codesOf(s, table[i]);
+            if (std::equal(codes.begin(), codes.end(), earlier.begin())) {
+                repeated[r] = true;
+                break;
+            }
+        }
+        if (!repeated[r]) table[i] = static_cast<std::uint32_t>(r);
+    }
     return repeated;
 }
 

@@ -21,7 +21,7 @@ std::optional<std::size_t> patternOfRow(const AnalysisState& s, std::size_t r) {
 }  // namespace
 
 void indicematrix(AnalysisState& s, std::int32_t K, std::int32_t R) {
-    const std::size_t patterns = patternCount(s);
+    const std::size_t patterns = patternCount(K, R);
     const auto raters = static_cast<std::size_t>(R);
     s.indice.reset(patterns, raters);
     // Pattern p + 1 is pattern p plus one in base K: the last digits that are

@@ -141,16 +141,18 @@ ParseOutcome parseDataFile(std::string_view bytes, FileLayout layout, AnalysisSt
     const bool weighted = layout == FileLayout::Weighted;
     const std::string_view firstLine = bytes.substr(0, bytes.find('\n'));
     const auto tabs = std::count(firstLine.begin(), firstLine.end(), '\t');
-    s.nraters = static_cast<std::int32_t>(tabs) - (weighted ? 1 : 0);
+    const std::int32_t raters = static_cast<std::int32_t>(tabs) - (weighted ? 1 : 0);
 
-    s.maxclase = 0;
-    s.contextra = 0;
+    // Everything is read into local tables first, so that a file that cannot
+    // be read leaves the state of the last good load untouched.
+    std::int32_t rows = 0;
+    std::int32_t largestCode = 0;
     std::int64_t subjects = 0;
     std::vector<std::int32_t> cells;
     std::vector<double> weights;
 
-    if (s.nraters > 0) {
-        const std::size_t columns = static_cast<std::size_t>(s.nraters) + 1;  // codes and frequency
+    if (raters > 0) {
+        const std::size_t columns = static_cast<std::size_t>(raters) + 1;  // codes and frequency
         // Room for a row a line, but never more numbers than the bytes can hold.
         const std::size_t rowsGuess = static_cast<std::size_t>(lastLine(bytes));
         cells.reserve(std::min(rowsGuess * columns, bytes.size() / 2 + 1));
@@ -164,7 +166,7 @@ ParseOutcome parseDataFile(std::string_view bytes, FileLayout layout, AnalysisSt
                 const auto value = wholeNumber(token);
                 if (!value) return {line};
                 cells.push_back(*value);
-                if (column < columns - 1) s.maxclase = std::max(s.maxclase, *value);
+                if (column < columns - 1) largestCode = std::max(largestCode, *value);
             }
             if (column == 0) break;  // the file ends after a complete row
             if (column < columns) return {lastLine(bytes)};
@@ -175,13 +177,16 @@ ParseOutcome parseDataFile(std::string_view bytes, FileLayout layout, AnalysisSt
                 weights.push_back(*weight);
             }
             subjects += cells.back();
-            if (s.contextra == std::numeric_limits<std::int32_t>::max()) return {line};
-            ++s.contextra;
+            if (rows == std::numeric_limits<std::int32_t>::max()) return {line};
+            ++rows;
         }
     }
 
-    const std::size_t rows = static_cast<std::size_t>(s.contextra);
-    s.data = Matrix<std::int32_t>(rows, static_cast<std::size_t>(std::max(s.nraters + 1, 0)), std::move(cells));
+    s.nraters = raters;
+    s.contextra = rows;
+    s.maxclase = largestCode;
+    s.data = Matrix<std::int32_t>(static_cast<std::size_t>(rows), static_cast<std::size_t>(std::max(raters + 1, 0)),
+                                  std::move(cells));
     if (weighted) s.pesostot = std::move(weights);
     s.Naux = static_cast<double>(subjects);
     return {};

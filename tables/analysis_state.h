@@ -116,7 +116,9 @@ struct AnalysisState {
     double mmI = 0.0, mmIv = 0.0, mmIvlinear = 0.0, mmIw = 0.0;
 };
 
-// K^R, the number of response patterns, for the entered K and R.
+// K^R, the number of response patterns.
+std::size_t patternCount(std::int32_t K, std::int32_t R);
+// The number of response patterns for the entered K and R.
 std::size_t patternCount(const AnalysisState& s);
 
 }  // namespace kappa

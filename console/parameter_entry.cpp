@@ -24,8 +24,9 @@ constexpr char percent = 37;
 
 // Asks a whole-number question until the answer is whole and `complain`, given
 // its integer part, prints nothing against it. Each attempt is followed by a
-// discard of typed-ahead input. A line without a number, a fraction or a
-// not-a-number is asked again without a message.
+// discard of typed-ahead input. A line without a number or with a
+// not-a-number, and a fraction whose integer part draws no complaint, are
+// asked again without a message.
 template <typename Complaint>
 std::optional<double> askWholeNumber(Console& con, std::string_view prompt, Complaint complain) {
     for (;;) {

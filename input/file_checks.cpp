@@ -1,9 +1,9 @@
 #include "input/file_checks.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <span>
-#include <bit>
 #include <vector>
 
 namespace kappa {
@@ -48,7 +48,7 @@ std::vector<bool> repeatedRows(const AnalysisState& s) {
 bool checkLoadedFile(const AnalysisState& s, Console& con) {
     bool passed = true;
     auto fail = [&](const char* message) {
-        con.print("%s", message);
+        con.write(message);
         passed = false;
     };
     const auto rows = static_cast<std::size_t>(s.contextra);

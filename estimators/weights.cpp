@@ -79,6 +79,7 @@ void Quadratic_weight(AnalysisState& s) {
 
 void Linear_weight(AnalysisState& s) {
     const double factor = 4 / (splitPairs(s) * (s.K - 1));
+    // Many raters and few categories: counting by boundaries is the cheaper way.
     const std::int64_t R = s.R, K = s.K;
     if (R + K <= R * (R - 1) / 2)
         scaledPairSums(s, factor, BoundaryPairSum(static_cast<std::size_t>(K)), s.weightlinear);

@@ -13,6 +13,7 @@
 #include "agreement/patterns.h"
 #include "console/scripted_console.h"
 #include "input/data_file.h"
+#include "temporary_folder.h"
 
 namespace kappa {
 namespace {
@@ -188,29 +189,7 @@ TEST(DataFile, LaterLoadKeepsNothingOfAnEarlierOne) {
     EXPECT_EQ(s.Naux, 20);
 }
 
-// The loaders open the fixed names in the current folder: each test runs in a
-// folder of its own.
-class DataFileInFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kappa-data-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        std::filesystem::current_path(folder_);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(folder_);
-    }
-    static void writeFile(const char* name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path folder_;
-};
+using DataFileInFolder = InTemporaryFolder;
 
 TEST_F(DataFileInFolder, EachCaseOpensItsOwnFile) {
     writeFile(kUnweightedFile, "1\t1\t11\n");

@@ -18,6 +18,7 @@
 #include "console/scripted_console.h"
 #include "console/title.h"
 #include "input/data_file.h"
+#include "temporary_folder.h"
 
 namespace kappa {
 namespace {
@@ -129,25 +130,14 @@ Transcript finish(int status, const ScriptedConsole& con) {
     return run;
 }
 
-class Dialogue : public ::testing::Test {
+// Runs in a folder of its own that holds the three sample files.
+class Dialogue : public InTemporaryFolder {
 protected:
     void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kappa-dialogue-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        std::filesystem::current_path(folder_);
+        InTemporaryFolder::SetUp();
         writeFile(kUnweightedFile, kKappaData);
         writeFile(kWeightedFile, kWeightedData);
         writeFile(kComputedWeightsFile, kComputedData);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(folder_);
-    }
-
-    static void writeFile(const char* name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
     }
 
     static Transcript run(Lines answers) {
@@ -161,10 +151,6 @@ protected:
         const int status = runProgram(con);
         return finish(status, con.inner());
     }
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path folder_;
 };
 
 TEST(TitleScreen, DescribesTheThreeFiles) {

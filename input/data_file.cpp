@@ -14,6 +14,9 @@ namespace kappa {
 
 namespace {
 
+// Line numbers of files with more lines than an int counts stop at its largest value.
+constexpr int kLastLineNumber = std::numeric_limits<int>::max();
+
 bool isBlank(char ch) {
     return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
 }
@@ -27,7 +30,7 @@ public:
 
     bool next(std::string_view& token, int& line) {
         while (pos_ < bytes_.size() && isBlank(bytes_[pos_])) {
-            if (bytes_[pos_] == '\n') ++line_;
+            if (bytes_[pos_] == '\n' && line_ < kLastLineNumber) ++line_;
             ++pos_;
         }
         if (pos_ == bytes_.size()) return false;
@@ -99,7 +102,8 @@ std::optional<double> finiteNumber(std::string_view token) {
 int lastLine(std::string_view bytes) {
     const auto breaks = std::count(bytes.begin(), bytes.end(), '\n');
     const bool unterminated = !bytes.empty() && bytes.back() != '\n';
-    return std::max(1, static_cast<int>(breaks) + (unterminated ? 1 : 0));
+    const auto lines = std::clamp<std::int64_t>(breaks + (unterminated ? 1 : 0), 1, kLastLineNumber);
+    return static_cast<int>(lines);
 }
 
 std::optional<std::string> readWholeFile(const char* name) {

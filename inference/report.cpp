@@ -74,6 +74,17 @@ RestrictedInference restrictedOutcome(double kappaHat, double kp, double V0, dou
     return r;
 }
 
+// The restricted test of kp and the inverted interval, unweighted, with the
+// scale factor d = z^2 / (n (1 - Ie)^2) already in s.d.
+RestrictedInference unweightedRestricted(const AnalysisState& s, double z) {
+    const double n = s.Naux;
+    const double Q = 1 - s.Ie;
+    const double u = 1 - s.kp;
+    const double V0 = (s.a * (u * u) - 2 * s.b * u) / (n * (Q * Q));
+    const double D = s.d * s.d * s.b * s.b + z * z * s.varkappa;
+    return restrictedOutcome(s.kappa, s.kp, V0, D, s.kappa + (s.b - s.a) * s.d, 1 - s.d * s.a);
+}
+
 // One block of the weighted report on the coefficient set of its weights.
 void weightedBlock(AnalysisState& s, Console& con, double z, Block block) {
     const bool linear = block == Block::Linear;
@@ -108,15 +119,6 @@ void weightedBlock(AnalysisState& s, Console& con, double z, Block block) {
 }
 
 }  // namespace
-
-RestrictedInference unweightedRestricted(const AnalysisState& s, double z) {
-    const double n = s.Naux;
-    const double Q = 1 - s.Ie;
-    const double u = 1 - s.kp;
-    const double V0 = (s.a * (u * u) - 2 * s.b * u) / (n * (Q * Q));
-    const double D = s.d * s.d * s.b * s.b + z * z * s.varkappa;
-    return restrictedOutcome(s.kappa, s.kp, V0, D, s.kappa + (s.b - s.a) * s.d, 1 - s.d * s.a);
-}
 
 RestrictedInference weightedRestrictedInference(const WeightedSet& w, double kp, double d, double z, double n) {
     const double u = 1 - kp;

@@ -17,11 +17,8 @@ struct RestrictedInference {
     double L = 0.0, U = 0.0;        // interval limits, U clipped at 1
 };
 
-// The restricted test of kp and the inverted interval, unweighted: with the
-// scale factor d = z^2 / (n (1 - Ie)^2) already in s.d.
-RestrictedInference unweightedRestricted(const AnalysisState& s, double z);
-
-// The same for a weighted coefficient set.
+// A weighted coefficient set and the restricted test of kp with its
+// inverted interval, for the scale factor d = z^2 / (n Q^2).
 struct WeightedSet {
     double kappa, varkappa;  // estimate and its variance
     double Q;                // chance-expected disagreement, 1 - Ie

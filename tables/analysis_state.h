@@ -14,12 +14,9 @@
 #include <utility>
 #include <vector>
 
-namespace kappa {
+#include "tables/study.h"
 
-// Largest study the tables are sized for: the number of raters and the number
-// of response patterns K^R.
-inline constexpr std::int32_t kMaxRaters = 20;
-inline constexpr double kMaxPatterns = 1048576.0;
+namespace kappa {
 
 // A two-dimensional table stored row after row; table[row][column].
 template <typename T>
@@ -116,8 +113,6 @@ struct AnalysisState {
     double mmI = 0.0, mmIv = 0.0, mmIvlinear = 0.0, mmIw = 0.0;
 };
 
-// K^R, the number of response patterns.
-std::size_t patternCount(std::int32_t K, std::int32_t R);
 // The number of response patterns for the entered K and R.
 std::size_t patternCount(const AnalysisState& s);
 

@@ -1,0 +1,81 @@
+// The result of an analysis: every number that any report prints, for every
+// estimate, with a reason in words wherever a value cannot be computed. The
+// faces only format this value; nothing here is computed by a formatter.
+//
+// A value that cannot be computed is NaN (or infinite, where the arithmetic
+// gives that), and the estimate's notes say why.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kappa {
+
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The agreement coefficients, in the order of `--coefficients all`.
+enum class Coefficient { Kappa, Fleiss, Conger, Gwet, BrennanPrediger, Alpha, Percent };
+
+// The weights of an estimate. None is the identity (unweighted); File is the
+// disagreement weight column of a table file.
+enum class Weighting { None, Quadratic, Linear, File, Ordinal, Radical, Ratio, Circular, Bipolar };
+
+// Identifiers used on the command line and in JSON and CSV.
+std::string_view coefficientId(Coefficient c);
+std::string_view weightingId(Weighting w);
+
+// A two-sided confidence interval. The upper limit is clipped at 1; the lower
+// one never is. NaN limits: no interval.
+struct Interval {
+    double lower = kNaN;
+    double upper = kNaN;
+};
+
+enum class Distribution { Normal, StudentT };
+
+// The unrestricted (Wald) test of kappa0 and the Wald interval.
+struct WaldTest {
+    Distribution distribution = Distribution::Normal;
+    double df = kNaN;         // degrees of freedom of Student's t; NaN for the normal
+    double statistic = kNaN;  // (kappa - kappa0) / se
+    double pValue = kNaN;     // two-sided
+    Interval ci;
+};
+
+// The basis of a restricted test: None for unweighted kappa, V (disagreement
+// weights v) and W (agreement weights w = 1 - v) for weighted kappa.
+enum class Basis { None, V, W };
+std::string_view basisId(Basis b);
+
+// The restricted (score) test of kappa0, the interval found by inverting it,
+// and the test of independence.
+struct RestrictedTest {
+    Basis basis = Basis::None;
+    bool negativeVariance = false;  // the variance at kappa0 is below 0: no statistic
+    double statistic = kNaN;
+    double pValue = kNaN;           // two-sided, standard normal
+    bool noSolution = false;        // the interval's equation has no real root: no interval
+    Interval ci;                    // the two roots in the order (L, U), U clipped at 1, never sorted
+    double independence = kNaN;     // statistic of the test of independence
+    double independencePValue = kNaN;
+};
+
+struct Estimate {
+    Coefficient coefficient = Coefficient::Kappa;
+    Weighting weights = Weighting::None;
+    std::string name;           // "Cohen's kappa", "Fleiss' kappa", ...
+    std::int64_t subjects = 0;  // subjects this estimate describes
+    double kappa = kNaN;        // the coefficient's value
+    double variance = kNaN;
+    double se = kNaN;           // sqrt(variance)
+    double observed = kNaN;     // observed agreement (disagreement for weighted Hubert's kappa)
+    double chance = kNaN;       // chance-expected agreement (disagreement)
+    WaldTest wald;
+    std::vector<RestrictedTest> restricted;  // Hubert's kappa only
+    std::vector<std::string> notes;          // a sentence for every missing value and caveat
+};
+
+}  // namespace kappa

@@ -1,0 +1,22 @@
+#include "tables/study.h"
+
+#include <cmath>
+
+namespace kappa {
+
+std::size_t patternCount(std::int32_t K, std::int32_t R) {
+    return static_cast<std::size_t>(std::pow(static_cast<double>(K), static_cast<double>(R)));
+}
+
+void patternDigits(std::size_t p, std::int32_t K, std::span<std::uint16_t> digits) {
+    const auto base = static_cast<std::size_t>(K);
+    for (std::size_t j = digits.size(); j-- > 0; p /= base) digits[j] = static_cast<std::uint16_t>(p % base);
+}
+
+std::int64_t completeSubjects(const Study& study) {
+    std::int64_t n = 0;
+    for (const std::int64_t F : study.frequency) n += F;
+    return n;
+}
+
+}  // namespace kappa

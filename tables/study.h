@@ -1,0 +1,75 @@
+// A study: what every analysis starts from, whatever file it was read from.
+//
+// R raters have each put subjects into one of K categories. A subject whom
+// every rater rated is counted under its response pattern p (0 <= p < K^R):
+// p written in base K with R digits, rater 0 the most significant, each digit
+// the 0-based category that rater chose. Subjects with some ratings missing
+// are kept apart, grouped by their codes, for the coefficients that can use
+// them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kappa {
+
+// Largest study: the number of raters and the number of response patterns K^R.
+inline constexpr std::int32_t kMaxRaters = 20;
+inline constexpr double kMaxPatterns = 1048576.0;
+
+// The code of a rating that is missing.
+inline constexpr std::uint16_t kMissing = UINT16_MAX;
+
+// Subjects with the same codes, some of them missing (but not all).
+struct IncompleteSubjects {
+    std::vector<std::uint16_t> codes;  // R codes: 0-based categories, kMissing where a rater gave none
+    std::int64_t count = 0;            // subjects with these codes
+    std::int64_t firstLine = 0;        // line of the input where the first of them is, 0 when unknown
+};
+
+struct Study {
+    std::int32_t R = 0;  // raters
+    std::int32_t K = 0;  // categories
+    // The K category labels in order: "1".."K" for a table, the labels of a
+    // ratings file otherwise.
+    std::vector<std::string> labels;
+    // F_p: subjects rated by every rater, by response pattern (K^R entries).
+    std::vector<std::int64_t> frequency;
+    // v_p: the disagreement weight of each pattern, from the weight column of
+    // a table file (1 for a pattern the file does not list); empty otherwise.
+    std::vector<double> fileWeight;
+    // Subjects with some ratings missing.
+    std::vector<IncompleteSubjects> incomplete;
+    // Subjects left out because some of their ratings were missing.
+    std::int64_t dropped = 0;
+};
+
+// K^R, the number of response patterns.
+std::size_t patternCount(std::int32_t K, std::int32_t R);
+
+// The R digits of pattern p, rater 0 first.
+void patternDigits(std::size_t p, std::int32_t K, std::span<std::uint16_t> digits);
+
+// n: the subjects rated by every rater.
+std::int64_t completeSubjects(const Study& study);
+
+// Calls visit(codes, count) for every group of subjects that at least one
+// rater rated: first the observed response patterns in increasing order (no
+// code missing), then the incomplete subjects in their order. `codes` holds R
+// codes, kMissing for a missing rating.
+template <typename Visit>
+void forEachObserved(const Study& study, Visit visit) {
+    std::vector<std::uint16_t> codes(static_cast<std::size_t>(study.R));
+    for (std::size_t p = 0; p < study.frequency.size(); ++p) {
+        if (study.frequency[p] == 0) continue;
+        patternDigits(p, study.K, codes);
+        visit(std::span<const std::uint16_t>(codes), study.frequency[p]);
+    }
+    for (const IncompleteSubjects& group : study.incomplete)
+        visit(std::span<const std::uint16_t>(group.codes), group.count);
+}
+
+}  // namespace kappa

@@ -10,7 +10,8 @@
 
 namespace kappa {
 
-TerminalConsole::TerminalConsole() : interactive_(isatty(STDIN_FILENO) == 1) {}
+TerminalConsole::TerminalConsole()
+    : interactive_(isatty(STDIN_FILENO) == 1), showsOutput_(isatty(STDOUT_FILENO) == 1) {}
 
 bool TerminalConsole::readLine(std::string& line) {
     std::fflush(stdout);
@@ -49,7 +50,7 @@ void TerminalConsole::discardPending() {
 
 void TerminalConsole::pause(int milliseconds) {
     std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    if (showsOutput_) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 }  // namespace kappa

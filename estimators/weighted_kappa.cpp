@@ -1,5 +1,7 @@
 #include "estimators/weighted_kappa.h"
 
+#include "estimators/variance.h"
+
 namespace kappa {
 
 void vbarSums(AnalysisState& s, const std::vector<double>& v) {
@@ -40,7 +42,13 @@ WeightedEstimate weightedKappa(AnalysisState& s, const std::vector<double>& v) {
     }
     w.Yvalue = S / (w.Ie * w.Ie);
     w.Zvalue = static_cast<double>(s.R - 1) * (1 - w.kappa);
-    w.varkappa = (w.Yvalue - w.Zvalue * w.Zvalue) / n;
+    // Yvalue - Zvalue^2 is the variance over the subjects of e_p / Ie, whose
+    // mean is -Zvalue: summed as squared deviations from the mean it keeps
+    // its digits when it is far below Yvalue.
+    const double numerator = varianceOf([&](auto term) {
+        for (std::size_t p = 0; p < P; ++p) term(s.frec[p].frequency / n, s.xx[p].residual / w.Ie);
+    });
+    w.varkappa = numerator / n;
     return w;
 }
 

@@ -75,10 +75,10 @@ RestrictedInference restrictedOutcome(double kappaHat, double kp, double V0, dou
 }
 
 // The restricted test of kp and the inverted interval, unweighted, with the
-// scale factor d = z^2 / (n (1 - Ie)^2) already in s.d.
+// scale factor d = z^2 / (n Q^2) already in s.d.
 RestrictedInference unweightedRestricted(const AnalysisState& s, double z) {
     const double n = s.Naux;
-    const double Q = 1 - s.Ie;
+    const double Q = s.Q;
     const double u = 1 - s.kp;
     const double V0 = (s.a * (u * u) - 2 * s.b * u) / (n * (Q * Q));
     const double D = s.d * s.d * s.b * s.b + z * z * s.varkappa;
@@ -97,9 +97,9 @@ void weightedBlock(AnalysisState& s, Console& con, double z, Block block) {
     printUnrestricted(con, s.kp, kappaHat, se, z);
 
     if (!linear) restricted_2(s);
-    const WeightedSet v = linear ? WeightedSet{kappaHat, varHat, 1 - s.Ielinear, s.alinear, s.blinear, s.clinear,
+    const WeightedSet v = linear ? WeightedSet{kappaHat, varHat, s.Qlinear, s.alinear, s.blinear, s.clinear,
                                                s.mmIvlinear}
-                                 : WeightedSet{kappaHat, varHat, 1 - s.Ie, s.a, s.b, s.c, s.mmIv};
+                                 : WeightedSet{kappaHat, varHat, s.Q, s.a, s.b, s.c, s.mmIv};
     s.d = (z * z) / (n * v.Q * v.Q);
 
     con.print("\n\n RESTRICTED INFERENCES BASED ON v:");
@@ -136,10 +136,10 @@ void unweightedReport(AnalysisState& s, Console& con, double z) {
 
     restricted_1(s);
     const double n = s.Naux;
-    s.d = z * z / (n * (1 - s.Ie) * (1 - s.Ie));
+    s.d = z * z / (n * s.Q * s.Q);
     con.print("\n\n RESTRICTED INFERENCES:");
     printRestricted(con, s.kp, unweightedRestricted(s, z), true);
-    printIndependence(con, s.kappa * (1 - s.Ie) * std::sqrt(n / s.mmI));
+    printIndependence(con, s.kappa * s.Q * std::sqrt(n / s.mmI));
 }
 
 void weightedReport(AnalysisState& s, Console& con, double z) {

@@ -21,7 +21,7 @@ struct RestrictedInference {
 // inverted interval, for the scale factor d = z^2 / (n Q^2).
 struct WeightedSet {
     double kappa, varkappa;  // estimate and its variance
-    double Q;                // chance-expected disagreement, 1 - Ie
+    double Q;                // chance-expected disagreement
     double a, b, c;          // restricted-variance coefficients
     double m;                // independence variance term
 };

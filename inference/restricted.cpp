@@ -1,6 +1,7 @@
 #include "inference/restricted.h"
 
 #include "estimators/kappa.h"
+#include "estimators/variance.h"
 #include "estimators/weighted_kappa.h"
 
 namespace kappa {
@@ -13,26 +14,27 @@ void restricted_1(AnalysisState& s) {
 
     s.a = s.b = s.c = s.d = 0.0;
     s.Xvalue = 0.0;
-    double G = 0.0;
-    for (std::size_t k = 0; k < K; ++k) {
-        const double T = leaveOneOutSum(s, k);
-        s.Xvalue += s.successaux[k] * T / n;
-        G += s.ptotal[k] * T;
-    }
+    for (std::size_t k = 0; k < K; ++k) s.Xvalue += s.successaux[k] * leaveOneOutSum(s, k) / n;
 
     // Every pattern, observed or not and whether or not its raters agree.
     s.Yvalue = 0.0;
-    double H = 0.0;
     for (std::size_t p = 0; p < P; ++p) {
-        const double U = patternLeaveOneOutSum(s, p);
+        const long double U = patternLeaveOneOutSum(s, p);
         s.Yvalue += s.frec[p].frequency * U * U / n;
-        H += U * U * s.prodt[p];
     }
 
     const double agreeing = 1 + R1 * s.Ie;
     s.a = s.Yvalue - agreeing * agreeing;
     s.b = s.Xvalue - (1 + (2.0 * s.R - 1) * s.Ie) / 2;
-    s.mmI = (H - 2 * G) + s.Ie * (1 - R1 * R1 * s.Ie);
+    // The independence term is the variance, under the chance probabilities,
+    // of delta_p - U_p (delta_p = 1 on an all-agree pattern): summed as
+    // squared deviations from its mean it keeps its digits when it is far
+    // below the sum of the squares, as when one category takes nearly every
+    // subject.
+    s.mmI = varianceOf([&](auto term) {
+        for (std::size_t p = 0; p < P; ++p)
+            term(s.prodt[p], (s.frec[p].allAgree ? 1.0 : 0.0) - patternLeaveOneOutSum(s, p));
+    });
 }
 
 WeightedRestricted weightedRestricted(AnalysisState& s, const std::vector<double>& v) {
@@ -41,29 +43,33 @@ WeightedRestricted weightedRestricted(AnalysisState& s, const std::vector<double
     const double R1 = s.R - 1;
     WeightedRestricted w;
 
-    for (std::size_t p = 0; p < P; ++p) w.Ie += v[p] * s.prodt[p];
-    w.Ie = 1 - w.Ie;
+    for (std::size_t p = 0; p < P; ++p) w.Q += v[p] * s.prodt[p];
+    w.Ie = 1 - w.Q;
 
     vbarSums(s, v);
-    double M = 0.0;
     for (std::size_t p = 0; p < P; ++p) {
         const double F = s.frec[p].frequency;
         const double sp = s.xx[p].vbarSum;
         w.Xvalue += (F * v[p] * sp) / n;
         w.Yvalue += (F * sp * sp) / n;
         w.Zvalue += (F * v[p] * v[p]) / n;
-        M += (v[p] - sp) * s.prodt[p] * (v[p] - sp);
     }
-    w.a = w.Yvalue - R1 * (1 - w.Ie) * R1 * (1 - w.Ie);
+    w.a = w.Yvalue - R1 * w.Q * R1 * w.Q;
     w.b = w.Xvalue;
     w.c = w.Zvalue;
-    w.mmIv = M - R1 * R1 * (1 - w.Ie) * (1 - w.Ie);
+    // M - ((R - 1) Q)^2 is the variance of v_p - s_p under the chance
+    // probabilities (its mean is -(R - 1) Q): summed as squared deviations
+    // from the mean it keeps its digits when it is far below M.
+    w.mmIv = varianceOf([&](auto term) {
+        for (std::size_t p = 0; p < P; ++p) term(s.prodt[p], v[p] - s.xx[p].vbarSum);
+    });
     return w;
 }
 
 void restricted_2(AnalysisState& s) {
     const WeightedRestricted main = weightedRestricted(s, s.weight);
     s.Ie = main.Ie;
+    s.Q = main.Q;
     s.a = main.a;
     s.b = main.b;
     s.c = main.c;
@@ -72,6 +78,7 @@ void restricted_2(AnalysisState& s) {
 
     const WeightedRestricted second = weightedRestricted(s, s.weightlinear);
     s.Ielinear = second.Ie;
+    s.Qlinear = second.Q;
     s.alinear = second.a;
     s.blinear = second.b;
     s.clinear = second.c;

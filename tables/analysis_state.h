@@ -93,7 +93,7 @@ struct AnalysisState {
     // Marginal proportions and chance products.
     Matrix<double> t_indice;     // t_indice[k][j]: proportion of category k for rater j
     std::vector<double> ptotal;  // product over raters of t_indice[k][j]
-    Matrix<double> factorT;      // the same product leaving rater j out
+    Matrix<long double> factorT; // the same product leaving rater j out
     std::vector<double> prodt;   // chance probability of pattern p
     Matrix<double> factorE;      // factorE[p][j]: the same product leaving rater j out
 
@@ -107,6 +107,9 @@ struct AnalysisState {
     double kappa = 0.0, varkappa = 0.0;
     double kappalinear = 0.0, varkappalinear = 0.0;
     double Ielinear = 0.0;
+    // Chance disagreement: 1 - Ie (1 - Ielinear) formed without subtracting
+    // from 1, so that a small one keeps its digits.
+    double Q = 0.0, Qlinear = 0.0;
     double Xvalue = 0.0, Yvalue = 0.0, Zvalue = 0.0;
     double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
     double alinear = 0.0, blinear = 0.0, clinear = 0.0;

@@ -186,11 +186,12 @@ TEST(ChanceProducts, TwoByTwoExample) {
     EXPECT_DOUBLE_EQ(s.t_indice[1][1], 0.5);
     EXPECT_DOUBLE_EQ(s.ptotal[0], 0.3);
     EXPECT_DOUBLE_EQ(s.ptotal[1], 0.2);
-    // With two raters each leave-one-out product is the other rater's proportion.
-    EXPECT_EQ(s.factorT[0][0], s.t_indice[0][1]);
-    EXPECT_EQ(s.factorT[0][1], s.t_indice[0][0]);
-    EXPECT_EQ(s.factorT[1][0], s.t_indice[1][1]);
-    EXPECT_EQ(s.factorT[1][1], s.t_indice[1][0]);
+    // With two raters each leave-one-out product is the other rater's
+    // proportion (carried in long double).
+    EXPECT_EQ(s.factorT[0][0], 0.5L);
+    EXPECT_EQ(s.factorT[0][1], 6 / 10.0L);
+    EXPECT_EQ(s.factorT[1][0], 0.5L);
+    EXPECT_EQ(s.factorT[1][1], 4 / 10.0L);
     const double prodt[] = {0.3, 0.3, 0.2, 0.2};
     for (std::size_t p = 0; p < 4; ++p) EXPECT_DOUBLE_EQ(s.prodt[p], prodt[p]) << p;
     EXPECT_DOUBLE_EQ(std::accumulate(s.prodt.begin(), s.prodt.end(), 0.0), 1.0);
@@ -198,7 +199,7 @@ TEST(ChanceProducts, TwoByTwoExample) {
     EXPECT_DOUBLE_EQ(s.factorE[1][1], 0.6);
     // The all-agree patterns carry the per-category products.
     EXPECT_EQ(s.prodt[3], s.ptotal[1]);
-    EXPECT_EQ(s.factorE[3][0], s.factorT[1][0]);
+    EXPECT_DOUBLE_EQ(s.factorE[3][0], static_cast<double>(s.factorT[1][0]));
 }
 
 TEST(ChanceProducts, CategoryARaterNeverUsed) {
@@ -208,7 +209,7 @@ TEST(ChanceProducts, CategoryARaterNeverUsed) {
     EXPECT_EQ(s.ptotal[1], 0.0);
     EXPECT_EQ(s.factorT[1][0], 0.0);
     EXPECT_EQ(s.factorT[1][2], 0.0);
-    EXPECT_DOUBLE_EQ(s.factorT[1][1], 2.0 / 9.0);
+    EXPECT_DOUBLE_EQ(static_cast<double>(s.factorT[1][1]), 2.0 / 9.0);
     // Pattern (2, 2, 2) = 7: the same for the pattern products.
     EXPECT_EQ(s.prodt[7], 0.0);
     EXPECT_DOUBLE_EQ(s.factorE[7][1], 2.0 / 9.0);
@@ -232,7 +233,7 @@ TEST(ChanceProducts, LeaveOneOutWithZeroFactors) {
     for (const auto& c : cases) {
         double full = -1.0;
         std::vector<double> without(c.factors.size(), -1.0);
-        leaveOneOutProducts(c.factors, full, without);
+        leaveOneOutProducts<double>(c.factors, full, without);
         EXPECT_EQ(full, c.full);
         EXPECT_EQ(without, c.without);
     }

@@ -1,0 +1,44 @@
+// One analysis of one study: every estimate that was asked for, with all its
+// inferences. Both faces print from this value and compute nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "inference/estimate.h"
+#include "tables/study.h"
+
+namespace kappa {
+
+struct AnalysisRequest {
+    // The coefficients, in the order their estimates are wanted.
+    std::vector<Coefficient> coefficients = {Coefficient::Kappa};
+    // The weights, in order; each coefficient is estimated with every one
+    // that applies to it.
+    std::vector<Weighting> weights = {Weighting::None};
+    double confidence = 95.0;  // percent, 50 < confidence < 100
+    double kappa0 = 0.0;       // the kappa under test, finite and at most 1
+};
+
+struct Analysis {
+    std::int32_t raters = 0;
+    std::int32_t categories = 0;
+    std::vector<std::string> labels;  // the categories in order
+    std::int64_t subjects = 0;        // subjects rated by every rater
+    std::int64_t dropped = 0;         // subjects left out for missing ratings
+    double confidence = 95.0;
+    double kappa0 = 0.0;
+    // The critical value of the normal intervals: the numerical integration
+    // that the program has always used (1.95994 at 95 %), and the exact
+    // normal quantile beside it.
+    double z = kNaN;
+    double zExact = kNaN;
+    double rawAgreement = kNaN;  // proportion of subjects on whom all raters agree
+    std::vector<Estimate> estimates;
+    std::vector<std::string> notes;  // about the analysis as a whole
+};
+
+Analysis analyse(const Study& study, const AnalysisRequest& request);
+
+}  // namespace kappa

@@ -1,0 +1,62 @@
+// Reading a study from a file in any of the layouts the command line accepts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tables/study.h"
+
+namespace kappa {
+
+enum class InputFormat {
+    Table,    // R category codes (1..K) and a frequency per line, TAB-separated
+    Ratings,  // one row per subject, one column per rater
+    Long,     // one row per rating: subject, rater, category
+    Matrix,   // two raters' K x K cross-table of counts
+};
+
+struct InputOptions {
+    InputFormat format = InputFormat::Table;
+    // Table: each line also holds its pattern's disagreement weight.
+    bool weights = false;
+    // Ratings, long and matrix: '\t', ',', ';', '|', or ' ' for runs of
+    // blanks; found from the first line when absent.
+    std::optional<char> delimiter;
+    // Ratings and long: the first line names the columns.
+    bool header = true;
+    // Ratings: the raters' columns, by name or 1-based number (default: all
+    // but the id and by columns). Long: the subject, rater and category columns.
+    std::vector<std::string> columns;
+    std::optional<std::string> id;  // ratings: the subject identifier column
+    std::optional<std::string> by;  // ratings and long: one analysis per value of this column
+    // The ordered category labels; a lone number N means 1..N. Empty: found in the file.
+    std::vector<std::string> categories;
+    // The fields that mean "not rated"; "" stands for the empty field.
+    std::vector<std::string> missing = {"", "NA"};
+};
+
+struct InputError {
+    std::int64_t line = 0;    // 1-based; 0 when no line is at fault
+    std::int64_t column = 0;  // 1-based; 0 when no column is at fault
+    std::string message;
+};
+
+// One group of a --by column (the only one, unnamed, without --by).
+struct StudyGroup {
+    std::string group;
+    Study study;
+};
+
+struct InputRead {
+    std::vector<StudyGroup> groups;  // in order of first appearance
+    char delimiter = '\t';           // the delimiter used (found or given)
+    bool ordered = true;             // the categories have an order: numbers, or an explicit list
+    std::optional<InputError> error; // set when the file could not be read; nothing else then holds
+};
+
+// Reads the file at `path` ("-" for standard input).
+InputRead readInput(const std::string& path, const InputOptions& options);
+
+}  // namespace kappa

@@ -4,34 +4,34 @@
 
 namespace kappa {
 
-void Invariante(AnalysisState& s) {
-    const std::size_t P = patternCount(s);
-    const auto R = static_cast<std::size_t>(s.R);
-    const auto K = static_cast<std::size_t>(s.K);
-    const double n = s.Naux;
+Marginals Invariante(const AgreementCounts& counts) {
+    const auto R = static_cast<std::size_t>(counts.R);
+    const auto K = static_cast<std::size_t>(counts.K);
+    const double n = counts.n;
+    Marginals m;
 
-    s.t_indice.reset(K, R);
+    m.t_indice.reset(K, R);
     for (std::size_t k = 0; k < K; ++k)
-        for (std::size_t j = 0; j < R; ++j) s.t_indice[k][j] = (s.failaux[k][j] + s.successaux[k]) / n;
+        for (std::size_t j = 0; j < R; ++j) m.t_indice[k][j] = static_cast<double>(counts.clases[k][j]) / n;
 
-    s.ptotal.resize(K);
-    s.factorT.reset(K, R);
+    m.ptotal.resize(K);
+    m.factorT.reset(K, R);
     std::vector<double> without(R);
     std::vector<long double> t(R);
     long double full = 0;
     for (std::size_t k = 0; k < K; ++k) {
-        leaveOneOutProducts<double>(s.t_indice[k], s.ptotal[k], without);
-        for (std::size_t j = 0; j < R; ++j) t[j] = static_cast<long double>(s.clases[k][j]) / n;
-        leaveOneOutProducts<long double>(t, full, s.factorT[k]);
+        leaveOneOutProducts<double>(m.t_indice[k], m.ptotal[k], without);
+        for (std::size_t j = 0; j < R; ++j) t[j] = static_cast<long double>(counts.clases[k][j]) / n;
+        leaveOneOutProducts<long double>(t, full, m.factorT[k]);
     }
 
-    s.prodt.resize(P);
-    s.factorE.reset(P, R);
-    std::vector<double> chosen(R);  // the proportions of the categories chosen in pattern p
-    for (std::size_t p = 0; p < P; ++p) {
-        for (std::size_t j = 0; j < R; ++j) chosen[j] = s.t_indice[s.indice[p][j]][j];
-        leaveOneOutProducts<double>(chosen, s.prodt[p], s.factorE[p]);
+    m.prodt.resize(patternCount(counts.K, counts.R));
+    ChanceProducts chance(m.t_indice, false);
+    for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
+        chance.update(walk);
+        m.prodt[walk.pattern()] = chance.prodt();
     }
+    return m;
 }
 
 }  // namespace kappa

@@ -4,20 +4,23 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
-#include "tables/analysis_state.h"
+#include "agreement/pattern_walk.h"
+#include "agreement/patterns.h"
+#include "tables/large_allocator.h"
+#include "tables/matrix.h"
 
 namespace kappa {
 
 // Multiplies the factors in order into `full` and, for every j, the factors
 // other than factors[j] into without[j]. Each leave-one-out product is built
-// from the other factors themselves, never by dividing the full product, so a
-// factor of zero needs no special case.
+// from the other factors themselves, in order, never by dividing the full
+// product, so a factor of zero needs no special case.
 template <typename Real>
 void leaveOneOutProducts(std::span<const Real> factors, Real& full, std::span<Real> without) {
-    // Each product takes in the other factors in order: the product leaving
-    // out factor i starts as the running product of the factors before i and
-    // then takes in the factors after it.
+    // The product leaving out factor i starts as the running product of the
+    // factors before i and then takes in the factors after it.
     const std::size_t R = factors.size();
     full = 1;
     for (std::size_t i = 0; i < R; ++i) {
@@ -28,11 +31,21 @@ void leaveOneOutProducts(std::span<const Real> factors, Real& full, std::span<Re
     }
 }
 
-// Marginal proportions t_indice and the chance products built from them:
-// ptotal and factorT per category, prodt and factorE per pattern. factorT is
-// carried in long double: the unweighted variances are sums of its entries
-// whose differences from one pattern to another can be far smaller than the
-// entries themselves.
-void Invariante(AnalysisState& s);
+struct Marginals {
+    Matrix<double> t_indice;       // t_indice[k][j]: proportion of category k for rater j
+    std::vector<double> ptotal;    // ptotal[k]: product over raters of t_indice[k][j]
+    // factorT[k][j]: the same product leaving rater j out. Carried in long
+    // double: the unweighted variances are sums of these entries whose
+    // differences from one pattern to the next can be far smaller than the
+    // entries themselves.
+    Matrix<long double> factorT;
+    // prodt[p]: the chance probability of pattern p, the product over raters
+    // of the proportion of the category each chose. Its leave-one-rater-out
+    // products are formed when needed, during a pattern walk (ChanceProducts).
+    PatternVector<double> prodt;
+};
+
+// The marginal proportions and the chance products.
+Marginals Invariante(const AgreementCounts& counts);
 
 }  // namespace kappa

@@ -1,74 +1,49 @@
 #include "agreement/patterns.h"
 
 #include <algorithm>
-#include <optional>
+#include <vector>
+
+#include "agreement/pattern_walk.h"
 
 namespace kappa {
 
-namespace {
+AgreementCounts TablaInicial(const Study& study) {
+    AgreementCounts counts;
+    counts.R = study.R;
+    counts.K = study.K;
+    const auto R = static_cast<std::size_t>(study.R);
+    const auto K = static_cast<std::size_t>(study.K);
+    const std::size_t P = study.frequency.size();
+    counts.clases.reset(K, R);
+    counts.ac.assign(K, 0);
 
-// The pattern that a data row lists, or nothing when a code lies outside 1..K.
-std::optional<std::size_t> patternOfRow(const AnalysisState& s, std::size_t r) {
-    std::size_t p = 0;
-    for (std::size_t j = 0; j < static_cast<std::size_t>(s.R); ++j) {
-        const std::int32_t code = s.data[r][j];
-        if (code < 1 || code > s.K) return std::nullopt;
-        p = p * static_cast<std::size_t>(s.K) + static_cast<std::size_t>(code - 1);
+    // Consecutive patterns share their leading digits: block[j] adds up the
+    // subjects of the patterns since rater j last changed category, and goes
+    // to that category (and to the block of rater j - 1) when it changes.
+    std::vector<std::int64_t> block(R, 0);
+    std::vector<std::uint16_t> last(R, 0);
+    const auto close = [&](std::size_t from) {
+        for (std::size_t j = R; j-- > from;) {
+            counts.clases[last[j]][j] += block[j];
+            if (j > 0) block[j - 1] += block[j];
+            block[j] = 0;
+        }
+    };
+    std::int64_t n = 0;
+    for (PatternWalk walk(study.K, study.R); !walk.done(); walk.next()) {
+        if (walk.pattern() > 0) close(walk.firstChanged());
+        const auto d = walk.digits();
+        std::copy(d.begin() + static_cast<std::ptrdiff_t>(walk.firstChanged()), d.end(),
+                  last.begin() + static_cast<std::ptrdiff_t>(walk.firstChanged()));
+        const std::int64_t F = study.frequency[walk.pattern()];
+        block[R - 1] += F;
+        if (allAgree(walk.pattern(), P, K)) counts.ac[d[0]] = F;
+        n += F;
     }
-    return p;
-}
-
-}  // namespace
-
-void indicematrix(AnalysisState& s, std::int32_t K, std::int32_t R) {
-    const std::size_t patterns = patternCount(K, R);
-    const auto raters = static_cast<std::size_t>(R);
-    s.indice.reset(patterns, raters);
-    // Pattern p + 1 is pattern p plus one in base K: the last digits that are
-    // K - 1 roll over to 0 and the digit before them goes up by one.
-    for (std::size_t p = 1; p < patterns; ++p) {
-        const auto previous = s.indice[p - 1];
-        const auto current = s.indice[p];
-        std::copy(previous.begin(), previous.end(), current.begin());
-        std::size_t j = raters;
-        while (j > 0 && current[j - 1] == K - 1) current[--j] = 0;
-        if (j > 0) ++current[j - 1];
-    }
-}
-
-void TablaInicial(AnalysisState& s) {
-    const std::size_t P = patternCount(s);
-    const auto R = static_cast<std::size_t>(s.R);
-    const auto K = static_cast<std::size_t>(s.K);
-
-    // Frequencies and file weights. Rows are taken last to first so that,
-    // should two rows list the same combination, the first one stays.
-    s.frec.assign(P, PatternRecord{});
-    s.weight.assign(P, 1.0);
-    for (std::size_t r = static_cast<std::size_t>(s.contextra); r-- > 0;) {
-        const auto p = patternOfRow(s, r);
-        if (!p) continue;
-        s.frec[*p].frequency = s.data[r][R];
-        if (s.entrada == 2) s.weight[*p] = s.pesostot[r];
-    }
-
-    // Agreement flags, category counts and full-agreement counts.
-    s.clases.reset(K, R);
-    s.ac.assign(K, 0);
-    for (std::size_t p = 0; p < P; ++p) {
-        const auto cat = s.indice[p];
-        const std::int32_t F = s.frec[p].frequency;
-        s.frec[p].allAgree = std::all_of(cat.begin(), cat.end(), [&](auto k) { return k == cat[0]; }) ? 1 : 0;
-        for (std::size_t j = 0; j < R; ++j) s.clases[cat[j]][j] += F;
-        if (s.frec[p].allAgree) s.ac[cat[0]] = F;
-    }
-
-    s.successaux.resize(K);
-    s.failaux.reset(K, R);
-    for (std::size_t k = 0; k < K; ++k) {
-        s.successaux[k] = static_cast<double>(s.ac[k]);
-        for (std::size_t j = 0; j < R; ++j) s.failaux[k][j] = static_cast<double>(s.clases[k][j] - s.ac[k]);
-    }
+    close(0);
+    counts.n = static_cast<double>(n);
+    for (const std::int64_t agreeing : counts.ac) counts.crudo += agreeing;
+    return counts;
 }
 
 }  // namespace kappa

@@ -1,23 +1,25 @@
-// Response patterns and the frequency table.
-//
-// A response pattern is one way the R raters can classify a subject: pattern p
-// (0 <= p < K^R) is p written in base K with R digits, rater 0 the most
-// significant, each digit the 0-based category that rater chose.
+// The counts that every estimate starts from: how many subjects each rater put
+// in each category, and how many subjects all raters put in the same one.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "tables/analysis_state.h"
+#include "tables/matrix.h"
+#include "tables/study.h"
 
 namespace kappa {
 
-// Enumerates the K^R response patterns into indice: indice[p][j] is the digit
-// of rater j in pattern p.
-void indicematrix(AnalysisState& s, std::int32_t K, std::int32_t R);
+struct AgreementCounts {
+    std::int32_t R = 0;
+    std::int32_t K = 0;
+    double n = 0.0;                  // subjects rated by every rater
+    Matrix<std::int64_t> clases;     // clases[k][j]: subjects rater j put in category k
+    std::vector<std::int64_t> ac;    // ac[k]: subjects on whom all raters chose k
+    std::int64_t crudo = 0;          // subjects on whom all raters agree
+};
 
-// Gives every pattern its observed frequency (and, in case 2, the file's
-// weight; 1.0 elsewhere), marks the patterns on which all raters agree, and
-// counts per rater and category: clases, ac, successaux and failaux.
-void TablaInicial(AnalysisState& s);
+// The counts of the study's complete subjects.
+AgreementCounts TablaInicial(const Study& study);
 
 }  // namespace kappa

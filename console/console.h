@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace kappa {
+#include "inference/text.h"
 
-// The text that printf would write for the format and arguments.
-std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+namespace kappa {
 
 class Console {
 public:
@@ -23,6 +22,9 @@ public:
     // Discards input that was typed but not yet read.
     virtual void discardPending() = 0;
     virtual void pause(int milliseconds) = 0;
+    // The plus-minus sign: byte 241, as code page 437 shows it, unless the
+    // console knows it shows UTF-8.
+    virtual std::string_view plusMinus() const { return "\xF1"; }
 
     // printf-style output.
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "tables/study.h"
+
 namespace kappa {
 
 std::optional<Answer> readAnswer(Console& con) {
@@ -57,13 +59,14 @@ std::optional<double> askReal(Console& con, std::string_view prompt, double fall
 
 }  // namespace
 
-bool Datos(AnalysisState& s, Console& con) {
+std::optional<Answers> Datos(Console& con) {
+    Answers s;
     const auto raters = askWholeNumber(con, "\n\n Number of raters = ", [&](double r) {
         if (r <= 1) return con.print("\n Must be R>1"), true;
         if (r > kMaxRaters) return con.print("\n Must be R<=20"), true;
         return false;
     });
-    if (!raters) return false;
+    if (!raters) return std::nullopt;
     s.R = static_cast<std::int32_t>(*raters);
 
     const auto categories = askWholeNumber(con, "\n Number of categories = ", [&](double k) {
@@ -71,14 +74,14 @@ bool Datos(AnalysisState& s, Console& con) {
         if (std::pow(k, s.R) > kMaxPatterns) return con.print("\n Must be K^R<=1048576"), true;
         return false;
     });
-    if (!categories) return false;
+    if (!categories) return std::nullopt;
     s.K = static_cast<std::int32_t>(*categories);
 
     const auto subjects = askWholeNumber(con, "\n Number of subjects = ", [&](double n) {
         if (n <= 2) return con.print("\n Must be N>2"), true;
         return false;
     });
-    if (!subjects) return false;
+    if (!subjects) return std::nullopt;
     s.N = *subjects;
 
     const auto confidence = askReal(
@@ -89,7 +92,7 @@ bool Datos(AnalysisState& s, Console& con) {
             if (cf >= 100) return con.print("\n Must be %c < 100", percent), true;
             return false;
         });
-    if (!confidence) return false;
+    if (!confidence) return std::nullopt;
     s.Cf = *confidence;
 
     const auto tested = askReal(con, "\n Kappa value for the test (if nothing is indicated, kappa = 0) = ", 0.0,
@@ -97,9 +100,9 @@ bool Datos(AnalysisState& s, Console& con) {
                                     if (kp > 1) return con.print("\n Must be kappa <= 1"), true;
                                     return false;
                                 });
-    if (!tested) return false;
+    if (!tested) return std::nullopt;
     s.kp = *tested;
-    return true;
+    return s;
 }
 
 }  // namespace kappa

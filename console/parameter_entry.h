@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "console/console.h"
-#include "tables/analysis_state.h"
+#include <cstdint>
 
 namespace kappa {
 
@@ -21,9 +21,18 @@ std::optional<Answer> readAnswer(Console& con);
 // True when the answer holds a number with no fractional part.
 bool isWhole(const Answer& answer);
 
+// The five answers of the parameter entry.
+struct Answers {
+    std::int32_t R = 0;  // raters
+    std::int32_t K = 0;  // categories
+    double N = 0.0;      // subjects
+    double Cf = 0.0;     // confidence level of the two-sided intervals, percent
+    double kp = 0.0;     // kappa value under test
+};
+
 // Asks the five parameters of an analysis (raters, categories, subjects,
-// confidence level, kappa under test), each until its answer is acceptable,
-// and stores them in R, K, N, Cf and kp. Returns false when input ends first.
-bool Datos(AnalysisState& s, Console& con);
+// confidence level, kappa under test), each until its answer is acceptable.
+// Nothing when input ends first.
+std::optional<Answers> Datos(Console& con);
 
 }  // namespace kappa

@@ -2,15 +2,12 @@
 
 #include <cmath>
 
-#include "agreement/chance.h"
-#include "agreement/patterns.h"
 #include "console/parameter_entry.h"
+#include "console/report.h"
 #include "console/title.h"
-#include "inference/normal_quantile.h"
-#include "inference/report.h"
+#include "inference/analysis.h"
 #include "input/data_file.h"
 #include "input/file_checks.h"
-#include "tables/analysis_state.h"
 
 namespace kappa {
 
@@ -55,16 +52,51 @@ std::optional<std::int32_t> endPrompt(Console& con) {
         "\nERROR in the choice. Please re-select one of the options");
 }
 
-// The proportion of subjects on whom all raters agree.
-void printRawAgreement(AnalysisState& s, Console& con) {
-    con.putLine("\n");
-    s.crudo = 0;
-    for (const std::int64_t agreeing : s.ac) s.crudo += agreeing;
-    con.print("\n\n Raw %.5lf", static_cast<double>(s.crudo) / s.Naux);
+// Loads the case's data file; prints why when it cannot be read.
+std::optional<DataFile> loadData(Console& con, const Answers& answers, std::int32_t entrada) {
+    LoadResult load = entrada == 2 ? Archivo_Weight(answers.R, answers.K) : Archivo(entrada, answers.R, answers.K);
+    switch (load.status) {
+        case LoadResult::Status::CannotOpen:
+            con.putLine("\nERROR opening file. \n");
+            return std::nullopt;
+        case LoadResult::Status::CannotRead:
+            con.print("\n ERROR reading the data file (line %d). Reload the data file.", load.line);
+            return std::nullopt;
+        case LoadResult::Status::Loaded:
+            break;
+    }
+    return std::move(load.file);
 }
 
-bool loadData(AnalysisState& s, Console& con) {
-    return s.entrada == 2 ? Archivo_Weight(s, con) : Archivo(s, con);
+// Prints a message for everything that is wrong with the file; true when
+// nothing is.
+bool checkFile(Console& con, const DataFile& file, const Answers& answers) {
+    const FileCheck check = checkLoadedFile(file, answers.R, answers.K, answers.N);
+    const auto repeat = [&](std::int64_t times, const char* message) {
+        for (std::int64_t i = 0; i < times; ++i) con.write(message);
+    };
+    if (check.categories) con.write("\n ERROR in the number of categories. Reload the data file.");
+    if (check.raters) con.write("\n ERROR in the number of raters. Reload the data file.");
+    if (check.subjects) con.write("\n ERROR in the number of subjects. Reload the data file.");
+    repeat(check.weights, "\n ERROR in some weights. Reload the data file.");
+    repeat(check.codes, "\n ERROR in some category codes. Reload the data file.");
+    repeat(check.frequencies, "\n ERROR in some frequencies. Reload the data file.");
+    repeat(check.repeated, "\n ERROR in repeated combinations. Reload the data file.");
+    return check.passed();
+}
+
+// The estimates of each case: unweighted kappa, the file's weights, or the
+// quadratic and then the linear weights.
+AnalysisRequest requestOf(const Answers& answers, std::int32_t entrada) {
+    AnalysisRequest request;
+    request.confidence = answers.Cf;
+    request.kappa0 = answers.kp;
+    switch (entrada) {
+        case 1: request.weights = {Weighting::None}; break;
+        case 2: request.weights = {Weighting::File}; break;
+        default: request.weights = {Weighting::Quadratic, Weighting::Linear}; break;
+    }
+    return request;
 }
 
 int inputEnded(Console& con, int status) {
@@ -75,34 +107,27 @@ int inputEnded(Console& con, int status) {
 }  // namespace
 
 int runProgram(Console& con) {
-    AnalysisState s;
     Caratula(con);
     for (;;) {
         con.discardPending();
-        if (!Datos(s, con)) return inputEnded(con, kExitInputEnded);
+        const std::optional<Answers> answers = Datos(con);
+        if (!answers) return inputEnded(con, kExitInputEnded);
         con.discardPending();
-        const double z = confidenceQuantile(s.Cf);
-        indicematrix(s, s.K, s.R);
 
-        const auto chosen = caseMenu(con);
-        if (!chosen) return inputEnded(con, kExitInputEnded);
-        s.entrada = *chosen;
-        if (!loadData(s, con) || !checkLoadedFile(s, con)) continue;
+        const auto entrada = caseMenu(con);
+        if (!entrada) return inputEnded(con, kExitInputEnded);
+        const std::optional<DataFile> file = loadData(con, *answers, *entrada);
+        if (!file || !checkFile(con, *file, *answers)) continue;
 
-        TablaInicial(s);
-        Invariante(s);
-        printRawAgreement(s, con);
-        if (s.entrada == 1)
-            unweightedReport(s, con, z);
-        else
-            weightedReport(s, con, z);
+        const Analysis analysis = analyse(file->study, requestOf(*answers, *entrada));
+        printRawAgreement(con, analysis);
+        printReport(con, analysis);
 
         con.discardPending();
-        const auto next = endPrompt(con);
-        if (!next) return inputEnded(con, kExitFinished);
-        s.fin = *next;
+        const auto fin = endPrompt(con);
+        if (!fin) return inputEnded(con, kExitFinished);
         con.discardPending();
-        if (s.fin == 0) {
+        if (*fin == 0) {
             con.print("\n\n END OF THE PROGRAM");
             con.putLine("\n\n");
             con.pause(kFinalPauseMs);

@@ -22,12 +22,18 @@ public:
     // closes; when the output goes to a pipe or a file nobody is reading it,
     // and the program ends at once.
     void pause(int milliseconds) override;
+    // "±" in UTF-8 when standard output is a terminal whose locale's character
+    // set is UTF-8; byte 241 otherwise (pipes and files keep it).
+    std::string_view plusMinus() const override { return utf8Output_ ? "\u00B1" : "\xF1"; }
 
 private:
     bool interactive_;
     bool showsOutput_;
+    bool utf8Output_;
     bool endOfInput_ = false;
-    std::string pending_;  // bytes read from standard input but not yet returned
+    std::string pending_;       // bytes read from standard input, from start_ on not yet returned
+    std::size_t start_ = 0;
+    std::size_t searched_ = 0;  // pending_ holds no line break between start_ and searched_
 };
 
 }  // namespace kappa

@@ -2,87 +2,72 @@
 
 #include <vector>
 
+#include "agreement/pattern_walk.h"
 #include "estimators/variance.h"
 
 namespace kappa {
 
-long double leaveOneOutSum(const AnalysisState& s, std::size_t k) {
+long double leaveOneOutSum(const Marginals& m, std::size_t k) {
     long double T = 0.0;
-    for (const long double product : s.factorT[k]) T += product;
+    for (const long double product : m.factorT[k]) T += product;
     return T;
 }
 
-long double patternLeaveOneOutSum(const AnalysisState& s, std::size_t p) {
-    const auto cat = s.indice[p];
-    long double U = 0.0;
-    for (std::size_t j = 0; j < cat.size(); ++j) U += s.factorT[cat[j]][j];
-    return U;
-}
-
-double chanceDisagreement(const AnalysisState& s) {
+double chanceDisagreement(const AgreementCounts& counts, const Marginals& m) {
     // Built rater by rater from terms that are never negative: raters 0..j do
     // not all agree when raters 0..j-1 already did not, or when all of those
     // chose some category k (probability A_k) and rater j chose another one
     // (probability 1 - t_kj, formed from the counts as (n - c_kj) / n).
-    const auto K = static_cast<std::size_t>(s.K);
-    const auto R = static_cast<std::size_t>(s.R);
-    const double n = s.Naux;
+    const auto K = static_cast<std::size_t>(counts.K);
+    const auto R = static_cast<std::size_t>(counts.R);
+    const double n = counts.n;
     std::vector<double> A(K, 1.0);
     double Q = 0.0;
     for (std::size_t j = 0; j < R; ++j) {
         for (std::size_t k = 0; k < K; ++k) {
-            if (j > 0) Q += A[k] * ((n - static_cast<double>(s.clases[k][j])) / n);
-            A[k] *= s.t_indice[k][j];
+            if (j > 0) Q += A[k] * ((n - static_cast<double>(counts.clases[k][j])) / n);
+            A[k] *= m.t_indice[k][j];
         }
     }
     return Q;
 }
 
-void coefficientKappa(AnalysisState& s) {
-    const std::size_t P = patternCount(s);
-    const auto K = static_cast<std::size_t>(s.K);
-    const double n = s.Naux;
+UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& counts, const Marginals& m) {
+    const auto K = static_cast<std::size_t>(counts.K);
+    const std::size_t P = study.frequency.size();
+    const double n = counts.n;
+    UnweightedKappa u;
 
-    s.I0 = 0.0;
-    s.Ie = 0.0;
-    for (std::size_t k = 0; k < K; ++k) s.I0 += s.successaux[k] / n;
-    for (std::size_t k = 0; k < K; ++k) s.Ie += s.ptotal[k];
+    for (std::size_t k = 0; k < K; ++k) u.I0 += static_cast<double>(counts.ac[k]) / n;
+    for (std::size_t k = 0; k < K; ++k) u.Ie += m.ptotal[k];
     // kappa = (I0 - Ie) / (1 - Ie), with 1 - Ie and 1 - I0 (the observed
     // disagreement) formed as such rather than by subtracting from 1, so that
     // kappa keeps all its digits when agreement is nearly complete.
-    s.Q = chanceDisagreement(s);
-    std::int64_t agreeing = 0;
-    for (std::size_t k = 0; k < K; ++k) agreeing += s.ac[k];
-    const double D0 = (n - static_cast<double>(agreeing)) / n;
-    s.kappa = (s.Q - D0) / s.Q;
+    u.Q = chanceDisagreement(counts, m);
+    const double D0 = (n - static_cast<double>(counts.crudo)) / n;
+    u.kappa = (u.Q - D0) / u.Q;
 
-    // Subjects on whom all raters agree: f_k = 1 - (1 - kappa) T_k.
-    const auto f = [&](std::size_t k) { return 1 - (1 - s.kappa) * leaveOneOutSum(s, k); };
-    s.Xvalue = 0.0;
-    for (std::size_t k = 0; k < K; ++k) s.Xvalue += s.successaux[k] * f(k) * f(k) / n;
-
-    // Subjects on whom they do not: -(1 - kappa) U_p.
-    const auto disagreeing = [&](std::size_t p) { return s.frec[p].frequency > 0 && s.frec[p].allAgree <= 0; };
-    double S = 0.0;
-    for (std::size_t p = 0; p < P; ++p) {
-        if (disagreeing(p)) {
-            const long double U = patternLeaveOneOutSum(s, p);
-            S += s.frec[p].frequency * U * U / n;
+    // The variance of kappa is that over the subjects of g: f_k = 1 - (1 -
+    // kappa) T_k for a subject on whom all raters chose k, and -(1 - kappa) U_p
+    // for one on whom they did not, U_p the sum over raters of the
+    // leave-one-out products of the categories they chose. Summed as squared
+    // deviations from its mean it keeps its digits when it is far below the
+    // mean square.
+    const auto f = [&](std::size_t k) { return 1 - (1 - u.kappa) * leaveOneOutSum(m, k); };
+    const auto forEachSubjectTerm = [&](auto term) {
+        for (std::size_t k = 0; k < K; ++k) term(static_cast<double>(counts.ac[k]), f(k));
+        RaterSum<long double> U(m.factorT);
+        for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
+            U.update(walk);
+            const std::int64_t F = study.frequency[walk.pattern()];
+            if (F > 0 && !allAgree(walk.pattern(), P, K)) term(static_cast<double>(F), -(1 - u.kappa) * U.value());
         }
-    }
-    s.Yvalue = (1 - s.kappa) * (1 - s.kappa) * S;
-    s.Zvalue = static_cast<double>(s.R - 1) * (1 - s.kappa) * s.Ie - s.kappa;
-
-    // Xvalue + Yvalue - Zvalue^2 is the variance over the subjects of g_p
-    // (f_k, or -(1 - kappa) U_p), whose mean is -Zvalue; summed as squared
-    // deviations from that mean it keeps its digits when it is far below the
-    // three terms.
-    const double numerator = varianceOf([&](auto term) {
-        for (std::size_t k = 0; k < K; ++k) term(s.successaux[k] / n, f(k));
-        for (std::size_t p = 0; p < P; ++p)
-            if (disagreeing(p)) term(s.frec[p].frequency / n, -(1 - s.kappa) * patternLeaveOneOutSum(s, p));
-    });
-    s.varkappa = numerator / (n * s.Q * s.Q);
+    };
+    Variance variance;
+    forEachSubjectTerm([&](double F, long double g) { variance.addToMean(F, g); });
+    forEachSubjectTerm([&](double F, long double g) { variance.addDeviation(F, g); });
+    u.varkappa = variance.value() / n / (n * u.Q * u.Q);
+    return u;
 }
 
 }  // namespace kappa

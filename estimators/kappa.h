@@ -1,22 +1,28 @@
+// Hubert's kappa (Cohen's for two raters) and its large-sample variance.
 #pragma once
 
-#include "tables/analysis_state.h"
+#include <cstddef>
+
+#include "agreement/chance.h"
+#include "agreement/patterns.h"
+#include "tables/study.h"
 
 namespace kappa {
 
-// Hubert's kappa (Cohen's for two raters) and its large-sample variance:
-// I0, Ie, Q, kappa, Xvalue, Yvalue, Zvalue and varkappa.
-void coefficientKappa(AnalysisState& s);
+struct UnweightedKappa {
+    double I0 = 0.0;        // observed agreement: the proportion of subjects on whom all raters agree
+    double Ie = 0.0;        // chance agreement
+    double Q = 0.0;         // chance disagreement 1 - Ie, formed so that a small one keeps its digits
+    double kappa = 0.0;
+    double varkappa = 0.0;  // the variance of kappa
+};
 
-// Q = 1 - Ie, the chance probability that the raters do not all agree, formed
-// so that it keeps its digits when it is small.
-double chanceDisagreement(const AnalysisState& s);
+UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& counts, const Marginals& m);
+
+// Q = 1 - Ie, the chance probability that the raters do not all agree.
+double chanceDisagreement(const AgreementCounts& counts, const Marginals& m);
 
 // T_k: the sum over raters of the leave-one-rater-out chance products of category k.
-long double leaveOneOutSum(const AnalysisState& s, std::size_t k);
-
-// U_p: for each rater j, the leave-rater-j-out product of the category rater j
-// chose in pattern p, summed over the raters.
-long double patternLeaveOneOutSum(const AnalysisState& s, std::size_t p);
+long double leaveOneOutSum(const Marginals& m, std::size_t k);
 
 }  // namespace kappa

@@ -1,25 +1,41 @@
-// The variance of a discrete distribution given as terms (probability, value).
+// The variance of a discrete distribution given as terms (weight, value).
 #pragma once
 
 namespace kappa {
 
-// Sum of pi (g - mean)^2 over the terms, with mean = sum of pi g: two passes
-// over the terms, so that a variance far below the squares of the values keeps
-// its digits (sum pi g^2 - mean^2 would subtract two nearly equal numbers).
-// `terms` is called twice with a function of (pi, g) and must give it the same
-// terms in the same order both times. Only the deviations need to be accurate:
-// a mean that is off by delta adds just delta^2 to the result. So g may come in
-// a wider type than double, and each deviation is formed in that type.
-template <typename Terms>
-double varianceOf(Terms terms) {
-    double mean = 0.0;
-    terms([&](double pi, auto g) { mean += pi * static_cast<double>(g); });
-    double V = 0.0;
-    terms([&](double pi, auto g) {
-        const auto deviation = static_cast<double>(g - mean);
-        V += pi * (deviation * deviation);
-    });
-    return V;
-}
+// The sum of w (g - mean)^2 over the terms, mean the w-weighted mean of g, in
+// two passes over the same terms: first addToMean for every term, then
+// addDeviation for every term again. A variance far below the squares of the
+// values keeps its digits this way, where sum w g^2 - mean^2 sum w would
+// subtract two nearly equal numbers.
+//
+// Only the deviations need to be accurate: a mean that is off by delta adds
+// just delta^2 sum w to the result. So g may come in a wider type than
+// double, and each deviation is formed in that type.
+class Variance {
+public:
+    template <typename Real>
+    void addToMean(double w, Real g) {
+        weight_ += w;
+        weighted_ += w * static_cast<double>(g);
+    }
+    template <typename Real>
+    void addDeviation(double w, Real g) {
+        if (!centred_) {
+            mean_ = weighted_ / weight_;
+            centred_ = true;
+        }
+        const auto deviation = static_cast<double>(g - mean_);
+        sum_ += w * (deviation * deviation);
+    }
+    double value() const { return sum_; }
+
+private:
+    bool centred_ = false;
+    double mean_ = 0.0;
+    double weight_ = 0.0;
+    double weighted_ = 0.0;
+    double sum_ = 0.0;
+};
 
 }  // namespace kappa

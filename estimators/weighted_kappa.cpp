@@ -1,71 +1,72 @@
 #include "estimators/weighted_kappa.h"
 
+#include "agreement/pattern_walk.h"
 #include "estimators/variance.h"
+#include "estimators/weights.h"
 
 namespace kappa {
 
-void vbarSums(AnalysisState& s, const std::vector<double>& v) {
-    const std::size_t P = patternCount(s);
-    const auto R = static_cast<std::size_t>(s.R);
-    s.vbar.reset(static_cast<std::size_t>(s.K), R);
-    for (std::size_t p = 0; p < P; ++p) {
-        const auto cat = s.indice[p];
-        for (std::size_t j = 0; j < R; ++j) s.vbar[cat[j]][j] += s.factorE[p][j] * v[p];
-    }
-    s.xx.resize(P);
-    for (std::size_t p = 0; p < P; ++p) {
-        const auto cat = s.indice[p];
-        double sum = 0.0;
-        for (std::size_t j = 0; j < R; ++j) sum += s.vbar[cat[j]][j];
-        s.xx[p].vbarSum = sum;
-    }
-}
+namespace {
 
-WeightedEstimate weightedKappa(AnalysisState& s, const std::vector<double>& v) {
-    const std::size_t P = patternCount(s);
-    const double n = s.Naux;
-    WeightedEstimate w;
-
-    for (std::size_t p = 0; p < P; ++p) {
-        w.I0 += (s.frec[p].frequency * v[p]) / n;
-        w.Ie += v[p] * s.prodt[p];
-    }
+// Kappa and its variance from the sums of the first pass.
+void estimate(WeightedKappa& w, const Study& study, double n) {
+    const std::size_t P = study.frequency.size();
     w.kappa = 1 - w.I0 / w.Ie;
 
-    vbarSums(s, v);
-    double S = 0.0;
-    for (std::size_t p = 0; p < P; ++p) {
-        PatternScratch& x = s.xx[p];
-        x.residual = v[p] - x.vbarSum * (1 - w.kappa);
-        x.weightedSquare = (s.frec[p].frequency * x.residual * x.residual) / n;
-        S += x.weightedSquare;
+    w.vbarSum.resize(P);
+    RaterSum<double> s(w.vbar);
+    for (PatternWalk walk(study.K, study.R); !walk.done(); walk.next()) {
+        s.update(walk);
+        w.vbarSum[walk.pattern()] = s.value();
     }
-    w.Yvalue = S / (w.Ie * w.Ie);
-    w.Zvalue = static_cast<double>(s.R - 1) * (1 - w.kappa);
-    // Yvalue - Zvalue^2 is the variance over the subjects of e_p / Ie, whose
-    // mean is -Zvalue: summed as squared deviations from the mean it keeps
-    // its digits when it is far below Yvalue.
-    const double numerator = varianceOf([&](auto term) {
-        for (std::size_t p = 0; p < P; ++p) term(s.frec[p].frequency / n, s.xx[p].residual / w.Ie);
-    });
-    w.varkappa = numerator / n;
-    return w;
+
+    // Each subject contributes e_p = v_p - s_p (1 - kappa): the variance of
+    // kappa is that of e_p / Ie over the subjects, divided by n. Summed as
+    // squared deviations from the mean it keeps its digits when it is far
+    // below the mean square.
+    const auto residual = [&](std::size_t p) { return w.v[p] - w.vbarSum[p] * (1 - w.kappa); };
+    Variance variance;
+    for (std::size_t p = 0; p < P; ++p) variance.addToMean(static_cast<double>(study.frequency[p]), residual(p));
+    for (std::size_t p = 0; p < P; ++p) variance.addDeviation(static_cast<double>(study.frequency[p]), residual(p));
+    w.varkappa = variance.value() / (n * w.Ie * w.Ie) / n;
 }
 
-void coefficientKappa_Weight(AnalysisState& s) {
-    if (s.entrada == 2) s.weightlinear = s.weight;
+}  // namespace
 
-    const WeightedEstimate main = weightedKappa(s, s.weight);
-    s.kappa = main.kappa;
-    s.varkappa = main.varkappa;
+std::vector<WeightedKappa> coefficientKappa_Weight(const Study& study, const AgreementCounts& counts,
+                                                   const Marginals& m, std::vector<PatternWeights> sets) {
+    const auto R = static_cast<std::size_t>(study.R);
+    const std::size_t P = study.frequency.size();
+    const double n = counts.n;
+    std::vector<WeightedKappa> results(sets.size());
+    for (WeightedKappa& w : results) {
+        w.v.resize(P);
+        w.vbar.reset(static_cast<std::size_t>(study.K), R);
+    }
 
-    const WeightedEstimate second = weightedKappa(s, s.weightlinear);
-    s.kappalinear = second.kappa;
-    s.varkappalinear = second.varkappa;
-    s.I0 = second.I0;
-    s.Ie = second.Ie;
-    s.Yvalue = second.Yvalue;
-    s.Zvalue = second.Zvalue;
+    // Observed and chance disagreement, and the leave-one-out sums vbar.
+    ChanceProducts chance(m.t_indice, true);
+    for (PatternWalk walk(study.K, study.R); !walk.done(); walk.next()) {
+        const std::size_t p = walk.pattern();
+        chance.update(walk);
+        const double F = static_cast<double>(study.frequency[p]);
+        const auto d = walk.digits();
+        const auto E = chance.factorE();
+        for (std::size_t set = 0; set < sets.size(); ++set) {
+            WeightedKappa& w = results[set];
+            const double v = w.v[p] = std::visit(
+                [&](auto& weights) {
+                    weights.update(walk);
+                    return weights.value();
+                },
+                sets[set]);
+            w.I0 += (F * v) / n;
+            w.Ie += v * m.prodt[p];
+            for (std::size_t j = 0; j < R; ++j) w.vbar[d[j]][j] += E[j] * v;
+        }
+    }
+    for (WeightedKappa& w : results) estimate(w, study, n);
+    return results;
 }
 
 }  // namespace kappa

@@ -4,32 +4,32 @@
 
 #include <vector>
 
-#include "tables/analysis_state.h"
+#include "agreement/chance.h"
+#include "estimators/weights.h"
+#include "tables/large_allocator.h"
+#include "tables/matrix.h"
+#include "tables/study.h"
 
 namespace kappa {
 
-// The results of one weight set.
-struct WeightedEstimate {
+struct WeightedKappa {
     double I0 = 0.0;        // observed mean disagreement
-    double Ie = 0.0;        // disagreement expected by chance
-    double kappa = 0.0;
-    double Yvalue = 0.0;
-    double Zvalue = 0.0;
-    double varkappa = 0.0;
+    double Ie = 0.0;        // disagreement expected by chance, the sum of v_p prodt_p
+    double kappa = 0.0;     // 1 - I0 / Ie
+    double varkappa = 0.0;  // the variance of kappa
+    // vbar[k][j]: the sum of factorE[p][j] v_p over the patterns in which
+    // rater j answers k: the expected weight when rater j answers k and the
+    // others answer by chance.
+    Matrix<double> vbar;
+    // Per pattern: the weight v_p, and s_p = the sum over raters j of
+    // vbar[k][j] for the category k that j chose.
+    PatternVector<double> v;
+    PatternVector<double> vbarSum;
 };
 
-// vbar[k][j]: the sum of E[p][j] v_p over the patterns in which rater j
-// answers k; and, for every pattern, s_p = sum over j of vbar[cat[p][j]][j]
-// into xx[p].vbarSum.
-void vbarSums(AnalysisState& s, const std::vector<double>& v);
-
-// Weighted kappa and its variance for the weight set v; leaves vbar and xx
-// holding this set's working values.
-WeightedEstimate weightedKappa(AnalysisState& s, const std::vector<double>& v);
-
-// Weighted kappa from weight (kappa, varkappa) and from weightlinear
-// (kappalinear, varkappalinear); in case 2 weightlinear is first made a copy
-// of weight. I0, Ie, Yvalue and Zvalue keep the second set's values.
-void coefficientKappa_Weight(AnalysisState& s);
+// Weighted kappa for each set of weights. The chance products of a pattern
+// are formed once for all the sets.
+std::vector<WeightedKappa> coefficientKappa_Weight(const Study& study, const AgreementCounts& counts,
+                                                   const Marginals& m, std::vector<PatternWeights> sets);
 
 }  // namespace kappa

@@ -1,6 +1,8 @@
 #include "inference/normal_quantile.h"
 
+#include <boost/math/distributions/normal.hpp>
 #include <cmath>
+#include <map>
 
 namespace kappa {
 
@@ -24,11 +26,43 @@ long double Inv_Normal(long double p) {
     return x;
 }
 
-double confidenceQuantile(double Cf) {
+namespace {
+
+double upperProbability(double Cf) {
     const double q = Cf / 100;
     const double a = 1 - q;
-    const double p = 1 - a / 2;
-    return static_cast<double>(Inv_Normal(p));
+    return 1 - a / 2;
+}
+
+}  // namespace
+
+double confidenceQuantile(double Cf) {
+    // The sum takes a few hundred thousand steps, and depends on the level
+    // alone: the usual levels are kept here (a test checks each against the
+    // sum), any other is summed once and remembered.
+    static std::map<double, double> known = {
+        {0x1.ccccccccccccdp-1, 0x1.4813a92a3041p+0},   // 80 %
+        {0x1.e666666666666p-1, 0x1.a5143bf7299d2p+0},  // 90 %
+        {0x1.f333333333333p-1, 0x1.f5bea0ba2419ep+0},  // 95 %
+        {0x1.f99999999999ap-1, 0x1.1ee48e8a75494p+1},  // 97.5 %
+        {0x1.fae147ae147aep-1, 0x1.29c38b04af199p+1},  // 98 %
+        {0x1.fd70a3d70a3d7p-1, 0x1.49b089a02bf17p+1},  // 99 %
+        {0x1.feb851eb851ecp-1, 0x1.6744e50c64274p+1},  // 99.5 %
+        {0x1.ffbe76c8b4396p-1, 0x1.a50bb6ed6ea83p+1},  // 99.9 %
+    };
+    const double p = upperProbability(Cf);
+    if (std::isnan(p)) return static_cast<double>(Inv_Normal(p));
+    const auto [entry, added] = known.try_emplace(p, 0.0);
+    if (added) entry->second = static_cast<double>(Inv_Normal(p));
+    return entry->second;
+}
+
+double exactConfidenceQuantile(double Cf) {
+    using namespace boost::math::policies;
+    using Quiet = policy<domain_error<ignore_error>, overflow_error<ignore_error>, evaluation_error<ignore_error>>;
+    const double p = upperProbability(Cf);
+    if (!(p > 0 && p < 1)) return std::numeric_limits<double>::quiet_NaN();
+    return boost::math::quantile(boost::math::normal_distribution<double, Quiet>(), p);
 }
 
 }  // namespace kappa

@@ -7,7 +7,11 @@ namespace kappa {
 // density from 0 passes p - 0.5. Below 0.5 it is 0.
 long double Inv_Normal(long double p);
 
-// The upper quantile z of a two-sided interval at confidence level Cf percent.
+// The upper quantile z of a two-sided interval at confidence level Cf
+// percent, by Inv_Normal: the critical value of every normal interval.
 double confidenceQuantile(double Cf);
+
+// The same quantile to full precision (Boost.Math), to say how far z is from it.
+double exactConfidenceQuantile(double Cf);
 
 }  // namespace kappa

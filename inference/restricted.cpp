@@ -1,91 +1,79 @@
 #include "inference/restricted.h"
 
-#include "estimators/kappa.h"
+#include "agreement/pattern_walk.h"
 #include "estimators/variance.h"
-#include "estimators/weighted_kappa.h"
 
 namespace kappa {
 
-void restricted_1(AnalysisState& s) {
-    const std::size_t P = patternCount(s);
-    const auto K = static_cast<std::size_t>(s.K);
-    const double n = s.Naux;
-    const double R1 = s.R - 1;
+UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
+                                  const UnweightedKappa& kappa) {
+    const auto K = static_cast<std::size_t>(counts.K);
+    const std::size_t P = study.frequency.size();
+    const double n = counts.n;
+    const double R1 = counts.R - 1;
+    UnweightedRestricted r;
 
-    s.a = s.b = s.c = s.d = 0.0;
-    s.Xvalue = 0.0;
-    for (std::size_t k = 0; k < K; ++k) s.Xvalue += s.successaux[k] * leaveOneOutSum(s, k) / n;
+    double Xvalue = 0.0;
+    for (std::size_t k = 0; k < K; ++k) Xvalue += static_cast<double>(counts.ac[k]) * leaveOneOutSum(m, k) / n;
 
-    // Every pattern, observed or not and whether or not its raters agree.
-    s.Yvalue = 0.0;
-    for (std::size_t p = 0; p < P; ++p) {
-        const long double U = patternLeaveOneOutSum(s, p);
-        s.Yvalue += s.frec[p].frequency * U * U / n;
-    }
-
-    const double agreeing = 1 + R1 * s.Ie;
-    s.a = s.Yvalue - agreeing * agreeing;
-    s.b = s.Xvalue - (1 + (2.0 * s.R - 1) * s.Ie) / 2;
-    // The independence term is the variance, under the chance probabilities,
-    // of delta_p - U_p (delta_p = 1 on an all-agree pattern): summed as
-    // squared deviations from its mean it keeps its digits when it is far
-    // below the sum of the squares, as when one category takes nearly every
-    // subject.
-    s.mmI = varianceOf([&](auto term) {
-        for (std::size_t p = 0; p < P; ++p)
-            term(s.prodt[p], (s.frec[p].allAgree ? 1.0 : 0.0) - patternLeaveOneOutSum(s, p));
+    // Every pattern, observed or not and whether or not its raters agree. The
+    // independence term is the variance, under the chance probabilities, of
+    // delta_p - U_p (delta_p = 1 on an all-agree pattern): summed as squared
+    // deviations from its mean it keeps its digits when it is far below the
+    // sum of the squares, as when one category takes nearly every subject.
+    const auto forEachPattern = [&](auto visit) {
+        RaterSum<long double> U(m.factorT);
+        for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
+            U.update(walk);
+            const std::size_t p = walk.pattern();
+            const double delta = allAgree(p, P, K) ? 1.0 : 0.0;
+            visit(study.frequency[p], U.value(), m.prodt[p], delta - U.value());
+        }
+    };
+    double Yvalue = 0.0;
+    Variance independence;
+    forEachPattern([&](std::int64_t F, long double U, double prodt, long double g) {
+        Yvalue += F * U * U / n;
+        independence.addToMean(prodt, g);
     });
+    forEachPattern([&](std::int64_t, long double, double prodt, long double g) { independence.addDeviation(prodt, g); });
+
+    const double agreeing = 1 + R1 * kappa.Ie;
+    r.a = Yvalue - agreeing * agreeing;
+    r.b = Xvalue - (1 + (2.0 * counts.R - 1) * kappa.Ie) / 2;
+    r.mmI = independence.value();
+    return r;
 }
 
-WeightedRestricted weightedRestricted(AnalysisState& s, const std::vector<double>& v) {
-    const std::size_t P = patternCount(s);
-    const double n = s.Naux;
-    const double R1 = s.R - 1;
+WeightedRestricted restricted_2(const Study& study, const AgreementCounts& counts, const Marginals& m,
+                                const WeightedKappa& kappa) {
+    const std::size_t P = study.frequency.size();
+    const double n = counts.n;
+    const double R1 = counts.R - 1;
     WeightedRestricted w;
-
-    for (std::size_t p = 0; p < P; ++p) w.Q += v[p] * s.prodt[p];
+    w.Q = kappa.Ie;  // the same sum of v_p prodt_p
     w.Ie = 1 - w.Q;
 
-    vbarSums(s, v);
+    double Xvalue = 0.0, Yvalue = 0.0, Zvalue = 0.0;
     for (std::size_t p = 0; p < P; ++p) {
-        const double F = s.frec[p].frequency;
-        const double sp = s.xx[p].vbarSum;
-        w.Xvalue += (F * v[p] * sp) / n;
-        w.Yvalue += (F * sp * sp) / n;
-        w.Zvalue += (F * v[p] * v[p]) / n;
+        const double F = static_cast<double>(study.frequency[p]);
+        const double v = kappa.v[p], s = kappa.vbarSum[p];
+        Xvalue += (F * v * s) / n;
+        Yvalue += (F * s * s) / n;
+        Zvalue += (F * v * v) / n;
     }
-    w.a = w.Yvalue - R1 * w.Q * R1 * w.Q;
-    w.b = w.Xvalue;
-    w.c = w.Zvalue;
+    w.a = Yvalue - R1 * w.Q * R1 * w.Q;
+    w.b = Xvalue;
+    w.c = Zvalue;
+
     // M - ((R - 1) Q)^2 is the variance of v_p - s_p under the chance
     // probabilities (its mean is -(R - 1) Q): summed as squared deviations
     // from the mean it keeps its digits when it is far below M.
-    w.mmIv = varianceOf([&](auto term) {
-        for (std::size_t p = 0; p < P; ++p) term(s.prodt[p], v[p] - s.xx[p].vbarSum);
-    });
+    Variance independence;
+    for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
+    for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
+    w.mmIv = independence.value();
     return w;
-}
-
-void restricted_2(AnalysisState& s) {
-    const WeightedRestricted main = weightedRestricted(s, s.weight);
-    s.Ie = main.Ie;
-    s.Q = main.Q;
-    s.a = main.a;
-    s.b = main.b;
-    s.c = main.c;
-    s.d = 0.0;
-    s.mmIv = main.mmIv;
-
-    const WeightedRestricted second = weightedRestricted(s, s.weightlinear);
-    s.Ielinear = second.Ie;
-    s.Qlinear = second.Q;
-    s.alinear = second.a;
-    s.blinear = second.b;
-    s.clinear = second.c;
-    s.mmIvlinear = second.mmIv;
-    s.Xvalue = second.Xvalue;
-    s.Yvalue = second.Yvalue;
-    s.Zvalue = second.Zvalue;
 }
 
 }  // namespace kappa

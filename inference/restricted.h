@@ -1,36 +1,36 @@
 // Coefficients of the restricted variance, the variance of kappa evaluated
-// under a hypothesised value k0, and the variance terms of the independence
-// tests.
+// under a hypothesised value k0 instead of at the estimate, and the variance
+// terms of the independence tests.
 #pragma once
 
-#include <vector>
-
-#include "tables/analysis_state.h"
+#include "agreement/chance.h"
+#include "agreement/patterns.h"
+#include "estimators/kappa.h"
+#include "estimators/weighted_kappa.h"
+#include "tables/study.h"
 
 namespace kappa {
 
 // Unweighted: the restricted variance at k0 is
-//   (a (1 - k0)^2 - 2 b (1 - k0)) / (n (1 - Ie)^2)
-// and mmI is the variance term of the independence test. Writes a, b, c, d,
-// mmI, Xvalue and Yvalue; reads the Ie of coefficientKappa.
-void restricted_1(AnalysisState& s);
+//   (a (1 - k0)^2 - 2 b (1 - k0)) / (n Q^2)
+// and mmI is the variance term of the independence test.
+struct UnweightedRestricted {
+    double a = 0.0, b = 0.0;
+    double mmI = 0.0;
+};
+UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
+                                  const UnweightedKappa& kappa);
 
-// The weighted coefficients of one weight set.
+// Weighted, for one weight set: with u = 1 - k0 the restricted variance is
+//   (c + u^2 a - 2 u b) / (Q^2 n)
+// and mmIv is the variance term of the independence test.
 struct WeightedRestricted {
-    double Q = 0.0;   // the chance-expected disagreement, sum of v_p pi_p
+    double Q = 0.0;   // the chance-expected disagreement, sum of v_p prodt_p
     double Ie = 0.0;  // 1 - Q
     double a = 0.0, b = 0.0, c = 0.0;
     double mmIv = 0.0;
-    double Xvalue = 0.0, Yvalue = 0.0, Zvalue = 0.0;
 };
-
-// Weighted, for the weight set v: with u = 1 - k0 the
-// restricted variance is (c + u^2 a - 2 u b) / (Q^2 n). Leaves vbar and
-// xx[].vbarSum holding this set's values.
-WeightedRestricted weightedRestricted(AnalysisState& s, const std::vector<double>& v);
-
-// Both weight sets: Q, Ie, a, b, c, mmIv from weight and Qlinear, Ielinear,
-// alinear, blinear, clinear, mmIvlinear from weightlinear; d is set to 0.
-void restricted_2(AnalysisState& s);
+WeightedRestricted restricted_2(const Study& study, const AgreementCounts& counts, const Marginals& m,
+                                const WeightedKappa& kappa);
 
 }  // namespace kappa

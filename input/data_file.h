@@ -1,18 +1,11 @@
-// The three data files and their two loaders.
-//
-// A data file is tab-separated text without a header, one row per observed
-// combination of categories: the 1-based category code of each of the R
-// raters, the number of subjects with that combination (the frequency) and,
-// in the weighted file, the disagreement weight of the combination. The number
-// of raters is the number of TABs in the first line (less one in the weighted
-// file); the values of all rows are then read as one stream of numbers, R + 1
-// per row (R + 2 in the weighted file).
+// The dialogue's three data files and their two loaders. The files are tables
+// (see table_file.h) of fixed names in the current folder.
 #pragma once
 
-#include <string_view>
+#include <cstdint>
 
-#include "console/console.h"
-#include "tables/analysis_state.h"
+#include "input/table_file.h"
+#include "tables/study.h"
 
 namespace kappa {
 
@@ -20,25 +13,39 @@ inline constexpr const char* kUnweightedFile = "Kappa_data.txt";
 inline constexpr const char* kWeightedFile = "Weighted_Kappa_data.txt";
 inline constexpr const char* kComputedWeightsFile = "Weighted_Kappa_data_linear_quadratic.txt";
 
-enum class FileLayout { Unweighted, Weighted };
-
-// Outcome of parsing a file's bytes: 0 when every row was read, otherwise the
-// 1-based line of the token that could not be taken.
-struct ParseOutcome {
-    int errorLine = 0;
-    bool ok() const { return errorLine == 0; }
+// A loaded data file: what is checked against the answers, and the study of
+// the rows that fit them.
+struct DataFile {
+    std::int32_t nraters = 0;   // raters found in the first line
+    std::int32_t contextra = 0; // rows read
+    std::int32_t maxclase = 0;  // largest category code read
+    double Naux = 0.0;          // subjects in the file: the sum of its frequencies
+    // Rows that fail a check of their own.
+    std::int64_t negativeWeights = 0;
+    std::int64_t codesBelowOne = 0;
+    std::int64_t negativeFrequencies = 0;
+    std::int64_t repeatedRows = 0;  // rows that repeat an earlier row's codes
+    // The entered raters and categories, and every row whose codes fit them:
+    // the frequency (and, in the weighted layout, the weight) of its pattern.
+    Study study;
 };
 
-// Reads the rows of a data file held in `bytes` into data (and pesostot for
-// the weighted layout) and derives nraters, contextra, maxclase and Naux.
-ParseOutcome parseDataFile(std::string_view bytes, FileLayout layout, AnalysisState& s);
+struct LoadResult {
+    enum class Status { Loaded, CannotOpen, CannotRead };
+    Status status = Status::Loaded;
+    int line = 0;  // CannotRead: the line that could not be read
+    DataFile file;
+};
 
-// Loads "Kappa_data.txt" (case 1) or "Weighted_Kappa_data_linear_quadratic.txt"
-// (any other case) from the current folder. Prints a message and returns false
-// when the file cannot be opened or read.
-bool Archivo(AnalysisState& s, Console& con);
+// Loads a table for the entered R raters and K categories. Anything that is
+// not a regular file cannot be opened.
+LoadResult loadDataFile(const char* name, FileLayout layout, std::int32_t R, std::int32_t K);
 
-// Loads "Weighted_Kappa_data.txt", whose rows carry a weight.
-bool Archivo_Weight(AnalysisState& s, Console& con);
+// "Kappa_data.txt" (case 1) or "Weighted_Kappa_data_linear_quadratic.txt"
+// (any other case).
+LoadResult Archivo(std::int32_t entrada, std::int32_t R, std::int32_t K);
+
+// "Weighted_Kappa_data.txt", whose rows carry a weight.
+LoadResult Archivo_Weight(std::int32_t R, std::int32_t K);
 
 }  // namespace kappa

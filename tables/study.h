@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tables/large_allocator.h"
+
 namespace kappa {
 
 // Largest study: the number of raters and the number of response patterns K^R.
@@ -37,10 +39,10 @@ struct Study {
     // ratings file otherwise.
     std::vector<std::string> labels;
     // F_p: subjects rated by every rater, by response pattern (K^R entries).
-    std::vector<std::int64_t> frequency;
+    PatternVector<std::int64_t> frequency;
     // v_p: the disagreement weight of each pattern, from the weight column of
     // a table file (1 for a pattern the file does not list); empty otherwise.
-    std::vector<double> fileWeight;
+    PatternVector<double> fileWeight;
     // Subjects with some ratings missing.
     std::vector<IncompleteSubjects> incomplete;
     // Subjects left out because some of their ratings were missing.

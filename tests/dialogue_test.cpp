@@ -219,15 +219,15 @@ TEST(ParameterEntry, BoundsAndDefaults) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedConsole con(c.answers);
-        AnalysisState s;
-        ASSERT_TRUE(Datos(s, con));
+        const std::optional<Answers> s = Datos(con);
+        ASSERT_TRUE(s);
         EXPECT_EQ(con.linesRead(), c.answers.size());
         EXPECT_EQ(con.output(), c.output);
-        EXPECT_EQ(s.R, c.R);
-        EXPECT_EQ(s.K, c.K);
-        EXPECT_EQ(s.N, c.N);
-        EXPECT_EQ(s.Cf, c.Cf);
-        EXPECT_EQ(s.kp, c.kp);
+        EXPECT_EQ(s->R, c.R);
+        EXPECT_EQ(s->K, c.K);
+        EXPECT_EQ(s->N, c.N);
+        EXPECT_EQ(s->Cf, c.Cf);
+        EXPECT_EQ(s->kp, c.kp);
         // Typed-ahead input is thrown away after every answer.
         EXPECT_EQ(static_cast<std::size_t>(con.discards()), c.answers.size());
     }

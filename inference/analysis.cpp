@@ -1,0 +1,95 @@
+#include "inference/analysis.h"
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "agreement/chance.h"
+#include "agreement/patterns.h"
+#include "estimators/kappa.h"
+#include "estimators/weighted_kappa.h"
+#include "estimators/weights.h"
+#include "inference/hubert_inference.h"
+#include "inference/normal_quantile.h"
+#include "inference/restricted.h"
+#include "inference/text.h"
+
+namespace kappa {
+
+namespace {
+
+// Hubert's kappa for each of the weights, in order; nothing for weights it
+// does not take.
+std::vector<std::optional<Estimate>> hubertEstimates(const Study& study, const AgreementCounts& counts,
+                                                     const Marginals& m, const std::vector<Weighting>& weights,
+                                                     const HubertSetting& setting) {
+    std::vector<std::optional<Estimate>> estimates(weights.size());
+    std::vector<PatternWeights> sets;
+    std::vector<std::size_t> weighted;  // the estimates the sets are for
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+        switch (weights[i]) {
+            case Weighting::None: {
+                const UnweightedKappa kappa = coefficientKappa(study, counts, m);
+                estimates[i] = unweightedEstimate(kappa, restricted_1(study, counts, m, kappa), setting);
+                break;
+            }
+            case Weighting::Quadratic: sets.emplace_back(Quadratic_weight(study.K, study.R)); break;
+            case Weighting::Linear: sets.emplace_back(Linear_weight(study.K, study.R)); break;
+            case Weighting::File:
+                if (study.fileWeight.size() == study.frequency.size()) sets.emplace_back(FileWeights(study.fileWeight));
+                break;
+            default: break;  // Hubert's kappa has no other weights
+        }
+        if (sets.size() > weighted.size()) weighted.push_back(i);
+    }
+    if (sets.empty()) return estimates;
+    std::vector<WeightedKappa> kappas = coefficientKappa_Weight(study, counts, m, std::move(sets));
+    for (std::size_t set = 0; set < kappas.size(); ++set) {
+        const WeightedRestricted restricted = restricted_2(study, counts, m, kappas[set]);
+        estimates[weighted[set]] = weightedEstimate(kappas[set], restricted, weights[weighted[set]], setting);
+        kappas[set] = {};  // its per-pattern tables are no longer needed
+    }
+    return estimates;
+}
+
+}  // namespace
+
+Analysis analyse(const Study& study, const AnalysisRequest& request) {
+    Analysis a;
+    a.raters = study.R;
+    a.categories = study.K;
+    a.labels = study.labels;
+    a.dropped = study.dropped;
+    a.confidence = request.confidence;
+    a.kappa0 = request.kappa0;
+    a.z = confidenceQuantile(request.confidence);
+    a.zExact = exactConfidenceQuantile(request.confidence);
+    if (study.R < 2 || study.K < 2 || study.frequency.size() != patternCount(study.K, study.R)) {
+        a.notes.push_back("an analysis needs at least two raters and two categories");
+        return a;
+    }
+
+    const AgreementCounts counts = TablaInicial(study);
+    a.subjects = static_cast<std::int64_t>(counts.n);
+    a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
+    const Marginals m = Invariante(counts);
+    const HubertSetting setting{counts.n, study.R, a.z, request.kappa0};
+
+    // The critical value of the normal intervals falls short of the normal
+    // quantile as the level grows.
+    const bool zFallsShort = std::abs(a.z - a.zExact) > 0.001 * a.zExact;
+    for (const Coefficient coefficient : request.coefficients) {
+        if (coefficient != Coefficient::Kappa) continue;
+        for (std::optional<Estimate>& e : hubertEstimates(study, counts, m, request.weights, setting)) {
+            if (!e) continue;
+            if (zFallsShort)
+                e->notes.push_back(format("the critical value %.5f (a numerical integration) differs from the normal "
+                                          "quantile %.5f by more than 0.1 %%",
+                                          a.z, a.zExact));
+            a.estimates.push_back(std::move(*e));
+        }
+    }
+    return a;
+}
+
+}  // namespace kappa

@@ -1,0 +1,13 @@
+// Text of the printf family, as a string.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+namespace kappa {
+
+// The text that printf would write for the format and arguments.
+std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string formatList(const char* format, std::va_list args);
+
+}  // namespace kappa

@@ -1,0 +1,414 @@
+#include "input/table_file.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kappa {
+
+namespace {
+
+constexpr std::size_t kChunk = std::size_t{1} << 20;
+// A number longer than this is not taken: no reader needs more, and a file
+// of one endless token must not take endless memory.
+constexpr std::size_t kLongestToken = std::size_t{1} << 16;
+
+constexpr std::array<bool, 256> blankBytes() {
+    std::array<bool, 256> blank{};
+    for (const unsigned char ch : {' ', '\t', '\n', '\r', '\v', '\f'}) blank[ch] = true;
+    return blank;
+}
+constexpr std::array<bool, 256> kBlank = blankBytes();
+
+bool isBlank(char ch) { return kBlank[static_cast<unsigned char>(ch)]; }
+bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// True when the token is a decimal number: an optional sign, digits with an
+// optional decimal point, and an optional exponent.
+bool isDecimalNumber(std::string_view t) {
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < t.size() && isDigit(t[i])) ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && isDigit(t[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        std::size_t exponentDigits = 0;
+        while (i < t.size() && isDigit(t[i])) ++i, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    return i == t.size();
+}
+
+// A token read both ways it may be needed: as a whole number in the 32-bit
+// range (a code or a frequency) and as a finite number (a weight).
+struct Number {
+    bool whole = false;
+    std::int32_t integer = 0;
+    bool finite = false;
+    double value = 0.0;
+};
+
+void readNumber(std::string_view token, Number& number) {
+    number = Number{};
+    const bool negative = !token.empty() && token[0] == '-';
+    const std::string_view digits = token.substr(!token.empty() && (token[0] == '-' || token[0] == '+'));
+    if (!digits.empty() && digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), isDigit)) {
+        std::int32_t value = 0;
+        for (const char ch : digits) value = value * 10 + (ch - '0');
+        number.whole = number.finite = true;
+        number.integer = negative ? -value : value;
+        number.value = number.integer;
+        return;
+    }
+    if (!isDecimalNumber(token)) return;
+    const std::string_view unsigned_ = token[0] == '+' ? token.substr(1) : token;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
+    if (error != std::errc() || end != unsigned_.data() + unsigned_.size()) {
+        // Beyond the range of a double: as strtod reads it, 0 or infinite.
+        const std::string text(token);
+        value = std::strtod(text.c_str(), nullptr);
+    }
+    constexpr double lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr double highest = std::numeric_limits<std::int32_t>::max();
+    number.value = value;
+    number.finite = std::isfinite(value);
+    number.whole = value == std::floor(value) && value >= lowest && value <= highest;
+    if (number.whole) number.integer = static_cast<std::int32_t>(value);
+}
+
+std::string quoted(std::string_view text) {
+    constexpr std::size_t shown = 40;
+    std::string quote(1, '\'');
+    quote.append(text.substr(0, shown));
+    quote.append(text.size() > shown ? "...'" : "'");
+    return quote;
+}
+
+class Parser {
+public:
+    Parser(FileLayout layout, TableRows& rows) : weighted_(layout == FileLayout::Weighted), rows_(rows) {
+        codes_.reserve(kKeptCodes);
+    }
+
+    ParseOutcome run(ByteSource& source) {
+        const auto buffer = std::make_unique<char[]>(kChunk);
+        // The first bytes, at least three unless the file is shorter, to see
+        // whether they are a byte-order mark.
+        std::size_t have = 0;
+        bool ended = false;
+        while (have < 3 && !ended) {
+            const std::ptrdiff_t got = source.read(buffer.get() + have, kChunk - have);
+            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error()};
+            ended = got == 0;
+            have += static_cast<std::size_t>(got);
+        }
+        std::string_view bytes(buffer.get(), have);
+        if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+        while (!bytes.empty()) {
+            if (!take(bytes)) return outcome_;
+            const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
+            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error()};
+            bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));
+        }
+        if (!partial_.empty() && !finishToken(partial_, false, 0)) return outcome_;
+        endOfLine();
+        return outcome_;
+    }
+
+private:
+    // Takes in a chunk of the file; false when reading stops. Whole lines of
+    // plain numbers, nearly every line of a table, go by a quick way; the
+    // rest, and a line that goes on into the next chunk, token by token.
+    bool take(std::string_view bytes) {
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        while (p != end) {
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            if (newline == nullptr) return scan({p, static_cast<std::size_t>(end - p)});
+            const std::string_view line(p, static_cast<std::size_t>(newline + 1 - p));
+            p = newline + 1;
+            if (atLineStart_ && firstLineDone_) {
+                const Quick quick = quickLine(line);
+                if (quick == Quick::Stop) return false;
+                if (quick == Quick::Taken) {
+                    if (line_ < INT_MAX) ++line_;
+                    continue;
+                }
+            }
+            if (!scan(line)) return false;
+        }
+        return true;
+    }
+
+    enum class Quick { Taken, Stop, NotPlain };
+
+    // A line of whole numbers of a few digits, as many as a row holds (the
+    // weight of a weighted row may be any number), or a blank line.
+    Quick quickLine(std::string_view line) {
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        const std::int64_t raters = expected_ - (weighted_ ? 2 : 1);
+        if (raters > static_cast<std::int64_t>(kKeptCodes)) return Quick::NotPlain;
+        std::int64_t count = 0;
+        std::int32_t values[kKeptCodes + 1];
+        Number weight;
+        for (;;) {
+            while (p != end && isBlank(*p)) ++p;
+            if (p == end) break;
+            if (weighted_ && count == raters + 1) {
+                const char* const start = p;
+                while (p != end && !isBlank(*p)) ++p;
+                readNumber({start, static_cast<std::size_t>(p - start)}, weight);
+                if (!weight.finite) return Quick::NotPlain;
+                ++count;
+                continue;
+            }
+            if (count > raters) return Quick::NotPlain;
+            const bool negative = *p == '-';
+            if (*p == '-' || *p == '+') ++p;
+            const char* const digits = p;
+            std::int32_t value = 0;
+            while (p != end && isDigit(*p) && p - digits < 9) value = value * 10 + (*p++ - '0');
+            if (p == digits || (p != end && !isBlank(*p))) return Quick::NotPlain;
+            values[count++] = negative ? -value : value;
+        }
+        if (count == 0) return Quick::Taken;
+        if (count != expected_) return Quick::NotPlain;
+
+        TableRow row;
+        row.raters = static_cast<std::int32_t>(raters);
+        row.codes = std::span<const std::int32_t>(values, static_cast<std::size_t>(raters));
+        row.largestCode = *std::max_element(values, values + raters);
+        row.codeBelowOne = *std::min_element(values, values + raters) < 1;
+        row.frequency = values[raters];
+        row.weight = weight.value;
+        return emit(row) ? Quick::Taken : Quick::Stop;
+    }
+
+    // Takes in bytes token by token; false when reading stops.
+    bool scan(std::string_view bytes) {
+        atLineStart_ = bytes.ends_with('\n');
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        // A token begun in the last chunk goes on to the first blank.
+        if (!partial_.empty()) {
+            while (p != end && !isBlank(*p)) ++p;
+            if (!extendPartial({bytes.data(), static_cast<std::size_t>(p - bytes.data())})) return false;
+            if (p == end) return true;
+            if (!finishToken(partial_, false, 0)) return false;
+            partial_.clear();
+        }
+        while (p != end) {
+            const char ch = *p;
+            if (isBlank(ch)) {
+                if (ch == '\n') {
+                    if (!endOfLine()) return false;
+                    if (line_ < INT_MAX) ++line_;
+                } else if (ch == '\t' && !firstLineDone_) {
+                    ++tabs_;
+                }
+                ++p;
+                continue;
+            }
+            // A token. The usual one, a few digits, is read as it is scanned.
+            const char* const start = p;
+            if (ch == '-' || ch == '+') ++p;
+            std::int64_t value = 0;
+            const char* const digits = p;
+            while (p != end && isDigit(*p)) value = value * 10 + (*p++ - '0');
+            const bool plain = p != digits && p - digits <= 9 && (p == end || isBlank(*p));
+            while (p != end && !isBlank(*p)) ++p;
+            const std::string_view token(start, static_cast<std::size_t>(p - start));
+            if (p == end) return extendPartial(token);  // it goes on in the next chunk
+            if (!finishToken(token, plain, ch == '-' ? -value : value)) return false;
+        }
+        return true;
+    }
+
+    bool extendPartial(std::string_view more) {
+        if (partial_.size() + more.size() > kLongestToken)
+            return malformed("expected a number, found a token of more than 65536 characters");
+        partial_.append(more);
+        return true;
+    }
+
+    bool malformed(std::string message) {
+        outcome_ = {ParseOutcome::Status::Malformed, line_, std::move(message)};
+        return false;
+    }
+
+    // What a token that is not what it should be was: its value, or its text
+    // when it is not a number.
+    static std::string found(const Number& number, const std::string& text) {
+        if (!number.finite) return text;
+        char shortest[32];
+        const auto written = std::to_chars(shortest, shortest + sizeof shortest, number.value);
+        return std::string(shortest, written.ptr);
+    }
+
+    // A complete token of the current line, `plain` when it is a few digits
+    // with the value given. Of the tokens of a line only the last two can be
+    // other than category codes (a frequency, or a frequency and a weight), so
+    // each token is held until two more have come.
+    bool finishToken(std::string_view token, bool plain, std::int64_t value) {
+        std::size_t slot;
+        if (held_ == 2) {
+            if (!takeCode(number_[oldest_], text_[oldest_])) return false;
+            slot = oldest_;
+            oldest_ ^= 1;
+        } else {
+            slot = (oldest_ + held_) & 1;
+            ++held_;
+        }
+        // Filled in place: a copy of a freshly built Number would stall on
+        // its own stores.
+        Number& number = number_[slot];
+        if (plain) {
+            number.whole = number.finite = true;
+            number.integer = static_cast<std::int32_t>(value);
+            number.value = static_cast<double>(value);
+        } else {
+            readNumber(token, number);
+            if (!number.finite) text_[slot] = quoted(token);
+        }
+        ++tokens_;
+        return true;
+    }
+
+    bool takeCode(const Number& code, const std::string& text) {
+        if (!code.whole)
+            return deferOrFail(code.finite ? "expected a whole category code, found " + found(code, text)
+                                           : "expected a number, found " + text);
+        if (codes_.size() < kKeptCodes)
+            codes_.push_back(code.integer);
+        else
+            restHash_ = (restHash_ ^ static_cast<std::uint32_t>(code.integer)) * 1099511628211ull;
+        largestCode_ = std::max(largestCode_, code.integer);
+        codeBelowOne_ = codeBelowOne_ || code.integer < 1;
+        return true;
+    }
+
+    // On the first line nothing is wrong until its TABs are counted: with no
+    // raters no row is read at all.
+    bool deferOrFail(std::string message) {
+        if (firstLineDone_) return malformed(std::move(message));
+        if (!deferred_) deferred_ = ParseOutcome{ParseOutcome::Status::Malformed, line_, std::move(message)};
+        return true;
+    }
+
+    bool endOfLine() {
+        if (!firstLineDone_) {
+            firstLineDone_ = true;
+            const auto tabs = static_cast<std::int32_t>(std::min<std::int64_t>(tabs_, INT32_MAX));
+            const std::int32_t raters = tabs - (weighted_ ? 1 : 0);
+            rows_.raters(raters);
+            if (raters <= 0) return false;  // no raters: the rows are not read
+            expected_ = std::int64_t{raters} + (weighted_ ? 2 : 1);
+            if (deferred_) {
+                outcome_ = *deferred_;
+                return false;
+            }
+        }
+        if (tokens_ > 0 && !emitRow()) return false;
+        tokens_ = 0;
+        held_ = 0;
+        oldest_ = 0;
+        codes_.clear();
+        restHash_ = 0;
+        largestCode_ = 0;
+        codeBelowOne_ = false;
+        return true;
+    }
+
+    std::string lineLayout() const {
+        const std::int64_t raters = expected_ - (weighted_ ? 2 : 1);
+        return std::to_string(expected_) + " numbers (" + std::to_string(raters) +
+               (raters == 1 ? " category code" : " category codes") +
+               (weighted_ ? ", a frequency and a weight)" : " and a frequency)");
+    }
+
+    bool emitRow() {
+        if (tokens_ != expected_)
+            return malformed("expected " + lineLayout() + ", found " + std::to_string(tokens_));
+        // The last two tokens, in order.
+        const Number& first = number_[oldest_];
+        const Number& second = number_[oldest_ ^ 1];
+        const std::string& firstText = text_[oldest_];
+        const std::string& secondText = text_[oldest_ ^ 1];
+        TableRow row;
+        if (!weighted_ && !takeCode(first, firstText)) return false;
+        const Number& frequency = weighted_ ? first : second;
+        if (!frequency.whole)
+            return malformed("expected a whole frequency in the 32-bit range, found " +
+                             found(frequency, weighted_ ? firstText : secondText));
+        row.frequency = frequency.integer;
+        if (weighted_) {
+            if (!second.finite) return malformed("expected a finite weight, found " + secondText);
+            row.weight = second.value;
+        }
+        row.raters = static_cast<std::int32_t>(expected_ - (weighted_ ? 2 : 1));
+        row.codes = codes_;
+        row.restHash = restHash_;
+        row.largestCode = largestCode_;
+        row.codeBelowOne = codeBelowOne_;
+        return emit(row);
+    }
+
+    bool emit(TableRow& row) {
+        if (rowCount_ == std::numeric_limits<std::int32_t>::max()) return malformed("more than 2147483647 rows");
+        ++rowCount_;
+        row.line = line_;
+        if (!rows_.row(row)) {
+            outcome_ = {ParseOutcome::Status::Refused, line_, ""};
+            return false;
+        }
+        return true;
+    }
+
+    bool weighted_;
+    TableRows& rows_;
+    ParseOutcome outcome_;
+    int line_ = 1;
+    bool atLineStart_ = true;
+    std::int64_t tabs_ = 0;
+    bool firstLineDone_ = false;
+    std::optional<ParseOutcome> deferred_;
+    std::int64_t expected_ = 0;
+    std::int32_t rowCount_ = 0;
+    std::string partial_;
+    // The current line.
+    std::int64_t tokens_ = 0;
+    std::array<Number, 2> number_;
+    std::array<std::string, 2> text_;
+    std::size_t held_ = 0;    // tokens held, at most two
+    std::size_t oldest_ = 0;  // the slot of the first of them
+    std::vector<std::int32_t> codes_;
+    std::uint64_t restHash_ = 0;
+    std::int32_t largestCode_ = 0;
+    bool codeBelowOne_ = false;
+};
+
+}  // namespace
+
+ParseOutcome parseTable(ByteSource& source, FileLayout layout, TableRows& rows) {
+    return Parser(layout, rows).run(source);
+}
+
+}  // namespace kappa

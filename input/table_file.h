@@ -1,0 +1,62 @@
+// The table layout: TAB-separated text without a header, one line per
+// observed combination of categories: the 1-based category code of each of
+// the R raters, the number of subjects with that combination (the frequency)
+// and, in the weighted layout, the disagreement weight of the combination.
+// R is the number of TABs in the first line (less one in the weighted layout).
+// Every line that holds anything holds exactly R + 1 numbers (R + 2 with
+// weights), separated by any blanks; blank lines are skipped. Codes and
+// frequencies are whole numbers in the 32-bit range, in any decimal notation
+// ("2", "2.0", "+2", "2e0"); weights are finite decimal numbers.
+//
+// The file is read as a stream, a row at a time, and nothing of it is kept
+// but what the caller keeps of each row: memory does not grow with the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "input/byte_source.h"
+
+namespace kappa {
+
+enum class FileLayout { Unweighted, Weighted };
+
+// Rows wider than this keep only a hash of their further codes.
+inline constexpr std::size_t kKeptCodes = 256;
+
+struct TableRow {
+    std::int32_t raters = 0;             // codes on the row
+    std::span<const std::int32_t> codes; // the first min(raters, kKeptCodes) codes
+    std::uint64_t restHash = 0;          // a hash of the codes after those, 0 when there are none
+    std::int32_t largestCode = 0;
+    bool codeBelowOne = false;
+    std::int32_t frequency = 0;
+    double weight = 0.0;                 // weighted layout only
+    int line = 0;                        // 1-based; stops at the largest int
+};
+
+// What a reader does with the rows, in file order.
+class TableRows {
+public:
+    virtual ~TableRows() = default;
+    // The number of raters found in the first line, before any row. When it is
+    // not positive no row is read.
+    virtual void raters(std::int32_t R) = 0;
+    // One row; returning false stops the reading there (as a refusal of that row).
+    virtual bool row(const TableRow& row) = 0;
+};
+
+struct ParseOutcome {
+    enum class Status { Read, Malformed, Refused, ReadFailed };
+    Status status = Status::Read;
+    int line = 0;         // the line at fault when the file is malformed or a row was refused
+    std::string message;  // Malformed: what was expected and what was found
+    bool ok() const { return status == Status::Read; }
+};
+
+// Reads every row of the table in `source`.
+ParseOutcome parseTable(ByteSource& source, FileLayout layout, TableRows& rows);
+
+}  // namespace kappa

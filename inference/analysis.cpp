@@ -6,6 +6,7 @@
 
 #include "agreement/chance.h"
 #include "agreement/patterns.h"
+#include "estimators/coefficients.h"
 #include "estimators/kappa.h"
 #include "estimators/weighted_kappa.h"
 #include "estimators/weights.h"
@@ -79,7 +80,13 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     // quantile as the level grows.
     const bool zFallsShort = std::abs(a.z - a.zExact) > 0.001 * a.zExact;
     for (const Coefficient coefficient : request.coefficients) {
-        if (coefficient != Coefficient::Kappa) continue;
+        if (coefficient != Coefficient::Kappa) {
+            for (const Weighting weights : request.weights)
+                if (weights != Weighting::File)
+                    a.estimates.push_back(
+                        chanceCorrectedEstimate(study, coefficient, weights, request.confidence, request.kappa0));
+            continue;
+        }
         for (std::optional<Estimate>& e : hubertEstimates(study, counts, m, request.weights, setting)) {
             if (!e) continue;
             if (zFallsShort)

@@ -15,7 +15,8 @@ struct AnalysisRequest {
     // The coefficients, in the order their estimates are wanted.
     std::vector<Coefficient> coefficients = {Coefficient::Kappa};
     // The weights, in order; each coefficient is estimated with every one
-    // that applies to it.
+    // that applies to it: Hubert's kappa with none, quadratic, linear and
+    // file; the other coefficients with any but file.
     std::vector<Weighting> weights = {Weighting::None};
     double confidence = 95.0;  // percent, 50 < confidence < 100
     double kappa0 = 0.0;       // the kappa under test, finite and at most 1

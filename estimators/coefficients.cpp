@@ -1,0 +1,642 @@
+#include "estimators/coefficients.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "estimators/weight_matrix.h"
+#include "inference/student_t.h"
+#include "tables/matrix.h"
+
+namespace kappa {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Walking the subjects
+//
+// A coefficient reads a group of f identical subjects through its number of
+// ratings r and two sums over its raters:
+//   Q = sum over ordered pairs of distinct raters g != h of w(c_g, c_h), the
+//       agreement of its r (r - 1) pairs, read as a = Q / (r (r - 1));
+//   E = sum over raters g of x[g][c_g] for a table x the coefficient chooses
+//       (its chance-agreement contribution), x[g][K] standing for a rater who
+//       gave no rating.
+// The weights are symmetric with w_kk = 1, as every built-in matrix is.
+
+struct Subject {
+    double f = 0.0;  // subjects in the group
+    double r = 0.0;  // ratings of each
+    double a = 0.0;  // a_i = Q / (r (r - 1)), the mean weight of its pairs of ratings; 0 for r < 2
+    double E = 0.0;
+    double e = 0.0;  // E / r
+};
+
+// The distinct categories of a set of at most `capacity` ratings and their
+// counts n_k, kept up to date one rating at a time, so that no step costs O(K).
+class CategoryCounts {
+public:
+    CategoryCounts(std::size_t K, std::size_t capacity) : n_(K), slot_(K), used_(std::min(K, capacity)) {}
+
+    void add(std::uint16_t k) {
+        if (n_[k]++ == 0) {
+            slot_[k] = m_;
+            used_[m_++] = k;
+        }
+    }
+
+    void remove(std::uint16_t k) {
+        if (--n_[k] == 0) {
+            const std::uint16_t last = used_[--m_];
+            used_[slot_[k]] = last;
+            slot_[last] = slot_[k];
+        }
+    }
+
+    std::span<const std::uint16_t> used() const { return {used_.data(), m_}; }
+    double n(std::uint16_t k) const { return n_[k]; }
+
+    // Q of these ratings: sum_k n_k (n_k - 1) w_kk + 2 sum_{k < l} n_k n_l w_kl,
+    // O(m^2) for m categories used.
+    double pairAgreement(const Matrix<double>& w) const {
+        double Q = 0.0;
+        for (std::size_t a = 0; a < m_; ++a) {
+            const std::uint16_t k = used_[a];
+            const auto wk = w[k];
+            Q += n(k) * (n(k) - 1) * wk[k];
+            for (std::size_t b = a + 1; b < m_; ++b) Q += 2 * n(k) * n(used_[b]) * wk[used_[b]];
+        }
+        return Q;
+    }
+
+private:
+    std::vector<std::int32_t> n_;      // n_k
+    std::vector<std::size_t> slot_;    // where k is in used_
+    std::vector<std::uint16_t> used_;  // the m categories with n_k > 0, then unused room
+    std::size_t m_ = 0;
+};
+
+// Patterns per row of the dense walk: the last L raters run through their
+// K^L combinations in a row, L the smallest that makes rows of at least this
+// many patterns (and leaves at least one rater before the row).
+inline constexpr std::size_t kRowPatterns = 64;
+
+// The sum of term(subject) over the observed response patterns, T a number or
+// a struct of sums with +=; x as above (none: E = 0). With `marginals`, also
+// adds up sum_p F_p [c_pg = k] into marginals[g][k].
+//
+// A pattern is a prefix (raters 0..R-L-1) followed by a suffix (the last L
+// raters), and the patterns of one prefix are a contiguous row of K^L
+// frequencies. Its sums split the same way:
+//   Q = Q(prefix) + Q(suffix) + sum over suffix raters h of v(c_h),
+//       v(c) = 2 sum_k n_k(prefix) w_kc, the pairs a rater in c makes with the prefix,
+//   E = E(prefix) + E(suffix).
+// The suffix terms are tabled once; the prefixes are walked like an odometer,
+// so that about one rating changes from one prefix to the next. A row costs
+// O(m^2 + K m) for Q(prefix) and v, O(1) amortised for E(prefix), and each
+// pattern of it O(min(L, K)).
+template <typename T, typename Term>
+T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Matrix<double>* marginals,
+                  Term term) {
+    T total{};
+    const auto R = static_cast<std::size_t>(study.R);
+    const auto K = static_cast<std::size_t>(study.K);
+    const std::size_t P = study.frequency.size();
+    if (R < 2 || P == 0) return total;
+    const auto xOf = [&](std::size_t g, std::size_t k) { return x ? (*x)[g][k] : 0.0; };
+
+    std::size_t L = 1, S = K;  // the row: the last L raters, S = K^L patterns
+    while (S < kRowPatterns && L + 1 < R) {
+        ++L;
+        S *= K;
+    }
+    const std::size_t first = R - L;  // raters 0..first-1 form the prefix
+    const double perPair = 1 / (static_cast<double>(R) * static_cast<double>(R - 1));
+    const double perRating = 1 / static_cast<double>(R);
+
+    // The suffixes: their pairs, their E, and their categories with counts.
+    std::vector<double> Qsuffix(S), Esuffix(S);
+    std::vector<std::uint16_t> suffixCategory(S * L);
+    std::vector<double> suffixCount(S * L);
+    std::vector<std::size_t> suffixM(S);
+    {
+        std::vector<std::uint16_t> digits(L);
+        CategoryCounts counts(K, L);
+        for (std::size_t s = 0; s < S; ++s) {
+            patternDigits(s, study.K, digits);
+            for (std::size_t h = 0; h < L; ++h) {
+                counts.add(digits[h]);
+                Esuffix[s] += xOf(first + h, digits[h]);
+            }
+            Qsuffix[s] = counts.pairAgreement(w);
+            suffixM[s] = counts.used().size();
+            for (std::size_t i = 0; i < suffixM[s]; ++i) {
+                suffixCategory[s * L + i] = counts.used()[i];
+                suffixCount[s * L + i] = counts.n(counts.used()[i]);
+            }
+            for (const std::uint16_t c : digits) counts.remove(c);
+        }
+    }
+
+    const auto top = static_cast<std::uint16_t>(K - 1);
+    std::vector<std::uint16_t> d(first, 0);  // the prefix's categories
+    CategoryCounts counts(K, first);
+    for (std::size_t g = 0; g < first; ++g) counts.add(0);
+    std::vector<double> Eprefix(first + 1, 0.0);  // Eprefix[j] = sum_{g < j} x[g][d_g]
+    const auto sumE = [&](std::size_t from) {
+        for (std::size_t j = from; j < first; ++j) Eprefix[j + 1] = Eprefix[j] + xOf(j, d[j]);
+    };
+    sumE(0);
+    std::vector<double> v(K);
+    std::vector<double> suffixTotal(marginals ? S : 0, 0.0);  // sum over rows of F of each suffix
+
+    for (std::size_t base = 0;;) {
+        const double Qprefix = counts.pairAgreement(w);
+        std::fill(v.begin(), v.end(), 0.0);
+        for (const std::uint16_t k : counts.used()) {
+            const double twice = 2 * counts.n(k);
+            const auto wk = w[k];
+            for (std::size_t c = 0; c < K; ++c) v[c] += twice * wk[c];
+        }
+        const std::int64_t* F = study.frequency.data() + base;
+        const double Eprefixed = Eprefix[first];
+        T row{};  // the row's sum, apart from the total so that it can stay in registers
+        for (std::size_t s = 0; s < S; ++s) {
+            if (F[s] <= 0) continue;
+            double cross = 0.0;
+            for (std::size_t i = 0; i < suffixM[s]; ++i) cross += suffixCount[s * L + i] * v[suffixCategory[s * L + i]];
+            const double E = Eprefixed + Esuffix[s];
+            row += term(Subject{static_cast<double>(F[s]), static_cast<double>(R),
+                                (Qprefix + Qsuffix[s] + cross) * perPair, E, E * perRating});
+        }
+        total += row;
+        if (marginals) {
+            double rowSubjects = 0.0;
+            for (std::size_t s = 0; s < S; ++s) {
+                suffixTotal[s] += static_cast<double>(F[s]);
+                rowSubjects += static_cast<double>(F[s]);
+            }
+            for (std::size_t g = 0; g < first; ++g) (*marginals)[g][d[g]] += rowSubjects;
+        }
+
+        base += S;
+        if (base >= P) break;
+        // The next prefix: the trailing digits at K - 1 wrap to 0 and the one
+        // before them goes up by one.
+        std::size_t j = first - 1;
+        for (; d[j] == top; --j) {
+            counts.remove(top);
+            counts.add(0);
+            d[j] = 0;
+        }
+        counts.remove(d[j]);
+        counts.add(++d[j]);
+        sumE(j);
+    }
+
+    if (marginals) {
+        std::vector<std::uint16_t> digits(L);
+        for (std::size_t s = 0; s < S; ++s) {
+            patternDigits(s, study.K, digits);
+            for (std::size_t h = 0; h < L; ++h) (*marginals)[first + h][digits[h]] += suffixTotal[s];
+        }
+    }
+    return total;
+}
+
+// Calls visit(subject, codes) for the subjects with some ratings missing, a
+// group at a time: O(R + m^2).
+template <typename Visit>
+void forEachIncomplete(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Visit visit) {
+    const auto K = static_cast<std::size_t>(study.K);
+    CategoryCounts counts(K, static_cast<std::size_t>(study.R));
+    for (const IncompleteSubjects& group : study.incomplete) {
+        Subject s{static_cast<double>(group.count), 0.0, 0.0, 0.0, 0.0};
+        for (std::size_t g = 0; g < group.codes.size(); ++g) {
+            const std::uint16_t c = group.codes[g];
+            if (c != kMissing) {
+                counts.add(c);
+                ++s.r;
+            }
+            if (x) s.E += (*x)[g][c == kMissing ? K : c];
+        }
+        if (s.r >= 2) s.a = counts.pairAgreement(w) / (s.r * (s.r - 1));
+        s.e = s.E / s.r;
+        if (s.r > 0 && s.f > 0) visit(s, group.codes);
+        for (const std::uint16_t c : group.codes)
+            if (c != kMissing) counts.remove(c);
+    }
+}
+
+// The sum of term(subject) over every group of subjects that at least one
+// rater rated.
+template <typename T, typename Term>
+T sumOverSubjects(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Term term) {
+    T total = sumOverPatterns<T>(study, w, x, nullptr, term);
+    forEachIncomplete(study, w, x, [&](const Subject& s, std::span<const std::uint16_t>) { total += term(s); });
+    return total;
+}
+
+// ---------------------------------------------------------------------------
+// The first pass: observed agreement and marginals, shared by the coefficients
+
+// Sums over the subjects of a group's contributions to the observed agreement.
+struct AgreementSums {
+    double n = 0.0;        // subjects with a rating
+    double n2 = 0.0;       // subjects with two ratings or more
+    double sumA = 0.0;     // sum over those of a_i = Q_i / (r_i (r_i - 1))
+    double ratings = 0.0;  // sum over those of r_i
+    double sumQ = 0.0;     // sum over those of Q_i / (r_i - 1) = a_i r_i
+
+    AgreementSums& operator+=(const AgreementSums& other) {
+        n += other.n;
+        n2 += other.n2;
+        sumA += other.sumA;
+        ratings += other.ratings;
+        sumQ += other.sumQ;
+        return *this;
+    }
+};
+
+AgreementSums agreementSums(const Subject& s) {
+    if (s.r < 2) return {s.f, 0.0, 0.0, 0.0, 0.0};
+    return {s.f, s.f, s.f * s.a, s.f * s.r, s.f * s.a * s.r};
+}
+
+struct Tallies : AgreementSums {
+    std::vector<double> share;    // sum_i f n_ik / r_i = n pi_k
+    Matrix<double> raterCounts;   // sum_i f [c_ig = k]: the subjects rater g put in category k
+    std::vector<double> ratedIn;  // sum_i f n_ik over the subjects with two ratings or more
+};
+
+Tallies tally(const Study& study, const Matrix<double>& w) {
+    const auto R = static_cast<std::size_t>(study.R);
+    const auto K = static_cast<std::size_t>(study.K);
+    Tallies t;
+    t.share.assign(K, 0.0);
+    t.ratedIn.assign(K, 0.0);
+    t.raterCounts.reset(R, K);
+    // Complete subjects: their n_ik summed over subjects are the raters' marginals.
+    static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, &t.raterCounts, agreementSums);
+    for (std::size_t g = 0; g < R; ++g)
+        for (std::size_t k = 0; k < K; ++k) {
+            t.share[k] += t.raterCounts[g][k] / static_cast<double>(R);
+            t.ratedIn[k] += t.raterCounts[g][k];
+        }
+    forEachIncomplete(study, w, nullptr, [&](const Subject& s, std::span<const std::uint16_t> codes) {
+        t += agreementSums(s);
+        for (std::size_t g = 0; g < codes.size(); ++g) {
+            if (codes[g] == kMissing) continue;
+            t.raterCounts[g][codes[g]] += s.f;
+            t.share[codes[g]] += s.f / s.r;
+            if (s.r >= 2) t.ratedIn[codes[g]] += s.f;
+        }
+    });
+    return t;
+}
+
+// ---------------------------------------------------------------------------
+// Chance agreement
+
+// T_w = sum_k sum_l w_kl.
+double weightTotal(const Matrix<double>& w) {
+    double T = 0.0;
+    for (std::size_t k = 0; k < w.rows(); ++k)
+        for (const double x : w[k]) T += x;
+    return T;
+}
+
+// omega_k = sum_l w_kl pi_l: the weighted prevalence of category k.
+std::vector<double> weightedPrevalence(const Matrix<double>& w, const std::vector<double>& pi) {
+    std::vector<double> omega(pi.size(), 0.0);
+    for (std::size_t k = 0; k < pi.size(); ++k)
+        for (std::size_t l = 0; l < pi.size(); ++l) omega[k] += w[k][l] * pi[l];
+    return omega;
+}
+
+// sum_k sum_l w_kl pi_k pi_l = sum_k pi_k omega_k: the chance agreement of two
+// ratings drawn from the pooled prevalences (Fleiss, Krippendorff).
+double pooledChance(const std::vector<double>& pi, const std::vector<double>& omega) {
+    double pe = 0.0;
+    for (std::size_t k = 0; k < pi.size(); ++k) pe += pi[k] * omega[k];
+    return pe;
+}
+
+// The table x[g][k] = v_k of every rater (x[g][K] = 0), for an E of
+// sum_k n_ik v_k.
+Matrix<double> sameForEveryRater(std::size_t R, const std::vector<double>& v) {
+    Matrix<double> x(R, v.size() + 1);
+    for (std::size_t g = 0; g < R; ++g) std::copy(v.begin(), v.end(), x[g].begin());
+    return x;
+}
+
+// Conger's chance agreement, the mean over ordered pairs of distinct raters
+// (g, h) of Cohen's sum_kl w_kl p_gk p_hl, p_gk the share of category k among
+// the n_g subjects rater g rated; and the table of its linearisation
+//   lambda_ig = (n / n_g) (A_g(c) - B_g) + B_g   when rater g put subject i in c,
+//   lambda_ig = B_g                              when rater g did not rate it,
+// with A_g(l) = sum_k w_kl sum_{h != g} p_hk and B_g = sum_l A_g(l) p_gl, so
+// that e_i = sum_g lambda_ig / (R (R - 1)) has mean p_e = sum_g B_g / (R (R - 1)).
+// For complete data lambda_ig = A_g(c_ig).
+struct CongerChance {
+    double pe = kNaN;
+    Matrix<double> lambda;        // lambda[g][c], lambda[g][K] = B_g
+    std::int32_t idleRater = -1;  // a rater who rated no subject (no p_gk), or -1
+};
+
+CongerChance congerChance(const Matrix<double>& w, const Matrix<double>& counts, double n) {
+    const std::size_t R = counts.rows(), K = counts.cols();
+    CongerChance C;
+    Matrix<double> p(R, K);
+    std::vector<double> ng(R, 0.0);
+    for (std::size_t g = 0; g < R; ++g) {
+        for (const double m : counts[g]) ng[g] += m;
+        if (ng[g] == 0) {
+            C.idleRater = static_cast<std::int32_t>(g);
+            return C;
+        }
+        for (std::size_t k = 0; k < K; ++k) p[g][k] = counts[g][k] / ng[g];
+    }
+    // sum_{h != g} p_hk from the sums before and after g, without subtracting.
+    Matrix<double> others(R, K);
+    std::vector<double> before(K, 0.0), after(K, 0.0);
+    for (std::size_t g = 0; g < R; ++g)
+        for (std::size_t k = 0; k < K; ++k) {
+            others[g][k] = before[k];
+            before[k] += p[g][k];
+        }
+    for (std::size_t g = R; g-- > 0;)
+        for (std::size_t k = 0; k < K; ++k) {
+            others[g][k] += after[k];
+            after[k] += p[g][k];
+        }
+
+    C.lambda = Matrix<double>(R, K + 1);
+    std::vector<double> A(K);
+    double sumB = 0.0;
+    for (std::size_t g = 0; g < R; ++g) {
+        std::fill(A.begin(), A.end(), 0.0);
+        for (std::size_t k = 0; k < K; ++k)
+            if (const double q = others[g][k]; q != 0)
+                for (std::size_t l = 0; l < K; ++l) A[l] += w[k][l] * q;
+        double B = 0.0;
+        for (std::size_t l = 0; l < K; ++l) B += A[l] * p[g][l];
+        for (std::size_t c = 0; c < K; ++c) C.lambda[g][c] = n / ng[g] * (A[c] - B) + B;
+        C.lambda[g][K] = B;
+        sumB += B;
+    }
+    C.pe = sumB / (static_cast<double>(R) * static_cast<double>(R - 1));
+    return C;
+}
+
+// ---------------------------------------------------------------------------
+// The coefficients
+
+// What a coefficient's computation yields; NaN where a value is undefined,
+// with the reason in notes.
+struct Result {
+    double observed = kNaN;
+    double chance = kNaN;
+    double value = kNaN;
+    double variance = kNaN;
+    std::int64_t subjects = 0;
+    double df = kNaN;
+    std::vector<std::string> notes;
+};
+
+std::string count(double subjects) { return std::to_string(static_cast<std::int64_t>(subjects)); }
+
+std::string undefinedChanceNote(const std::string& name) {
+    return "The chance agreement p_e is 1 (every rating falls in one category, or in categories whose mutual "
+           "weights are all 1), so " + name + ", its standard error, test and interval are undefined.";
+}
+
+std::string tooFewSubjectsNote(const std::string& name, const char* subjects) {
+    return "The variance of " + name + " needs at least two " + subjects +
+           " (its divisor is n (n - 1)), so its standard error, test and interval are undefined.";
+}
+
+// Every coefficient but alpha. The linearised contribution of subject i,
+//   u_i = (n/n2) (a_i - p_e [r_i >= 2]) / d - 2 (1 - kappa) (e_i - p_e) / d,   d = 1 - p_e,
+// has mean kappa over the n subjects, and V = sum_i (u_i - kappa)^2 / (n (n - 1)).
+// e_i, the subject's chance-agreement contribution, has mean p_e:
+//   Fleiss   e_i = sum_k n_ik omega_k / r_i
+//   Gwet     e_i = T_w / (K (K - 1)) sum_k n_ik (1 - pi_k) / r_i
+//   Conger   e_i = sum_g lambda_ig / (R (R - 1))
+// Percent agreement (p_e = 0) and Brennan-Prediger (p_e = T_w / K^2) have no
+// such term.
+Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<double>& w, const std::string& name) {
+    Result out;
+    const Tallies t = tally(study, w);
+    out.subjects = static_cast<std::int64_t>(t.n);
+    out.df = t.n - 1;
+    if (t.n > t.n2)
+        out.notes.push_back(count(t.n - t.n2) + " subject(s) with a single rating add to the category "
+                            "prevalences only.");
+    if (t.n2 == 0) {
+        out.notes.push_back("No subject has two ratings or more, so the observed agreement and " + name +
+                            " are undefined.");
+        return out;
+    }
+    const double pa = t.sumA / t.n2;
+    out.observed = pa;
+
+    const auto R = static_cast<std::size_t>(study.R);
+    const double K = study.K;
+    std::vector<double> pi(t.share);
+    for (double& p : pi) p /= t.n;
+    double pe = 0.0;
+    Matrix<double> x;          // the table of E, empty without a chance term
+    double perRaterPair = 0;  // Conger: e_i = E_i / (R (R - 1)); otherwise 0 and e_i = E_i / r_i
+    switch (c) {
+        case Coefficient::Fleiss: {
+            const std::vector<double> omega = weightedPrevalence(w, pi);
+            pe = pooledChance(pi, omega);
+            x = sameForEveryRater(R, omega);
+            break;
+        }
+        case Coefficient::Conger: {
+            CongerChance conger = congerChance(w, t.raterCounts, t.n);
+            if (conger.idleRater >= 0) {
+                out.notes.push_back("Rater " + std::to_string(conger.idleRater + 1) +
+                                    " rated no subject, so that rater's marginal proportions and " + name +
+                                    " are undefined.");
+                return out;
+            }
+            pe = conger.pe;
+            x = std::move(conger.lambda);
+            perRaterPair = 1 / (static_cast<double>(R) * static_cast<double>(R - 1));
+            break;
+        }
+        case Coefficient::Gwet: {
+            if (study.K < 2) {
+                out.notes.push_back(name + " needs at least two categories (its chance agreement divides by "
+                                           "K (K - 1)), so it is undefined.");
+                return out;
+            }
+            const double scale = weightTotal(w) / (K * (K - 1));
+            std::vector<double> rarity;  // T_w / (K (K - 1)) (1 - pi_k)
+            double spread = 0.0;         // sum_k pi_k (1 - pi_k)
+            for (const double p : pi) {
+                rarity.push_back(scale * (1 - p));
+                spread += p * (1 - p);
+            }
+            pe = scale * spread;
+            x = sameForEveryRater(R, rarity);
+            break;
+        }
+        case Coefficient::BrennanPrediger: pe = weightTotal(w) / (K * K); break;
+        case Coefficient::Percent:
+        case Coefficient::Kappa:
+        case Coefficient::Alpha: break;
+    }
+    out.chance = pe;
+    if (!(pe < 1)) {
+        out.notes.push_back(undefinedChanceNote(name));
+        return out;
+    }
+    const double d = 1 - pe;
+    const double kappa = (pa - pe) / d;
+    out.value = kappa;
+    if (t.n < 2) {
+        out.notes.push_back(tooFewSubjectsNote(name, "subjects"));
+        return out;
+    }
+
+    // u_i = agreementSlope (a_i - p_e [r_i >= 2]) - chanceSlope (e_i - p_e)
+    const double agreementSlope = t.n / t.n2 / d;
+    const double chanceSlope = x.rows() > 0 ? 2 * (1 - kappa) / d : 0.0;
+    const double S = sumOverSubjects<double>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
+        const double e = perRaterPair > 0 ? s.E * perRaterPair : s.e;
+        const double u = agreementSlope * (s.a - (s.r >= 2 ? pe : 0.0)) - chanceSlope * (e - pe);
+        return s.f * (u - kappa) * (u - kappa);
+    });
+    out.variance = S / (t.n * (t.n - 1));
+    return out;
+}
+
+// Krippendorff's alpha in Gwet's form. Only the n subjects with r_i >= 2 take
+// part; with r-bar their mean number of ratings and epsilon = 1 / sum_i r_i,
+//   a_i' = Q_i / (r-bar (r_i - 1)),  p_a' = mean of a_i',
+//   pi_k = sum_i n_ik / (n r-bar),   p_e = sum_kl w_kl pi_k pi_l,
+//   alpha = ((1 - epsilon) p_a' + epsilon - p_e) / (1 - p_e).
+// The variance linearises alpha' = (p_a' - p_e) / (1 - p_e), the value before
+// the epsilon correction:
+//   u_i = (a_i* - p_e) / d - 2 (1 - alpha') (e_i - p_e) / d,
+//   a_i* = a_i' - p_a' (r_i - r-bar) / r-bar,
+//   e_i = sum_k n_ik omega_k / r-bar - p_e (r_i - r-bar) / r-bar,
+// V = sum_i (u_i - alpha')^2 / (n (n - 1)), and t has n0 - 1 degrees of
+// freedom, n0 counting every subject with a rating. With r_i = R throughout
+// this is alpha = 1 - (1 - p_a)(nR - 1) / (nR (1 - p_e)), with the variance of
+// Fleiss' kappa.
+Result krippendorffAlpha(const Study& study, const Matrix<double>& w, const std::string& name) {
+    Result out;
+    const Tallies t = tally(study, w);
+    // alpha reports n0, the subjects that its reference distribution counts
+    // (as every other coefficient does); its value uses the n of them with two
+    // ratings or more.
+    const double n0 = t.n, n = t.n2;
+    out.subjects = static_cast<std::int64_t>(n0);
+    out.df = n0 - 1;
+    if (n0 > n)
+        out.notes.push_back(count(n0 - n) + " subject(s) with a single rating are left out of " + name +
+                            "; the degrees of freedom still count them.");
+    if (n == 0) {
+        out.notes.push_back("No subject has two ratings or more, so " + name + " is undefined.");
+        return out;
+    }
+
+    // n r-bar = sum_i r_i: the prevalences and p_a' divide by the number of ratings.
+    const double rbar = t.ratings / n;
+    const double epsilon = 1 / t.ratings;
+    const double paPrime = t.sumQ / t.ratings;
+    std::vector<double> pi(t.ratedIn);
+    for (double& p : pi) p /= t.ratings;
+    const std::vector<double> omega = weightedPrevalence(w, pi);
+    const double pe = pooledChance(pi, omega);
+    out.observed = (1 - epsilon) * paPrime + epsilon;
+    out.chance = pe;
+    if (!(pe < 1)) {
+        out.notes.push_back(undefinedChanceNote(name));
+        return out;
+    }
+    const double d = 1 - pe;
+    out.value = (out.observed - pe) / d;
+    if (n < 2) {
+        out.notes.push_back(tooFewSubjectsNote(name, "subjects with two ratings or more"));
+        return out;
+    }
+
+    const double alphaPrime = (paPrime - pe) / d;
+    // u_i = (a_i* - p_e) / d - chanceSlope (e_i - p_e); a_i' = Q_i / (r-bar (r_i - 1)) = a_i r_i / r-bar.
+    const double chanceSlope = 2 * (1 - alphaPrime) / d;
+    const double perRating = 1 / rbar;
+    const Matrix<double> x = sameForEveryRater(static_cast<std::size_t>(study.R), omega);
+    const double S = sumOverSubjects<double>(study, w, &x, [=](const Subject& s) {
+        if (s.r < 2) return 0.0;
+        const double size = (s.r - rbar) * perRating;  // (r_i - r-bar) / r-bar
+        const double aStar = s.a * s.r * perRating - paPrime * size;
+        const double e = s.E * perRating - pe * size;
+        const double u = (aStar - pe) / d - chanceSlope * (e - pe);
+        return s.f * (u - alphaPrime) * (u - alphaPrime);
+    });
+    out.variance = S / (n * (n - 1));
+    return out;
+}
+
+std::string coefficientName(Coefficient c, Weighting weighting) {
+    switch (c) {
+        case Coefficient::Kappa: return "Cohen's kappa";
+        case Coefficient::Fleiss: return "Fleiss' kappa";
+        case Coefficient::Conger: return "Conger's kappa";
+        case Coefficient::Gwet: return weighting == Weighting::None ? "Gwet's AC1" : "Gwet's AC2";
+        case Coefficient::BrennanPrediger: return "Brennan-Prediger coefficient";
+        case Coefficient::Alpha: return "Krippendorff's alpha";
+        case Coefficient::Percent: return "Percent agreement";
+    }
+    return "";
+}
+
+}  // namespace
+
+Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
+                                 double kappa0) {
+    Estimate e;
+    e.coefficient = c;
+    e.weights = weighting;
+    e.name = coefficientName(c, weighting);
+
+    Result r;
+    if (c == Coefficient::Kappa || weighting == Weighting::File) {
+        r.notes.push_back("Hubert's kappa and weights from a file are not computed by this routine.");
+    } else if (study.R < 2) {
+        r.notes.push_back(e.name + " needs at least two raters.");
+    } else {
+        const Matrix<double> w = agreementWeights(weighting, study.K);
+        r = c == Coefficient::Alpha ? krippendorffAlpha(study, w, e.name) : agreementCoefficient(study, c, w, e.name);
+    }
+
+    e.subjects = r.subjects;
+    e.kappa = r.value;
+    e.variance = r.variance;
+    e.se = std::sqrt(r.variance);
+    e.observed = r.observed;
+    e.chance = r.chance;
+    e.notes = std::move(r.notes);
+    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence);
+    if (e.se == 0) {
+        e.notes.push_back(e.kappa == kappa0
+                              ? "The standard error is 0 and kappa0 equals the estimate, so the test statistic "
+                                "is 0/0 and the test is undefined; the interval is the estimate alone."
+                              : "The standard error is 0, so the interval is the estimate alone and the test "
+                                "rejects kappa0 with p = 0.");
+    }
+    return e;
+}
+
+}  // namespace kappa

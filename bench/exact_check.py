@@ -29,6 +29,25 @@ weight is a sum over pairs of raters, a case-2 weight is 1 except on the
 patterns the file lists. `selftest` checks these identities against the sums
 over every pattern on small studies.
 
+What it reports: the studies, the printed values compared, and each mismatch
+with the printed text, the correctly rounded exact value, the exact value, how
+far off it is in units of the last printed digit and the least relative error a
+computed value must have had to print it. Mismatches are sorted by kind:
+  digits         relative error above 1e-13: digits lost in the computation
+  rounding       relative error between 16 units in the last place of a double
+                 and 1e-13: what long sums of doubles may accumulate
+  beyond double  within 16 units in the last place: the value needs more
+                 digits than a double holds
+  non-finite     nan or inf printed for a finite value, or the reverse
+  sign of zero   -0.0000 printed for 0.0000 or the reverse
+  decision       the restricted variance judged negative, or the restricted
+                 interval judged to have no solution, where the exact values
+                 say otherwise (or the reverse)
+  structure      the report could not be read, or kappa failed
+For each study with a mismatch it also shows how many decimal digits each
+difference that the program forms cancels (1 - Ie, 1 - kappa, the variance
+numerator, mmI or mmIv, kappa - kp, ...), which names the culprit.
+
 Commands (run `exact_check.py COMMAND --help` for the options of each):
   sweep     generate extreme but legitimate studies and the known fault studies,
             run kappa on each and summarise the mismatches
@@ -935,11 +954,12 @@ def command_selftest(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--kappa", default="build/release/kappa", help="the kappa binary (default: %(default)s)")
-    parser.add_argument("--show", type=int, default=40, help="mismatches listed in full (default: %(default)s)")
     commands = parser.add_subparsers(dest="command", required=True)
+    running = argparse.ArgumentParser(add_help=False)
+    running.add_argument("--kappa", default="build/release/kappa", help="the kappa binary (default: %(default)s)")
+    running.add_argument("--show", type=int, default=40, help="mismatches listed in full (default: %(default)s)")
 
-    sweep = commands.add_parser("sweep", help="generated extreme studies and the known fault studies",
+    sweep = commands.add_parser("sweep", parents=[running], help="generated extreme studies and the known fault studies",
                                 description="Runs kappa on the fault studies of the four cancellation faults "
                                 "(checking that this script reproduces their published exact values), the worked "
                                 "examples, and generated studies: huge frequencies (up to 2^31-1 a pattern), "
@@ -954,7 +974,7 @@ def main():
     sweep.add_argument("--verbose", "-v", action="store_true", help="one line per study")
     sweep.set_defaults(run=command_sweep)
 
-    study = commands.add_parser("study", help="one study from its data file",
+    study = commands.add_parser("study", parents=[running], help="one study from its data file",
                                 description="Checks one study: FILE in the layout of the case's data file.")
     study.add_argument("file", metavar="FILE")
     study.add_argument("--raters", "-R", type=int, required=True)

@@ -728,8 +728,10 @@ def random_rows(rng, R, K, count, frequency, case, weight):
     the largest code is K."""
     total = K**R
     count = min(count, total)
-    indices = {total - 1} | set(rng.sample(range(total), count - 1) if total <= 10**6 else
-                                 (rng.randrange(total) for _ in range(count - 1)))
+    if count == total:
+        indices = range(total)
+    else:
+        indices = {total - 1} | set(rng.sample(range(total), count - 1))
     rows = []
     for p in sorted(indices):
         codes = tuple(p // K ** (R - 1 - j) % K + 1 for j in range(R))

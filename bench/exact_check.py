@@ -600,7 +600,7 @@ def printed_lines(output):
 class Mismatch:
     study: str
     label: str
-    kind: str  # digits, beyond double, sign of zero, decision, structure
+    kind: str  # digits, rounding, beyond double, non-finite, sign of zero, decision, structure
     printed: str
     expected: str
     exact: str = ""
@@ -617,9 +617,12 @@ def compare(study, output):
     compared = 0
     if len(printed) != len(expected):
         mismatches.append(Mismatch(study.name, "report", "structure", f"{len(printed)} lines", f"{len(expected)} lines"))
+    block = ""
     for (kind, values), (pkind, texts) in zip(expected, printed):
+        if values:
+            block = re.match(r"(QUADRATIC |LINEAR )?(v: |w: )?", values[0][0]).group(0)
         if kind != pkind:
-            label = values[-1][0] if values else "restricted CI"
+            label = block + ("restricted test" if kind in ("test", "negative") else "restricted CI")
             mismatches.append(Mismatch(study.name, label, "decision", describe(pkind, texts), describe(kind, values)))
             continue
         for (label, value, decimals), text in zip(values, texts):

@@ -698,6 +698,27 @@ def fault_studies():
     return out
 
 
+def further_studies():
+    """Small studies of the other mismatches that the sweep finds (see the notes of each)."""
+    return [
+        # Case 2: the weighted variance, Y - Z^2 of its closed form, cancels 8 digits.
+        Study("further: weighted variance cancels", 2, 2, 2,
+              [((1, 1), 930448201, 1.02949), ((1, 2), 45704814, 2.62791e-06), ((2, 1), 5, 1.09319e-06),
+               ((2, 2), 5, 0.0)], kp="-1000"),
+        # Case 2, near-perfect agreement on tiny weights: kappa = 1 - 1e-15, so kappa - 1 keeps one digit.
+        Study("further: kappa under test 1, kappa within 1e-15 of 1", 2, 2, 2,
+              [((1, 1), 2 * 10**9, 0.0), ((1, 2), 1, 1e-06), ((2, 1), 0, 1.0), ((2, 2), 2 * 10**9, 0.0)], kp="1"),
+        # Case 3: the discriminant of the restricted interval is 6.6e-19 > 0 and cancels 17 digits.
+        Study("further: restricted interval judged empty", 3, 3, 3,
+              [((1, 1, 1), 1671815586, None), ((1, 3, 3), 4, None), ((2, 2, 1), 1, None), ((3, 3, 3), 0, None)],
+              confidence="80", kp="-1000000"),
+        # Case 2: kappa and its variance are exactly 0.
+        Study("further: variance exactly 0", 3, 4, 2,
+              [((1, 1, 1), 1637344182, 0.0), ((1, 2, 1), 2, 13.0479), ((4, 4, 4), 0, 0.0)],
+              confidence="97.5", kp="-1e6"),
+    ]
+
+
 def ordinary_studies():
     two = [((1, 1), 40), ((1, 2), 10), ((2, 1), 5), ((2, 2), 45)]
     three = [((i, j), f) for (i, j), f in zip(itertools.product((1, 2, 3), repeat=2), (30, 8, 2, 5, 25, 5, 1, 4, 20))]
@@ -751,7 +772,7 @@ def case2_weight(rng, low=1e-10, high=1e12):
 
 
 def sweep_studies(rng, large):
-    studies = fault_studies() + ordinary_studies()
+    studies = fault_studies() + further_studies() + ordinary_studies()
 
     def add(name, R, K, rows, case):
         if valid(rows, K):

@@ -108,6 +108,15 @@ public:
     }
 
     ParseOutcome run(ByteSource& source) {
+        ParseOutcome outcome = read(source);
+        outcome.firstLine = std::move(sample_);
+        return outcome;
+    }
+
+private:
+    static constexpr std::size_t kSample = 256;
+
+    ParseOutcome read(ByteSource& source) {
         const auto buffer = std::make_unique<char[]>(kChunk);
         // The first bytes, at least three unless the file is shorter, to see
         // whether they are a byte-order mark.
@@ -115,7 +124,7 @@ public:
         bool ended = false;
         while (have < 3 && !ended) {
             const std::ptrdiff_t got = source.read(buffer.get() + have, kChunk - have);
-            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error()};
+            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             have += static_cast<std::size_t>(got);
         }
@@ -124,7 +133,7 @@ public:
         while (!bytes.empty()) {
             if (!take(bytes)) return outcome_;
             const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
-            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error()};
+            if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));
         }
         if (!partial_.empty() && !finishToken(partial_, false, 0)) return outcome_;
@@ -132,7 +141,6 @@ public:
         return outcome_;
     }
 
-private:
     // Takes in a chunk of the file; false when reading stops. Whole lines of
     // plain numbers, nearly every line of a table, go by a quick way; the
     // rest, and a line that goes on into the next chunk, token by token.
@@ -205,6 +213,8 @@ private:
     // Takes in bytes token by token; false when reading stops.
     bool scan(std::string_view bytes) {
         atLineStart_ = bytes.ends_with('\n');
+        if (!firstLineDone_ && sample_.size() < kSample)
+            sample_.append(bytes.substr(0, std::min({kSample - sample_.size(), bytes.find('\n'), bytes.size()})));
         const char* p = bytes.data();
         const char* const end = p + bytes.size();
         // A token begun in the last chunk goes on to the first blank.
@@ -250,7 +260,7 @@ private:
     }
 
     bool malformed(std::string message) {
-        outcome_ = {ParseOutcome::Status::Malformed, line_, std::move(message)};
+        outcome_ = {ParseOutcome::Status::Malformed, line_, std::move(message), {}};
         return false;
     }
 
@@ -309,7 +319,7 @@ private:
     // raters no row is read at all.
     bool deferOrFail(std::string message) {
         if (firstLineDone_) return malformed(std::move(message));
-        if (!deferred_) deferred_ = ParseOutcome{ParseOutcome::Status::Malformed, line_, std::move(message)};
+        if (!deferred_) deferred_ = ParseOutcome{ParseOutcome::Status::Malformed, line_, std::move(message), {}};
         return true;
     }
 
@@ -376,7 +386,7 @@ private:
         ++rowCount_;
         row.line = line_;
         if (!rows_.row(row)) {
-            outcome_ = {ParseOutcome::Status::Refused, line_, ""};
+            outcome_ = {ParseOutcome::Status::Refused, line_, {}, {}};
             return false;
         }
         return true;
@@ -387,6 +397,7 @@ private:
     ParseOutcome outcome_;
     int line_ = 1;
     bool atLineStart_ = true;
+    std::string sample_;  // the start of the first line
     std::int64_t tabs_ = 0;
     bool firstLineDone_ = false;
     std::optional<ParseOutcome> deferred_;

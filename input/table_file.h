@@ -53,6 +53,7 @@ struct ParseOutcome {
     Status status = Status::Read;
     int line = 0;         // the line at fault when the file is malformed or a row was refused
     std::string message;  // Malformed: what was expected and what was found
+    std::string firstLine;  // the start of the first line, to tell what layout a file looks like
     bool ok() const { return status == Status::Read; }
 };
 

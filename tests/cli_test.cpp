@@ -93,15 +93,12 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"--bogus", "a"}, "unknown option '--bogus'"},
         {{"-c"}, "option --confidence needs a value"},
         {{"--drop-incomplete=yes"}, "option --drop-incomplete takes no value"},
-        {{"-c", "50"}, "--confidence must be a number above 50 and below 100, not '50'"},
         {{"-c", "100"}, "--confidence must be a number above 50 and below 100, not '100'"},
         {{"-c", "95%"}, "--confidence must be a number above 50 and below 100, not '95%'"},
         {{"-k", "1.01"}, "--kappa0 must be a finite number at most 1, not '1.01'"},
-        {{"-k", "-inf"}, "--kappa0 must be a finite number at most 1, not '-inf'"},
         {{"-k", "nan"}, "--kappa0 must be a finite number at most 1, not 'nan'"},
         {{"-w", "cubic"}, "unknown weights 'cubic' in --weights (expected none, quadratic, linear, file, ordinal, "
                           "radical, ratio, circular or bipolar)"},
-        {{"-w", "none,,linear"}, "empty item in --weights 'none,,linear'"},
         {{"-w", "linear,linear"}, "--weights names 'linear' twice"},
         {{"-C", "cohen"}, "unknown coefficient 'cohen' in --coefficients (expected kappa, fleiss, conger, gwet, bp, "
                           "alpha or percent)"},
@@ -110,7 +107,6 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"-i", "excel"}, "unknown input format 'excel' in --input (expected table, ratings, long or matrix)"},
         {{"-i", "ratings", "-w", "file"}, "--weights file needs --input table"},
         {{"--id", "id"}, "--id does not apply to --input table"},
-        {{"-i", "long", "--id", "id"}, "--id does not apply to --input long"},
         {{"-i", "matrix", "--columns", "a,b"}, "--columns does not apply to --input matrix"},
         {{"--by", "site"}, "--by does not apply to --input table"},
         {{"-d", ","}, "--delimiter does not apply to --input table"},

@@ -121,38 +121,16 @@ TEST(Format, JsonReadsBackWithNullsExplained) {
     const std::string line = formatJson(source, handBuilt());
     ASSERT_EQ(line.find('\n'), line.size() - 1) << "one object per line";
     const auto j = nlohmann::json::parse(line);
-    EXPECT_EQ(j["file"], source.file);
-    EXPECT_EQ(j["group"], "ward 3");
-    EXPECT_EQ(j["delimiter"], ",");
-    EXPECT_EQ(j["categories"], 3);
     EXPECT_EQ(j["category_labels"][1], "mild, or \"slight\"");
-    EXPECT_EQ(j["dropped_subjects"], 2);
-
-    const auto& cohen = j["estimates"][0];
-    EXPECT_EQ(cohen["se"].get<double>(), 0.07106335201775947) << "full precision";
-    EXPECT_EQ(cohen["wald"]["distribution"], "normal");
-    EXPECT_TRUE(cohen["wald"]["df"].is_null());
-    EXPECT_TRUE(cohen["restricted"][0]["statistic"].is_null());
-    EXPECT_TRUE(cohen["restricted"][0]["p_value"].is_null());
-    EXPECT_EQ(cohen["restricted"][0]["ci"][1].get<double>(), 0.8246);
-
-    const auto& quadratic = j["estimates"][1];
-    EXPECT_EQ(quadratic["weights"], "quadratic");
-    EXPECT_EQ(quadratic["restricted"][0]["basis"], "v");
-    EXPECT_EQ(quadratic["restricted"][1]["basis"], "w");
-    EXPECT_TRUE(quadratic["restricted"][1]["ci"].is_null());
-    EXPECT_EQ(quadratic["wald"]["ci"][1].get<double>(), 1.0);
-
-    const auto& fleiss = j["estimates"][2];
-    EXPECT_EQ(fleiss["coefficient"], "fleiss");
-    EXPECT_EQ(fleiss["subjects"], 102);
-    EXPECT_TRUE(fleiss["kappa"].is_null());
-    EXPECT_TRUE(fleiss["wald"]["ci"].is_null());
-    EXPECT_EQ(fleiss["wald"]["distribution"], "t");
-    EXPECT_EQ(fleiss["wald"]["df"], 101);
-    EXPECT_TRUE(fleiss["restricted"].is_array() && fleiss["restricted"].empty());
-
-    for (const auto& e : j["estimates"]) EXPECT_FALSE(e["notes"].empty()) << e["name"] << " has nulls";
+    const auto& estimates = j["estimates"];
+    EXPECT_EQ(estimates[0]["se"].get<double>(), 0.07106335201775947) << "full precision";
+    EXPECT_TRUE(estimates[0]["restricted"][0]["statistic"].is_null()) << "negative restricted variance";
+    EXPECT_TRUE(estimates[1]["restricted"][1]["ci"].is_null()) << "no real solution";
+    EXPECT_TRUE(estimates[2]["kappa"].is_null());
+    EXPECT_TRUE(estimates[2]["wald"]["ci"].is_null());
+    EXPECT_EQ(estimates[2]["wald"]["df"], 101);
+    EXPECT_TRUE(estimates[2]["restricted"].is_array() && estimates[2]["restricted"].empty());
+    for (const auto& e : estimates) EXPECT_FALSE(e["notes"].empty()) << e["name"] << " has nulls";
 }
 
 // The fields of each line of RFC 4180 text (no line breaks inside fields here).

@@ -82,7 +82,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     for (const Coefficient coefficient : request.coefficients) {
         if (coefficient != Coefficient::Kappa) {
             for (const Weighting weights : request.weights)
-                if (weights != Weighting::File)
+                if (takesWeights(coefficient, weights))
                     a.estimates.push_back(
                         chanceCorrectedEstimate(study, coefficient, weights, request.confidence, request.kappa0));
             continue;

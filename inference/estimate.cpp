@@ -30,6 +30,12 @@ std::string_view weightingId(Weighting w) {
     return "";
 }
 
+bool takesWeights(Coefficient c, Weighting w) {
+    if (c == Coefficient::Kappa)
+        return w == Weighting::None || w == Weighting::Quadratic || w == Weighting::Linear || w == Weighting::File;
+    return w != Weighting::File;
+}
+
 std::string_view basisId(Basis b) {
     switch (b) {
         case Basis::None: return "none";

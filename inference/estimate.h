@@ -27,6 +27,10 @@ enum class Weighting { None, Quadratic, Linear, File, Ordinal, Radical, Ratio, C
 std::string_view coefficientId(Coefficient c);
 std::string_view weightingId(Weighting w);
 
+// Whether coefficient c has weights w: Hubert's kappa takes none, quadratic,
+// linear and file; the others take every weighting but file.
+bool takesWeights(Coefficient c, Weighting w);
+
 // A two-sided confidence interval. The upper limit is clipped at 1; the lower
 // one never is. NaN limits: no interval.
 struct Interval {

@@ -1,0 +1,263 @@
+#include "cli/command_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <optional>
+
+#include "cli/options.h"
+#include "format/format.h"
+#include "format/numbers.h"
+
+namespace kappa {
+
+namespace {
+
+std::string displayName(const std::string& file) { return file == "-" ? "standard input" : file; }
+
+std::string plural(std::int64_t n, const std::string& one, const std::string& many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "kappa: FILE:LINE:COLUMN: message", the line and column when known.
+std::string locatedMessage(const std::string& file, const InputError& error,
+                           const std::optional<std::string>& group = std::nullopt) {
+    std::string where = displayName(file);
+    if (error.line > 0) {
+        where += ":" + std::to_string(error.line);
+        if (error.column > 0) where += ":" + std::to_string(error.column);
+    }
+    return "kappa: " + where + ": " + (group ? "group '" + *group + "': " : "") + error.message + "\n";
+}
+
+// Where the results go: the caller's stream, or the --output file. The first
+// failure to write is kept with its reason.
+class Sink {
+public:
+    explicit Sink(std::ostream& stream) : stream_(&stream) {}
+    explicit Sink(std::FILE* file) : file_(file) {}
+    Sink(const Sink&) = delete;
+    Sink& operator=(const Sink&) = delete;
+    ~Sink() {
+        if (file_) std::fclose(file_);
+    }
+
+    void write(std::string_view text) {
+        if (failed_ || text.empty()) return;
+        errno = 0;
+        const bool written =
+            file_ ? std::fwrite(text.data(), 1, text.size(), file_) == text.size()
+                  : static_cast<bool>(stream_->write(text.data(), static_cast<std::streamsize>(text.size())));
+        if (!written) fail();
+    }
+
+    // Flushes the output (and closes the file); false when anything failed.
+    bool finish() {
+        errno = 0;
+        if (file_) {
+            if ((std::fflush(file_) != 0 || std::ferror(file_)) && !failed_) fail();
+            errno = 0;
+            if (std::fclose(file_) != 0 && !failed_) fail();
+            file_ = nullptr;
+        } else if (!failed_ && !stream_->flush()) {
+            fail();
+        }
+        return !failed_;
+    }
+
+    // ": reason", when the system gave one.
+    std::string reason() const { return error_ != 0 ? std::string(": ") + std::strerror(error_) : ""; }
+
+private:
+    void fail() {
+        failed_ = true;
+        error_ = errno;
+    }
+
+    std::ostream* stream_ = nullptr;
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+// What the command line adds to a study before its analysis.
+struct Prepared {
+    AnalysisRequest request;
+    std::vector<std::string> notes;  // about the analysis as a whole
+};
+
+bool requests(const AnalysisRequest& request, Coefficient c) {
+    if (std::find(request.coefficients.begin(), request.coefficients.end(), c) == request.coefficients.end())
+        return false;
+    return std::any_of(request.weights.begin(), request.weights.end(),
+                       [&](Weighting w) { return takesWeights(c, w); });
+}
+
+// Checks the study against the program's limits and the request, and applies
+// the rules for missing ratings: Hubert's kappa needs every rater's rating of
+// every subject, so a study with incomplete subjects is refused, or with
+// --drop-incomplete they are left out for every coefficient (all estimates
+// of a run describe the same subjects), or with --coefficients all kappa is
+// left out with a note.
+std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine& cl, Prepared& prepared) {
+    const auto error = [](std::string message, std::int64_t line = 0) {
+        return InputError{line, 0, std::move(message)};
+    };
+    prepared.request = cl.request;
+    AnalysisRequest& request = prepared.request;
+
+    if (study.R < 2) return error("found " + plural(study.R, "rater", "raters") + "; at least 2 are needed");
+    if (study.R > kMaxRaters)
+        return error("found " + std::to_string(study.R) + " raters; at most " + std::to_string(kMaxRaters) +
+                     " are allowed");
+    if (study.K < 2)
+        return error("found " + plural(study.K, "category", "categories") +
+                     "; at least 2 are needed (--categories also counts categories that nobody chose)");
+    const double patterns = std::pow(static_cast<double>(study.K), static_cast<double>(study.R));
+    if (patterns > kMaxPatterns)
+        return error(std::to_string(study.R) + " raters and " + std::to_string(study.K) + " categories make K^R = " +
+                     format::shortest(patterns) + " response patterns; at most 1,048,576 are allowed");
+
+    std::int64_t incomplete = 0, firstLine = 0;
+    for (const IncompleteSubjects& group : study.incomplete) {
+        incomplete += group.count;
+        if (group.firstLine > 0 && (firstLine == 0 || group.firstLine < firstLine)) firstLine = group.firstLine;
+    }
+    if (incomplete > 0) {
+        if (cl.dropIncomplete) {
+            study.dropped += incomplete;
+            study.incomplete.clear();
+            incomplete = 0;
+        } else if (requests(request, Coefficient::Kappa)) {
+            const std::string count = plural(incomplete, "subject has", "subjects have") + " missing ratings";
+            if (!cl.allCoefficients)
+                return error("a subject with a missing rating: Hubert's kappa needs every rater's rating of every "
+                             "subject, and " + count + " (--drop-incomplete leaves them out)",
+                             firstLine);
+            std::erase(request.coefficients, Coefficient::Kappa);
+            prepared.notes.push_back("Hubert's kappa is left out: " + count +
+                                     ", and it needs every rater's rating of every subject (--drop-incomplete "
+                                     "leaves such subjects out of every coefficient)");
+        }
+    }
+
+    for (const Coefficient c : request.coefficients)
+        for (const Weighting w : request.weights)
+            if (!ordered && takesWeights(c, w) && w != Weighting::None && w != Weighting::File) {
+                std::string labels;
+                for (const std::string& label : study.labels) labels += (labels.empty() ? "" : ", ") + label;
+                return error(std::string(weightingId(w)) + " weights need ordered categories, but the categories " +
+                             "are text labels without an order (" + labels +
+                             "): give them in their order with --categories");
+            }
+
+    const std::int64_t subjects = completeSubjects(study) + incomplete;
+    if (subjects < 3) {
+        std::string found = "found " + plural(subjects, "subject", "subjects");
+        if (study.dropped > 0) found += " (and " + std::to_string(study.dropped) + " left out for missing ratings)";
+        return error(found + "; at least 3 are needed");
+    }
+    return std::nullopt;
+}
+
+// Analyses every group of one file and writes the results. False when the
+// file, or one of its groups, could not be analysed.
+bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
+                 std::ostream& err, bool& first) {
+    InputRead read = engine.read(path, cl.input);
+    if (read.error) {
+        err << locatedMessage(path, *read.error);
+        return false;
+    }
+    if (read.groups.empty()) {
+        err << locatedMessage(path, InputError{0, 0, "no ratings found"});
+        return false;
+    }
+    bool analysed = true;
+    for (StudyGroup& group : read.groups) {
+        std::optional<std::string> groupName;
+        if (cl.input.by) groupName = group.group;
+        Prepared prepared;
+        if (const auto error = prepare(group.study, read.ordered, cl, prepared)) {
+            err << locatedMessage(path, *error, groupName);
+            analysed = false;
+            continue;
+        }
+        Analysis analysis = engine.analyse(group.study, prepared.request);
+        analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
+
+        Source source{path, groupName, cl.input.format, std::nullopt};
+        if (cl.input.format != InputFormat::Table) source.delimiter = read.delimiter;
+        if (!first) sink.write(formatSeparator(cl.format));
+        first = false;
+        sink.write(formatAnalysis(cl.format, source, analysis));
+    }
+    return analysed;
+}
+
+// The --output file is one of the inputs: opening it would empty it.
+std::optional<std::string> outputIsInput(const CommandLine& cl) {
+    for (const std::string& file : cl.files) {
+        std::error_code ec;
+        if (file != "-" && std::filesystem::equivalent(file, *cl.output, ec)) return file;
+    }
+    return std::nullopt;
+}
+
+int usageError(std::ostream& err, const std::string& message) {
+    err << "kappa: " << message << "\nTry 'kappa --help'.\n";
+    return kExitUsage;
+}
+
+}  // namespace
+
+int runCommandLine(std::span<const std::string> args, std::ostream& out, std::ostream& err, const Engine& engine) {
+    const ParsedArguments parsed = parseArguments(args);
+    if (parsed.action == ParsedArguments::Action::UsageError) return usageError(err, parsed.text);
+    if (parsed.action != ParsedArguments::Action::Run) {
+        Sink sink(out);
+        sink.write(parsed.text);
+        if (sink.finish()) return kExitAnalysed;
+        err << "kappa: error writing standard output" << sink.reason() << "\n";
+        return kExitFailed;
+    }
+
+    const CommandLine& cl = parsed.commandLine;
+    std::optional<Sink> file;
+    if (cl.output) {
+        if (const auto input = outputIsInput(cl))
+            return usageError(err, "--output " + *cl.output + " is the input file " + *input +
+                                       ": writing it would empty it");
+        std::FILE* opened = std::fopen(cl.output->c_str(), "w");
+        if (!opened) {
+            err << "kappa: cannot open " << *cl.output << " for writing: " << std::strerror(errno) << "\n";
+            return kExitFailed;
+        }
+        file.emplace(opened);
+    }
+    std::optional<Sink> standard;
+    if (!file) standard.emplace(out);
+    Sink& sink = file ? *file : *standard;
+
+    sink.write(formatPreamble(cl.format));
+    bool allAnalysed = true, first = true;
+    for (const std::string& path : cl.files) {
+        try {
+            allAnalysed = analyseFile(path, cl, engine, sink, err, first) && allAnalysed;
+        } catch (const std::bad_alloc&) {
+            err << locatedMessage(path, InputError{0, 0, "not enough memory to analyse this file"});
+            allAnalysed = false;
+        }
+    }
+    if (!sink.finish()) {
+        err << "kappa: error writing " << (file ? *cl.output : "standard output") << sink.reason() << "\n";
+        return kExitFailed;
+    }
+    return allAnalysed ? kExitAnalysed : kExitFailed;
+}
+
+}  // namespace kappa

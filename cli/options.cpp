@@ -1,0 +1,362 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace kappa {
+
+namespace {
+
+// A usage error: the command line asks for something that cannot be done.
+struct UsageError {
+    std::string message;
+};
+
+constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
+                                      InputFormat::Matrix};
+constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv};
+constexpr std::array kCoefficients = {Coefficient::Kappa,  Coefficient::Fleiss,          Coefficient::Conger,
+                                      Coefficient::Gwet,   Coefficient::BrennanPrediger, Coefficient::Alpha,
+                                      Coefficient::Percent};
+constexpr std::array kWeightings = {Weighting::None,    Weighting::Quadratic, Weighting::Linear,
+                                    Weighting::File,    Weighting::Ordinal,   Weighting::Radical,
+                                    Weighting::Ratio,   Weighting::Circular,  Weighting::Bipolar};
+
+// At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
+constexpr std::int64_t kMaxCategories = 1024;
+
+constexpr const char* kDescription =
+    "kappa: agreement among R raters, with standard errors, tests and confidence intervals.\n"
+    "Without arguments kappa asks its questions (the dialogue); with options or files it analyses\n"
+    "each FILE without questions and prints the results.\n";
+
+constexpr const char* kFooter =
+    "Examples:\n"
+    "  text, Cohen's kappa of a table of response patterns:\n"
+    "    kappa examples/Kappa_data.txt\n"
+    "  json, Hubert's kappa unweighted and with quadratic and linear weights:\n"
+    "    kappa --weights none,quadratic,linear --format json \\\n"
+    "          examples/Weighted_Kappa_data_linear_quadratic.txt\n"
+    "  csv, every coefficient of a ratings file with ordered text labels and empty cells:\n"
+    "    kappa --input ratings --id id --categories none,mild,moderate,severe --drop-incomplete \\\n"
+    "          --coefficients all --format csv examples/ratings.csv\n"
+    "\n"
+    "Exit status: 0 when every FILE was analysed, 1 when some FILE could not be (the others are\n"
+    "still analysed) or the output could not be written, 2 on a usage error (nothing is analysed).\n"
+    "See kappa(1) for the input formats and the output fields.";
+
+std::string trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return std::string(s);
+}
+
+// The comma-separated items of a list, their surrounding blanks trimmed.
+std::vector<std::string> splitList(std::string_view text) {
+    std::vector<std::string> items;
+    for (;;) {
+        const auto comma = text.find(',');
+        items.push_back(trim(text.substr(0, comma)));
+        if (comma == std::string_view::npos) return items;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+// "a, b or c"
+std::string orList(const std::vector<std::string>& names) {
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return list;
+}
+
+// The item whose identifier is `value`.
+template <typename Item, std::size_t N, typename Id>
+Item parseName(std::string_view option, std::string_view what, const std::string& value,
+               const std::array<Item, N>& items, Id id) {
+    for (const Item item : items)
+        if (id(item) == value) return item;
+    std::vector<std::string> names;
+    for (const Item item : items) names.emplace_back(id(item));
+    throw UsageError{"unknown " + std::string(what) + " " + inQuotes(value) + " in " + std::string(option) +
+                     " (expected " + orList(names) + ")"};
+}
+
+// The items of a list of names, none empty and none twice.
+template <typename Item, std::size_t N, typename Id>
+std::vector<Item> parseNames(std::string_view option, std::string_view what, const std::string& value,
+                             const std::array<Item, N>& items, Id id) {
+    std::vector<Item> parsed;
+    for (const std::string& name : splitList(value)) {
+        if (name.empty()) throw UsageError{"empty item in " + std::string(option) + " " + inQuotes(value)};
+        const Item item = parseName(option, what, name, items, id);
+        if (std::find(parsed.begin(), parsed.end(), item) != parsed.end())
+            throw UsageError{std::string(option) + " names " + inQuotes(name) + " twice"};
+        parsed.push_back(item);
+    }
+    return parsed;
+}
+
+// A decimal number: the whole text, in the C locale's notation whatever the locale.
+std::optional<double> parseNumber(std::string_view text) {
+    std::string s = trim(text);
+    std::string_view digits = s;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double x = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), x);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return x;
+}
+
+char parseDelimiter(const std::string& value) {
+    if (value == "\\t" || value == "\t") return '\t';
+    if (value == "," || value == ";" || value == "|" || value == " ") return value.front();
+    throw UsageError{"--delimiter must be one of '\\t', ',', ';', '|' or ' ' (runs of blanks), not " +
+                     inQuotes(value)};
+}
+
+// A lone number N (the labels 1..N) or the ordered labels.
+std::vector<std::string> parseCategories(const std::string& value) {
+    const std::string tooMany = "--categories gives at most " + std::to_string(kMaxCategories) +
+                                " categories (K^R is at most 1,048,576 with at least 2 raters)";
+    std::vector<std::string> labels = splitList(value);
+    const std::string& first = labels.front();
+    if (labels.size() == 1 && !first.empty() && std::all_of(first.begin(), first.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        })) {
+        std::int64_t N = 0;
+        const auto [end, error] = std::from_chars(first.data(), first.data() + first.size(), N);
+        if (error != std::errc() || N > kMaxCategories) throw UsageError{tooMany + ", not " + first};
+        if (N < 2) throw UsageError{"--categories must give at least 2 categories, not " + first};
+        return labels;
+    }
+    if (labels.size() < 2)
+        throw UsageError{"--categories must be a number of categories or a comma-separated list of at least 2 "
+                         "labels, not " + inQuotes(value)};
+    if (static_cast<std::int64_t>(labels.size()) > kMaxCategories)
+        throw UsageError{tooMany + ", not " + std::to_string(labels.size())};
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+        if (labels[k].empty()) throw UsageError{"empty label in --categories " + inQuotes(value)};
+        if (std::find(labels.begin(), labels.begin() + static_cast<std::ptrdiff_t>(k), labels[k]) !=
+            labels.begin() + static_cast<std::ptrdiff_t>(k))
+            throw UsageError{"--categories names " + inQuotes(labels[k]) + " twice"};
+    }
+    return labels;
+}
+
+// The weights that coefficient c takes.
+std::string weightList(Coefficient c) {
+    std::vector<std::string> names;
+    for (const Weighting w : kWeightings)
+        if (takesWeights(c, w)) names.emplace_back(weightingId(w));
+    return orList(names);
+}
+
+// Every weight applies to some coefficient asked for, and every coefficient
+// named explicitly takes some of the weights asked for.
+void checkWeightsApply(const AnalysisRequest& request, bool allCoefficients) {
+    for (const Weighting w : request.weights) {
+        const bool applies = std::any_of(request.coefficients.begin(), request.coefficients.end(),
+                                         [&](Coefficient c) { return takesWeights(c, w); });
+        if (applies) continue;
+        const std::string weights = inQuotes(weightingId(w)) + " weights";
+        if (request.coefficients.size() == 1) {
+            const Coefficient c = request.coefficients.front();
+            throw UsageError{"coefficient " + inQuotes(coefficientId(c)) + " has no " + weights + " (it takes " +
+                             weightList(c) + ")"};
+        }
+        throw UsageError{"none of the coefficients in --coefficients takes " + weights};
+    }
+    if (allCoefficients) return;
+    for (const Coefficient c : request.coefficients) {
+        const bool takesSome = std::any_of(request.weights.begin(), request.weights.end(),
+                                           [&](Weighting w) { return takesWeights(c, w); });
+        if (!takesSome)
+            throw UsageError{"coefficient " + inQuotes(coefficientId(c)) +
+                             " takes none of the weights in --weights (it takes " + weightList(c) + ")"};
+    }
+}
+
+// An option that only some inputs have.
+void checkApplies(const CLI::Option* option, InputFormat input, std::initializer_list<InputFormat> formats,
+                  std::string_view what) {
+    if (option->count() == 0 || std::find(formats.begin(), formats.end(), input) != formats.end()) return;
+    throw UsageError{option->get_name() + " does not apply to --input " + std::string(inputFormatId(input)) + " (" +
+                     std::string(what) + ")"};
+}
+
+// CLI11's own messages, in the words of the other messages.
+std::string parseErrorMessage(const CLI::ParseError& e) {
+    std::string message = e.what();
+    const auto colon = message.find(": ");
+    if (colon != std::string::npos && message.find("required") != std::string::npos &&
+        message.find("missing") != std::string::npos)
+        return "option " + message.substr(0, colon) + " needs a value";
+    if (message.find("flag override") != std::string::npos)
+        return "option --" + message.substr(0, message.find(' ')) + " takes no value";
+    if (!message.empty() && message.front() >= 'A' && message.front() <= 'Z')
+        message.front() = static_cast<char>(message.front() - 'A' + 'a');
+    return message;
+}
+
+}  // namespace
+
+ParsedArguments parseArguments(std::span<const std::string> args) {
+    ParsedArguments parsed;
+    CommandLine& cl = parsed.commandLine;
+
+    CLI::App app{kDescription, "kappa"};
+    app.footer(kFooter);
+    app.allow_extras();
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.get_formatter()->column_width(26);
+
+    std::string input, delimiter, columns, id, by, categories, missing, coefficients, weights, confidence, kappa0,
+        format, output;
+    bool noHeader = false, dropIncomplete = false;
+    std::vector<std::string> files;
+
+    const auto option = [&](const char* names, std::string& value, const char* type, const char* help) {
+        return app.add_option(names, value, help)->type_name(type);
+    };
+    CLI::Option* inputOption = option("-i,--input", input, "FORMAT", "table (default), ratings, long or matrix");
+    CLI::Option* delimiterOption =
+        option("-d,--delimiter", delimiter, "CHAR",
+               "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: found\nfrom the first line (ratings, long, matrix)");
+    CLI::Option* noHeaderOption =
+        app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
+    CLI::Option* columnsOption =
+        option("--columns", columns, "LIST",
+               "ratings: the raters' columns, by name or 1-based number\n(default: all but --id and --by); "
+               "long: subject,rater,category");
+    CLI::Option* idOption = option("--id", id, "COLUMN", "the subject identifier column (ratings)");
+    CLI::Option* byOption = option("--by", by, "COLUMN", "one analysis per value of this column (ratings, long)");
+    CLI::Option* categoriesOption =
+        option("-K,--categories", categories, "N|LIST",
+               "the number of categories N (labels 1..N), or the labels in\norder (default: found in the file)");
+    CLI::Option* missingOption =
+        option("--missing", missing, "LIST",
+               "the fields that mean \"not rated\", an empty item the empty\nfield (default: the empty field and NA)");
+    app.add_flag("--drop-incomplete", dropIncomplete, "leave out subjects with a missing rating")
+        ->disable_flag_override();
+    CLI::Option* coefficientsOption =
+        option("-C,--coefficients", coefficients, "LIST",
+               "kappa (default: Hubert's, Cohen's for 2 raters), fleiss,\nconger, gwet, bp, alpha, percent, or all");
+    CLI::Option* weightsOption =
+        option("-w,--weights", weights, "LIST",
+               "none (default), quadratic, linear, file (the table's\nweight column), ordinal, radical, ratio, "
+               "circular, bipolar");
+    CLI::Option* confidenceOption =
+        option("-c,--confidence", confidence, "PCT", "the confidence level of the intervals, 50 < PCT < 100\n(default 95)");
+    CLI::Option* kappa0Option = option("-k,--kappa0", kappa0, "VALUE", "the kappa under test, at most 1 (default 0)");
+    CLI::Option* formatOption = option("-f,--format", format, "FORMAT", "text (default), json or csv");
+    CLI::Option* outputOption = option("-o,--output", output, "FILE", "write to FILE instead of standard output");
+    app.set_version_flag("-V,--version", "kappa " KAPPA_VERSION, "print the version and exit");
+    app.add_option("FILE", files, "a data file; '-' or none: standard input")->type_name("");
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+        app.parse(reversed);
+        for (const std::string& extra : app.remaining())
+            throw UsageError{(extra.size() > 1 && extra.front() == '-' ? "unknown option " : "unexpected argument ") +
+                             inQuotes(extra)};
+
+        if (inputOption->count())
+            cl.input.format = parseName("--input", "input format", input, kInputFormats, inputFormatId);
+        if (formatOption->count())
+            cl.format = parseName("--format", "output format", format, kOutputFormats, outputFormatId);
+        if (delimiterOption->count()) cl.input.delimiter = parseDelimiter(delimiter);
+        cl.input.header = !noHeader;
+        if (columnsOption->count()) {
+            cl.input.columns = splitList(columns);
+            for (const std::string& column : cl.input.columns)
+                if (column.empty()) throw UsageError{"empty column in --columns " + inQuotes(columns)};
+        }
+        if (idOption->count()) cl.input.id = id;
+        if (byOption->count()) cl.input.by = by;
+        if (categoriesOption->count()) cl.input.categories = parseCategories(categories);
+        if (missingOption->count()) {
+            cl.input.missing.clear();
+            for (const std::string& token : splitList(missing))
+                if (std::find(cl.input.missing.begin(), cl.input.missing.end(), token) == cl.input.missing.end())
+                    cl.input.missing.push_back(token);
+        }
+        cl.dropIncomplete = dropIncomplete;
+
+        if (coefficientsOption->count()) {
+            const std::vector<std::string> items = splitList(coefficients);
+            if (items == std::vector<std::string>{"all"}) {
+                cl.request.coefficients.assign(kCoefficients.begin(), kCoefficients.end());
+                cl.allCoefficients = true;
+            } else if (std::find(items.begin(), items.end(), "all") != items.end()) {
+                throw UsageError{"--coefficients all stands alone, not with other coefficients"};
+            } else {
+                cl.request.coefficients =
+                    parseNames("--coefficients", "coefficient", coefficients, kCoefficients, coefficientId);
+            }
+        }
+        if (weightsOption->count())
+            cl.request.weights = parseNames("--weights", "weights", weights, kWeightings, weightingId);
+        cl.input.weights = std::find(cl.request.weights.begin(), cl.request.weights.end(), Weighting::File) !=
+                           cl.request.weights.end();
+
+        if (confidenceOption->count()) {
+            const auto pct = parseNumber(confidence);
+            if (!pct || !(*pct > 50.0 && *pct < 100.0))
+                throw UsageError{"--confidence must be a number above 50 and below 100, not " + inQuotes(confidence)};
+            cl.request.confidence = *pct;
+        }
+        if (kappa0Option->count()) {
+            const auto k0 = parseNumber(kappa0);
+            if (!k0 || !std::isfinite(*k0) || *k0 > 1.0)
+                throw UsageError{"--kappa0 must be a finite number at most 1, not " + inQuotes(kappa0)};
+            cl.request.kappa0 = *k0;
+        }
+        if (outputOption->count()) cl.output = output;
+
+        // What each input format has.
+        const InputFormat in = cl.input.format;
+        using enum InputFormat;
+        checkApplies(delimiterOption, in, {Ratings, Long, Matrix}, "a table is TAB-separated");
+        checkApplies(noHeaderOption, in, {Ratings, Long}, "only ratings and long files have a header line");
+        checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
+        checkApplies(idOption, in, {Ratings}, "it names a column of a ratings file");
+        checkApplies(byOption, in, {Ratings, Long}, "it names a column of ratings and long files");
+        checkApplies(missingOption, in, {Ratings, Long}, "only ratings and long files have fields of ratings");
+        if (cl.input.weights && in != Table)
+            throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
+                             std::string(inputFormatId(in))};
+        if (in == Long && !cl.input.columns.empty() && cl.input.columns.size() != 3)
+            throw UsageError{"--columns with --input long names 3 columns (subject, rater, category), not " +
+                             std::to_string(cl.input.columns.size())};
+        if (in == Ratings && cl.input.columns.size() == 1)
+            throw UsageError{"--columns names 1 rater's column; at least 2 are needed"};
+
+        checkWeightsApply(cl.request, cl.allCoefficients);
+
+        cl.files = files.empty() ? std::vector<std::string>{"-"} : files;
+    } catch (const CLI::CallForHelp&) {
+        parsed.action = ParsedArguments::Action::Help;
+        parsed.text = app.help();
+    } catch (const CLI::CallForVersion& version) {
+        parsed.action = ParsedArguments::Action::Version;
+        parsed.text = std::string(version.what()) + "\n";
+    } catch (const CLI::ParseError& e) {
+        parsed.action = ParsedArguments::Action::UsageError;
+        parsed.text = parseErrorMessage(e);
+    } catch (const UsageError& e) {
+        parsed.action = ParsedArguments::Action::UsageError;
+        parsed.text = e.message;
+    }
+    return parsed;
+}
+
+}  // namespace kappa

@@ -1,0 +1,41 @@
+// The command line's options: what a run reads, how it analyses each study,
+// and how it prints the results.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "format/format.h"
+#include "inference/analysis.h"
+#include "input/input.h"
+
+namespace kappa {
+
+struct CommandLine {
+    InputOptions input;
+    AnalysisRequest request;
+    // --coefficients all: Hubert's kappa is left out, with a note, of a study
+    // whose subjects are not all complete, instead of refusing it.
+    bool allCoefficients = false;
+    bool dropIncomplete = false;  // subjects with a missing rating are left out
+    OutputFormat format = OutputFormat::Text;
+    std::optional<std::string> output;  // --output; standard output when absent
+    std::vector<std::string> files;     // never empty; "-" is standard input
+};
+
+// What the arguments ask for.
+struct ParsedArguments {
+    enum class Action { Run, Help, Version, UsageError };
+    Action action = Action::Run;
+    CommandLine commandLine;  // Run
+    std::string text;         // Help and Version: what to print; UsageError: the message
+};
+
+// Parses the arguments (without the program's name) and checks every value
+// and every combination of options; a usage error names what was expected and
+// what was found.
+ParsedArguments parseArguments(std::span<const std::string> args);
+
+}  // namespace kappa

@@ -1,0 +1,49 @@
+// The command line's output formats. A formatter prints an analysis and the
+// facts of the file it was read from; it computes nothing.
+//
+// text: a readable report per file (and group), in the words of the dialogue.
+// json: JSON Lines, one object per file (and group).
+// csv:  one header line, then one row per file, group, estimate and basis.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "inference/analysis.h"
+#include "input/input.h"
+
+namespace kappa {
+
+enum class OutputFormat { Text, Json, Csv };
+
+// Identifiers used on the command line and in the outputs.
+std::string_view outputFormatId(OutputFormat f);
+std::string_view inputFormatId(InputFormat f);
+
+// Where an analysis comes from.
+struct Source {
+    std::string file;                  // as given; "-" is standard input
+    std::optional<std::string> group;  // the value of the --by column
+    InputFormat input = InputFormat::Table;
+    std::optional<char> delimiter;     // the delimiter of a ratings, long or matrix file
+};
+
+// What comes before the first analysis: the CSV header line; nothing otherwise.
+std::string formatPreamble(OutputFormat format);
+
+// What comes between two analyses: a blank line between text reports.
+std::string_view formatSeparator(OutputFormat format);
+
+// One analysis: a text report, one JSON line, or CSV rows; it ends with a line break.
+std::string formatAnalysis(OutputFormat format, const Source& source, const Analysis& analysis);
+
+std::string formatText(const Source& source, const Analysis& analysis);
+std::string formatJson(const Source& source, const Analysis& analysis);
+std::string formatCsv(const Source& source, const Analysis& analysis);
+
+// The CSV columns, in order.
+std::span<const std::string_view> csvColumns();
+
+}  // namespace kappa

@@ -1,0 +1,86 @@
+// JSON Lines: one object per analysis. Doubles are written in the shortest
+// form that reads back as the same double (nlohmann-json's own conversion,
+// which does not depend on the locale); values that cannot be computed are
+// null, and the notes say why.
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "format/format.h"
+
+namespace kappa {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json number(double x) { return std::isfinite(x) ? Json(x) : Json(nullptr); }
+
+// [lower, upper], or null when the interval does not exist.
+Json interval(const Interval& ci) {
+    if (std::isnan(ci.lower) && std::isnan(ci.upper)) return nullptr;
+    return Json::array({number(ci.lower), number(ci.upper)});
+}
+
+Json wald(const WaldTest& test) {
+    Json j;
+    j["distribution"] = test.distribution == Distribution::StudentT ? "t" : "normal";
+    j["df"] = number(test.df);
+    j["statistic"] = number(test.statistic);
+    j["p_value"] = number(test.pValue);
+    j["ci"] = interval(test.ci);
+    return j;
+}
+
+Json restricted(const RestrictedTest& test) {
+    Json j;
+    j["basis"] = basisId(test.basis);
+    j["statistic"] = test.negativeVariance ? Json(nullptr) : number(test.statistic);
+    j["p_value"] = test.negativeVariance ? Json(nullptr) : number(test.pValue);
+    j["ci"] = test.noSolution ? Json(nullptr) : interval(test.ci);
+    j["independence"] = {{"statistic", number(test.independence)}, {"p_value", number(test.independencePValue)}};
+    return j;
+}
+
+Json estimate(const Estimate& e) {
+    Json j;
+    j["coefficient"] = coefficientId(e.coefficient);
+    j["weights"] = weightingId(e.weights);
+    j["name"] = e.name;
+    j["subjects"] = e.subjects;
+    j["kappa"] = number(e.kappa);
+    j["se"] = number(e.se);
+    j["observed"] = number(e.observed);
+    j["chance"] = number(e.chance);
+    j["wald"] = wald(e.wald);
+    j["restricted"] = Json::array();
+    for (const RestrictedTest& test : e.restricted) j["restricted"].push_back(restricted(test));
+    j["notes"] = e.notes;
+    return j;
+}
+
+}  // namespace
+
+std::string formatJson(const Source& source, const Analysis& a) {
+    Json j;
+    j["file"] = source.file;
+    if (source.group) j["group"] = *source.group;
+    j["input"] = inputFormatId(source.input);
+    if (source.delimiter) j["delimiter"] = std::string(1, *source.delimiter);
+    j["subjects"] = a.subjects;
+    j["dropped_subjects"] = a.dropped;
+    j["raters"] = a.raters;
+    j["categories"] = a.categories;
+    j["category_labels"] = a.labels;
+    j["confidence"] = number(a.confidence);
+    j["kappa0"] = number(a.kappa0);
+    j["z"] = number(a.z);
+    j["raw_agreement"] = number(a.rawAgreement);
+    j["estimates"] = Json::array();
+    for (const Estimate& e : a.estimates) j["estimates"].push_back(estimate(e));
+    j["notes"] = a.notes;
+    // File names and labels are bytes from the user: invalid UTF-8 is replaced
+    // rather than refused.
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace kappa

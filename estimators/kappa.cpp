@@ -46,6 +46,7 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     u.Q = chanceDisagreement(counts, m);
     const double D0 = (n - static_cast<double>(counts.crudo)) / n;
     u.kappa = (u.Q - D0) / u.Q;
+    u.complement = D0 / u.Q;
 
     // The variance of kappa is that over the subjects of g: f_k = 1 - (1 -
     // kappa) T_k for a subject on whom all raters chose k, and -(1 - kappa) U_p

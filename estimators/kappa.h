@@ -14,7 +14,8 @@ struct UnweightedKappa {
     double Ie = 0.0;        // chance agreement
     double Q = 0.0;         // chance disagreement 1 - Ie, formed so that a small one keeps its digits
     double kappa = 0.0;
-    double varkappa = 0.0;  // the variance of kappa
+    double complement = 0.0;  // 1 - kappa, as the ratio of observed to chance disagreement
+    double varkappa = 0.0;    // the variance of kappa
 };
 
 UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& counts, const Marginals& m);

@@ -11,7 +11,8 @@ namespace {
 // Kappa and its variance from the sums of the first pass.
 void estimate(WeightedKappa& w, const Study& study, double n) {
     const std::size_t P = study.frequency.size();
-    w.kappa = 1 - w.I0 / w.Ie;
+    w.complement = w.I0 / w.Ie;
+    w.kappa = 1 - w.complement;
 
     w.vbarSum.resize(P);
     RaterSum<double> s(w.vbar);

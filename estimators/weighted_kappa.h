@@ -16,6 +16,7 @@ struct WeightedKappa {
     double I0 = 0.0;        // observed mean disagreement
     double Ie = 0.0;        // disagreement expected by chance, the sum of v_p prodt_p
     double kappa = 0.0;     // 1 - I0 / Ie
+    double complement = 0.0;  // 1 - kappa = I0 / Ie
     double varkappa = 0.0;  // the variance of kappa
     // vbar[k][j]: the sum of factorE[p][j] v_p over the patterns in which
     // rater j answers k: the expected weight when rater j answers k and the

@@ -11,29 +11,37 @@ double normalPValue(double statistic) { return std::erfc(std::abs(statistic) / s
 
 namespace {
 
+// kappa - kp. Near 1 a kappa keeps only the leading digits of its distance
+// from 1, which its complement 1 - kappa keeps in full: from a kp of 1/2 up,
+// where 1 - kp is exact, the difference is taken as (1 - kp) - (1 - kappa).
+double fromTested(double kappaHat, double complement, double kp) {
+    return kp >= 0.5 ? (1 - kp) - complement : kappaHat - kp;
+}
+
 // Kappa with its standard error, the Wald test of kp and the Wald interval;
 // only the upper limit is clipped.
-void waldInference(Estimate& e, double kappaHat, double varHat, const HubertSetting& at) {
+void waldInference(Estimate& e, double kappaHat, double difference, double varHat, const HubertSetting& at) {
     const double z = at.z;
     e.kappa = kappaHat;
     e.variance = varHat;
     e.se = std::sqrt(varHat);
     e.wald.distribution = Distribution::Normal;
-    e.wald.statistic = (kappaHat - at.kp) / e.se;
+    e.wald.statistic = difference / e.se;
     e.wald.pValue = normalPValue(e.wald.statistic);
     e.wald.ci.lower = kappaHat - z * e.se;
     e.wald.ci.upper = kappaHat + z * e.se;
     if (e.wald.ci.upper > 1.0) e.wald.ci.upper = 1.0;
 }
 
-// The restricted statistic from the restricted variance V0 at kp, and the
-// interval from the discriminant D of its equation: the roots (M -+ sqrt(D)) / S.
-RestrictedTest restrictedTest(Basis basis, double kappaHat, double kp, double V0, double D, double M, double S) {
+// The restricted statistic from kappa - kp and the restricted variance V0 at
+// kp, and the interval from the discriminant D of its equation: the roots
+// (M -+ sqrt(D)) / S.
+RestrictedTest restrictedTest(Basis basis, double difference, double V0, double D, double M, double S) {
     RestrictedTest r;
     r.basis = basis;
     r.negativeVariance = V0 < 0;
     if (!r.negativeVariance) {
-        r.statistic = (kappaHat - kp) / std::sqrt(V0);
+        r.statistic = difference / std::sqrt(V0);
         r.pValue = normalPValue(r.statistic);
     }
     r.noSolution = D < 0;
@@ -109,7 +117,8 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
     e.subjects = static_cast<std::int64_t>(at.n);
     e.observed = kappa.I0;
     e.chance = kappa.Ie;
-    waldInference(e, kappa.kappa, kappa.varkappa, at);
+    const double difference = fromTested(kappa.kappa, kappa.complement, at.kp);
+    waldInference(e, kappa.kappa, difference, kappa.varkappa, at);
 
     // The restricted test of kp and its inverted interval, with the scale
     // factor d = z^2 / (n Q^2).
@@ -118,7 +127,7 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
     const double u = 1 - at.kp;
     const double V0 = (a * (u * u) - 2 * b * u) / (n * (Q * Q));
     const double D = d * d * b * b + z * z * kappa.varkappa;
-    e.restricted.push_back(restrictedTest(Basis::None, kappa.kappa, at.kp, V0, D, kappa.kappa + (b - a) * d, 1 - d * a));
+    e.restricted.push_back(restrictedTest(Basis::None, difference, V0, D, kappa.kappa + (b - a) * d, 1 - d * a));
     independenceTest(e.restricted.back(), kappa.kappa * Q * std::sqrt(n / restricted.mmI));
     explain(e, at, Q, restricted.mmI);
     return e;
@@ -134,7 +143,8 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     e.observed = kappa.I0;
     e.chance = kappa.Ie;
     const double kappaHat = kappa.kappa, varHat = kappa.varkappa;
-    waldInference(e, kappaHat, varHat, at);
+    const double difference = fromTested(kappaHat, kappa.complement, at.kp);
+    waldInference(e, kappaHat, difference, varHat, at);
 
     // The restricted test and interval for the coefficients a, b, c, with the
     // scale factor d = z^2 / (n Q^2).
@@ -144,7 +154,7 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
         const double u = 1 - at.kp;
         const double V0 = ((u * u) * a - (b + b) * u + c) / (n * Q * Q);
         const double D = (b * b - c * a) * (d * d) + varHat * (z * z);
-        return restrictedTest(basis, kappaHat, at.kp, V0, D, (b - a) * d + kappaHat, 1 - d * a);
+        return restrictedTest(basis, difference, V0, D, (b - a) * d + kappaHat, 1 - d * a);
     };
     e.restricted.push_back(restrictedFor(Basis::V, restricted.a, restricted.b, restricted.c));
     independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / restricted.mmIv));

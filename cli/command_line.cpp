@@ -28,8 +28,12 @@ std::string locatedMessage(const std::string& file, const InputError& error,
                            const std::optional<std::string>& group = std::nullopt) {
     std::string where = displayName(file);
     if (error.line > 0) {
-        where += ":" + std::to_string(error.line);
-        if (error.column > 0) where += ":" + std::to_string(error.column);
+        where += ':';
+        where += std::to_string(error.line);
+        if (error.column > 0) {
+            where += ':';
+            where += std::to_string(error.column);
+        }
     }
     return "kappa: " + where + ": " + (group ? "group '" + *group + "': " : "") + error.message + "\n";
 }

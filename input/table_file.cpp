@@ -117,7 +117,7 @@ private:
     static constexpr std::size_t kSample = 256;
 
     ParseOutcome read(ByteSource& source) {
-        const auto buffer = std::make_unique<char[]>(kChunk);
+        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
         // The first bytes, at least three unless the file is shorter, to see
         // whether they are a byte-order mark.
         std::size_t have = 0;

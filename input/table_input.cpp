@@ -14,7 +14,10 @@ namespace {
 
 std::string codesText(std::span<const std::int32_t> codes) {
     std::string text;
-    for (const std::int32_t code : codes) text += (text.empty() ? "" : " ") + std::to_string(code);
+    for (const std::int32_t code : codes) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(code);
+    }
     return text;
 }
 

@@ -2,6 +2,7 @@
 // the rows of a table file.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +22,19 @@ inline Study studyOf(std::int32_t K, std::int32_t R, const std::vector<std::int6
     study.frequency.assign(frequencies.begin(), frequencies.end());
     study.frequency.resize(patternCount(K, R));
     return study;
+}
+
+// Whether a value is the one expected to within `tolerance`: NaN when NaN is
+// expected, the same infinity when an infinity is.
+inline bool near(double actual, double expected, double tolerance) {
+    if (std::isnan(expected)) return std::isnan(actual);
+    return actual == expected || std::abs(actual - expected) <= tolerance;
+}
+
+// The entries of a table row or a per-pattern table, to compare as a whole.
+template <typename Range>
+auto values(const Range& range) {
+    return std::vector(range.begin(), range.end());
 }
 
 // Small deterministic generator for the randomised studies of the tests.

@@ -130,12 +130,15 @@ private:
         }
         std::string_view bytes(buffer.get(), have);
         if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-        while (!bytes.empty()) {
+        // Until the source ends: a read may bring nothing but the mark.
+        while (!ended) {
             if (!take(bytes)) return outcome_;
             const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
+            ended = got == 0;
             bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));
         }
+        if (!take(bytes)) return outcome_;
         if (!partial_.empty() && !finishToken(partial_, false, 0)) return outcome_;
         endOfLine();
         return outcome_;

@@ -68,6 +68,7 @@ TEST(HubertInference, RestrictedBranches) {
         SCOPED_TRACE(c.name);
         WeightedKappa kappa;
         kappa.kappa = c.kappa;
+        kappa.complement = 1 - c.kappa;
         kappa.varkappa = c.varkappa;
         const WeightedRestricted restricted{0.5, 0.5, c.a, c.b, c.c, 1.0};
         const Estimate e = weightedEstimate(kappa, restricted, Weighting::File, {c.n, 2, 2.0, c.kp});

@@ -1,26 +1,42 @@
 #!/usr/bin/env bash
-# Times whole runs of kappa against its goals:
-#   - each of three studies with 1,048,576 response patterns, (R, K) = (20, 2),
-#     (10, 4) and (2, 1024), every pattern listed in the file, case 3: under
-#     1 s wall time and under 512 MiB peak resident memory;
-#   - each case of the two-rater examples in examples/: under 10 ms.
-# The answers are piped in and end at the end prompt, so no run includes the
-# final pause. Wall times are the best of RUNS runs (default 3; 20 for the
-# examples); peak memory comes from GNU time.
+# Times whole runs of kappa against its goals. Each goal is a ratio to a
+# reference timed in the same run, so that it holds on any machine:
+#
+#   - the three studies that list all 1,048,576 response patterns, (R, K) =
+#     (20, 2), (10, 4) and (2, 1024): case 3 through the dialogue with piped
+#     answers, the same through the command line (--weights quadratic,linear
+#     --format json), and the six other coefficients through the command line
+#     (--coefficients fleiss,conger,gwet,bp,alpha,percent --weights
+#     quadratic): at most 1.0 x the time Debian's awk takes to sum the last
+#     column of the same file, and at most 64 MiB of peak memory;
+#   - the three examples through the dialogue: at most 1.5 x a program that
+#     does nothing, built with the same preset and flags;
+#   - a ratings file of 10,000,000 subjects x 5 raters, K = 4, with an id
+#     column (about 120 MB): read and analysed at 200 MB/s or more, in at most
+#     64 MiB; the long file of the same ratings: at 100 MB/s or more. Beside
+#     them, the peer: the ratings file read by pandas and aggregated by
+#     statsmodels (bench/peer_statsmodels.py), when python3-pandas and
+#     python3-statsmodels are installed.
+#
+# Times are the best wall time of RUNS runs (default 5); peak memory is GNU
+# time's maximum resident set size.
 #
 #   bench/run.sh            build the bench preset, generate the files, time
 #   bench/run.sh --stages   the same, then the Google Benchmark of each stage
+#   SKIP_RATINGS=1 bench/run.sh   without the 120 MB ratings files
 #
 # Exits 1 when a goal is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 kappa=$root/build/bench/kappa
+noop=$root/build/bench/bench/kappa_noop
 make_data=$root/build/bench/bench/kappa_make_data
+make_ratings=$root/build/bench/bench/kappa_make_ratings
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -29,57 +45,126 @@ missed=0
 now_us() { local t=$EPOCHREALTIME; echo $((10#${t/./})); }
 ratio() { awk -v x="$1" -v y="$2" -v digits="$3" 'BEGIN { printf "%." digits "f", x / y }'; }
 
-# run_case DIR ANSWERS RUNS: times RUNS runs of kappa in DIR; sets best_us and
-# peak_kb, and checks that every run ended at the end prompt after a report.
-run_case() {
-  local dir=$1 answers=$2 count=$3 i start elapsed kb
+# best DIR INPUT COMMAND...: the best wall time (best_us) and the largest peak
+# memory (peak_kb) of `runs` runs of COMMAND in DIR with INPUT as standard
+# input; its output is left in $work/output.
+best() {
+  local dir=$1 input=$2 i start elapsed kb
+  shift 2
   best_us=
   peak_kb=0
-  for ((i = 0; i < count; i++)); do
-    cd "$dir"
+  for ((i = 0; i < runs; i++)); do
     start=$(now_us)
-    /usr/bin/time -v -o "$work/time.txt" "$kappa" < "$answers" > "$work/output"
+    (cd "$dir" && /usr/bin/time -f %M -o "$work/memory" "$@" < "$input" > "$work/output")
     elapsed=$(($(now_us) - start))
-    cd "$root"
-    if ! tail -c 40 "$work/output" | grep -q '1-Change DATA ENTRY :  $' ||
-      ! grep -q 'Test statistic (for the independence test)' "$work/output"; then
-      echo "kappa did not reach the end prompt after a report in $dir" >&2
-      exit 2
-    fi
-    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    kb=$(tail -n 1 "$work/memory")
     if ((kb > peak_kb)); then peak_kb=$kb; fi
     if [[ -z $best_us ]] || ((elapsed < best_us)); then best_us=$elapsed; fi
   done
 }
 
-verdict() {  # verdict VALUE LIMIT: sets `result` to ok or MISSED
-  if (($1 < $2)); then result=ok; else result=MISSED; missed=1; fi
+check() {  # check WHAT: the last run must have ended with a report
+  if ! grep -q "$1" "$work/output"; then
+    echo "bench: the run gave no report: $(head -c 300 "$work/output")" >&2
+    exit 2
+  fi
 }
 
-printf '%-26s %12s %12s %12s  %s\n' study N "wall (ms)" "peak (MiB)" goals
+verdict() {  # verdict VALUE LIMIT: sets `result` to ok or MISSED (VALUE at most LIMIT)
+  if awk -v x="$1" -v y="$2" 'BEGIN { exit !(x <= y) }'; then result=ok; else result=MISSED; missed=1; fi
+}
+
+row() {  # row STUDY KAPPA_US REFERENCE_US LIMIT_RATIO [MEMORY_LIMIT_MIB]
+  local r
+  r=$(ratio "$2" "$3" 2)
+  verdict "$r" "$4"
+  local line
+  line=$(printf '%-44s %10s %10s %6s %9s  time %s' "$1" "$(ratio "$2" 1000 1)" "$(ratio "$3" 1000 1)" "$r" \
+    "$(ratio "$peak_kb" 1024 1)" "$result")
+  if [[ -n ${5:-} ]]; then
+    verdict "$(ratio "$peak_kb" 1024 1)" "$5"
+    line+=", memory $result"
+  fi
+  echo "$line"
+}
+
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores"
+printf '%-44s %10s %10s %6s %9s  %s\n' study "kappa ms" "ref ms" ratio "peak MiB" goals
+
+: > "$work/empty"
 for shape in "20 2" "10 4" "2 1024"; do
   read -r R K <<<"$shape"
   dir=$work/R$R-K$K
   mkdir -p "$dir"
-  N=$("$make_data" "$R" "$K" "$dir/Weighted_Kappa_data_linear_quadratic.txt")
+  file=Weighted_Kappa_data_linear_quadratic.txt
+  N=$("$make_data" "$R" "$K" "$dir/$file")
   printf '%s\n%s\n%s\n\n\n3\n' "$R" "$K" "$N" > "$dir/answers"
-  run_case "$dir" "$dir/answers" "$runs"
-  rm -f "$dir/Weighted_Kappa_data_linear_quadratic.txt"
-  verdict "$best_us" 1000000
-  time_result=$result
-  verdict "$peak_kb" $((512 * 1024))
-  printf '%-26s %12s %12s %12s  time %s, memory %s\n' "R=$R K=$K case 3" "$N" \
-    "$(ratio "$best_us" 1000 1)" "$(ratio "$peak_kb" 1024 1)" "$time_result" "$result"
+  best "$dir" "$work/empty" awk '{s += $NF} END {print s}' "$file"
+  awk_us=$best_us
+
+  best "$dir" "$dir/answers" "$kappa"
+  check 'Test statistic (for the independence test)'
+  row "R=$R K=$K dialogue, case 3" "$best_us" "$awk_us" 1.0 64
+
+  best "$dir" "$work/empty" "$kappa" --weights quadratic,linear --format json "$file"
+  check '"estimates"'
+  row "R=$R K=$K command line, quadratic,linear" "$best_us" "$awk_us" 1.0 64
+
+  best "$dir" "$work/empty" "$kappa" --coefficients fleiss,conger,gwet,bp,alpha,percent --weights quadratic \
+    --format json "$file"
+  check '"estimates"'
+  row "R=$R K=$K command line, six coefficients" "$best_us" "$awk_us" 1.0 64
+  rm -f "$dir/$file"
 done
 
+example_runs=$((runs > 20 ? runs : 20))
+runs_saved=$runs
+runs=$example_runs
+best "$root/examples" "$work/empty" "$noop"
+noop_us=$best_us
 for answers in "2 2 1" "2 3 2" "2 3 3"; do
   read -r R K case <<<"$answers"
   printf '%s\n%s\n100\n\n\n%s\n' "$R" "$K" "$case" > "$work/answers"
-  run_case "$root/examples" "$work/answers" $((runs > 20 ? runs : 20))
-  verdict "$best_us" 10000
-  printf '%-26s %12s %12s %12s  time %s\n' "examples/ case $case" 100 \
-    "$(ratio "$best_us" 1000 3)" "$(ratio "$peak_kb" 1024 1)" "$result"
+  best "$root/examples" "$work/answers" "$kappa"
+  check 'Test statistic (for the independence test)'
+  row "examples/ case $case, dialogue" "$best_us" "$noop_us" 1.5
 done
+runs=$runs_saved
+
+if [[ -z ${SKIP_RATINGS:-} ]]; then
+  "$make_ratings" ratings 10000000 5 4 "$work/ratings.csv"
+  "$make_ratings" long 2000000 5 4 "$work/long.csv"
+  for input in ratings long; do
+    bytes=$(stat -c %s "$work/$input.csv")
+    if [[ $input == ratings ]]; then
+      best "$work" "$work/empty" "$kappa" --input ratings --id id --format json ratings.csv
+      goal=200
+    else
+      best "$work" "$work/empty" "$kappa" --input long --format json long.csv
+      goal=100
+    fi
+    check '"estimates"'
+    rate=$(awk -v b="$bytes" -v us="$best_us" 'BEGIN { printf "%.0f", b / us }')
+    verdict "$goal" "$rate"
+    line=$(printf '%-44s %10s %10s %6s %9s  %s MB/s: %s' "$input file, $(ratio "$bytes" 1000000 0) MB" \
+      "$(ratio "$best_us" 1000 1)" - - "$(ratio "$peak_kb" 1024 1)" "$rate" "$result")
+    if [[ $input == ratings ]]; then
+      verdict "$(ratio "$peak_kb" 1024 1)" 64
+      line+=", memory $result"
+    fi
+    echo "$line"
+  done
+  if /usr/bin/python3 -c 'import pandas, statsmodels' 2>/dev/null; then
+    runs_saved=$runs
+    runs=1
+    best "$work" "$work/empty" /usr/bin/python3 "$root/bench/peer_statsmodels.py" ratings.csv
+    runs=$runs_saved
+    printf '%-44s %10s %10s %6s %9s  (peer)\n' "pandas + statsmodels, ratings file" "$(ratio "$best_us" 1000 1)" - - \
+      "$(ratio "$peak_kb" 1024 1)"
+  else
+    echo "pandas + statsmodels: not installed (python3-pandas, python3-statsmodels)"
+  fi
+fi
 
 if [[ ${1:-} == --stages ]]; then
   "$root/build/bench/bench/kappa_stages_bench"

@@ -1,0 +1,91 @@
+#include "input/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace kappa {
+
+ByteSource::ByteSource(std::string_view bytes, std::size_t maxRead)
+    : memory_(bytes), maxRead_(std::max<std::size_t>(maxRead, 1)) {}
+
+ByteSource::ByteSource(ByteSource&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      ownsFd_(std::exchange(other.ownsFd_, false)),
+      memory_(std::exchange(other.memory_, {})),
+      maxRead_(other.maxRead_),
+      error_(std::move(other.error_)) {}
+
+ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        ownsFd_ = std::exchange(other.ownsFd_, false);
+        memory_ = std::exchange(other.memory_, {});
+        maxRead_ = other.maxRead_;
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+ByteSource::~ByteSource() { close(); }
+
+void ByteSource::close() {
+    if (ownsFd_ && fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    ownsFd_ = false;
+}
+
+bool ByteSource::open(const std::string& path, Accept accept) {
+    close();
+    memory_ = {};
+    error_.clear();
+    const bool regularOnly = accept == Accept::RegularFile;
+    int fd = STDIN_FILENO;
+    if (path != "-") {
+        // Without blocking, so that a FIFO that must be refused is not waited on.
+        const int flags = O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
+        do fd = ::open(path.c_str(), flags);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            error_ = std::string("cannot open: ") + std::strerror(errno);
+            return false;
+        }
+        fd_ = fd;
+        ownsFd_ = true;
+    } else {
+        fd_ = fd;
+    }
+    if (regularOnly) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+            error_ = "not a regular file";
+            close();
+            return false;
+        }
+        if (ownsFd_) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    }
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+std::ptrdiff_t ByteSource::read(char* buffer, std::size_t size) {
+    if (fd_ < 0) {
+        const std::size_t n = std::min({size, memory_.size(), maxRead_});
+        if (n > 0) std::memcpy(buffer, memory_.data(), n);
+        memory_.remove_prefix(n);
+        return static_cast<std::ptrdiff_t>(n);
+    }
+    ssize_t got;
+    do got = ::read(fd_, buffer, size);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) error_ = std::string("cannot read: ") + std::strerror(errno);
+    return got;
+}
+
+}  // namespace kappa

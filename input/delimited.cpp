@@ -30,9 +30,17 @@ std::string_view delimiterName(char delimiter) {
 }
 
 char detectDelimiter(std::string_view line) {
-    for (const char candidate : {'\t', ',', ';'})
-        if (line.find(candidate) != std::string_view::npos) return candidate;
-    return kBlanks;
+    bool seen[3] = {false, false, false};  // TAB, comma, semicolon outside quotes
+    bool quoted = false;
+    for (const char c : line) {
+        quoted = quoted != (c == '"');
+        if (!quoted) {
+            seen[0] = seen[0] || c == '\t';
+            seen[1] = seen[1] || c == ',';
+            seen[2] = seen[2] || c == ';';
+        }
+    }
+    return seen[0] ? '\t' : seen[1] ? ',' : seen[2] ? ';' : kBlanks;
 }
 
 DelimitedReader::DelimitedReader(ByteSource& source, std::optional<char> delimiter, std::size_t chunk)

@@ -42,8 +42,8 @@ bool isDelimiter(char delimiter);
 // "'|'" or "blanks".
 std::string_view delimiterName(char delimiter);
 
-// The delimiter of a line: TAB if it has one, else comma, else semicolon, else
-// blanks.
+// The delimiter of a line: TAB if it has one outside quotes, else comma, else
+// semicolon, else blanks.
 char detectDelimiter(std::string_view line);
 
 class DelimitedReader {

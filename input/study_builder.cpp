@@ -60,14 +60,12 @@ std::optional<std::int64_t> wholeNumberLabel(std::string_view text) {
     return negative ? -value : value;
 }
 
-namespace {
-
-// The label of a field's text: a whole number in plain decimal, any other
-// text as it is.
 std::string canonicalLabel(std::string_view text) {
     if (const auto value = wholeNumberLabel(text)) return std::to_string(*value);
     return std::string(text);
 }
+
+namespace {
 
 // Other spellings of whole numbers ("2.0" for "2") kept in the table, at most:
 // beyond them a spelling is looked up the slow way each time, so that the
@@ -152,7 +150,7 @@ CategoryLabels::Lookup CategoryLabels::add(std::string_view text, std::uint16_t&
     return Lookup::Found;
 }
 
-CategoryLabels::Final CategoryLabels::finish() const {
+CategoryLabels::Final CategoryLabels::finish(std::int64_t largestK) const {
     Final result;
     const std::size_t n = labels_.size();
     result.code.resize(n);
@@ -169,7 +167,7 @@ CategoryLabels::Final CategoryLabels::finish() const {
         const std::int64_t smallest = **low;
         result.span = **high - smallest + 1;
         result.ordered = true;
-        if (result.span > kMaxPatterns) return result;  // refused by the caller: no labels to list
+        if (result.span > largestK) return result;
         for (std::int64_t v = smallest; v <= **high; ++v) result.labels.push_back(std::to_string(v));
         for (std::size_t id = 0; id < n; ++id) result.code[id] = static_cast<std::uint16_t>(*values_[id] - smallest);
         return result;

@@ -130,6 +130,10 @@ private:
 // "07", "2.0"); at most 15 digits.
 std::optional<std::int64_t> wholeNumberLabel(std::string_view text);
 
+// The label a text stands for: a whole number in plain decimal ("2" for
+// "2.0" or "+02"), any other text as it is.
+std::string canonicalLabel(std::string_view text);
+
 // The categories of a file, from the labels of its ratings, with the tokens
 // that mean "not rated". While the file is read each label gets a provisional
 // id in order of first appearance (with --categories, its place in the list);
@@ -172,15 +176,16 @@ public:
     std::span<const std::string> labels() const { return labels_; }
 
     struct Final {
-        std::vector<std::string> labels;        // the K labels in order
-        bool ordered = false;                   // whole numbers or --categories
-        std::vector<std::uint16_t> code;        // final 0-based category of each provisional id
-        std::int64_t span = 0;                  // K, or the count of integers the labels span (may exceed the limit)
+        std::vector<std::string> labels;  // the K labels in order
+        bool ordered = false;             // whole numbers or --categories
+        std::vector<std::uint16_t> code;  // the final 0-based category of each provisional id
+        std::int64_t span = 0;            // K: for whole numbers, how many integers they span
     };
     // The categories in their final order: with --categories, the list; if
     // every label is a whole number, every integer from the smallest to the
-    // largest; otherwise the labels in byte order.
-    Final finish() const;
+    // largest; otherwise the labels in byte order. When whole numbers span
+    // more than `largestK` integers only `span` is set: the file is refused.
+    Final finish(std::int64_t largestK) const;
 
 private:
     // Texts of at most kShortest bytes, packed with their length into one
@@ -229,7 +234,7 @@ struct PatternKey {
 // the line of the first subject of each pattern.
 class PatternCounts {
 public:
-    PatternCounts() : slots_(64) {}
+    PatternCounts() : slots_(16) {}
 
     void add(std::uint64_t key, std::int64_t line) {
         for (std::size_t s = slotOf(key);; s = (s + 1) & (slots_.size() - 1)) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -119,26 +121,38 @@ std::optional<ReadError> checkFieldCount(const DelimitedReader& reader, const Co
     return ReadError{reader.line(), 0, message};
 }
 
+// Groups of --by a file may have, at most: beyond them --by names a column of
+// identifiers rather than groups, and memory would grow with the file.
+constexpr std::size_t kMaxGroups = 100000;
+
 // Everything the three layouts share while a file is read: the categories,
-// the groups and their subjects counted by response pattern.
+// and the groups with their subjects counted by response pattern.
 class FileCounts {
 public:
     FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing)
-        : explicit_(std::move(explicitLabels)), missing_(std::move(missing)), labels(explicit_, missing_) {}
+        : explicit_(std::move(explicitLabels)), missing_(std::move(missing)), labels_(explicit_, missing_) {}
 
-    // The index of the group named `name`, new groups taking the next one.
-    std::size_t group(std::string_view name) {
-        if (!groups.empty() && name == groups[last_]) return last_;
-        const auto [index, isNew] = groupIndex_.intern(name);
-        if (isNew) {
-            groups.emplace_back(name);
-            counts.emplace_back();
-        }
-        return last_ = index;
+    CategoryLabels& labels() { return labels_; }
+    const std::vector<std::string>& groups() const { return groups_; }
+    const std::vector<PatternCounts>& counts() const { return counts_; }
+
+    // Counts a subject of group g (a number from group()).
+    void add(std::size_t g, std::uint64_t pattern, std::int64_t line) { counts_[g].add(pattern, line); }
+
+    // The number of the group named `name`, new groups taking the next one;
+    // none beyond kMaxGroups.
+    std::optional<std::size_t> group(std::string_view name) {
+        if (!groups_.empty() && name == groups_[last_]) return last_;
+        if (const auto index = groupIndex_.find(name)) return last_ = *index;
+        if (groups_.size() == kMaxGroups) return std::nullopt;
+        groupIndex_.intern(name);
+        groups_.emplace_back(name);
+        counts_.emplace_back();
+        return last_ = groups_.size() - 1;
     }
 
     bool anySubject() const {
-        return std::any_of(counts.begin(), counts.end(), [](const PatternCounts& c) { return c.size() > 0; });
+        return std::any_of(counts_.begin(), counts_.end(), [](const PatternCounts& c) { return c.size() > 0; });
     }
 
     // The refusal of a field that is not a rating: `who` names the subject
@@ -152,7 +166,7 @@ public:
         else if (outcome == CategoryLabels::Lookup::Outside)
             message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
         else
-            message = quote(text) + " is label number " + std::to_string(labels.found() + 1) + ": with " +
+            message = quote(text) + " is label number " + std::to_string(labels_.found() + 1) + ": with " +
                       plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
                       std::to_string(largestCategoryCount(R)) + " categories (K^R at most " + kMaxPatternsText + ")" +
                       hint;
@@ -162,16 +176,18 @@ public:
 private:
     std::vector<std::string> explicit_;
     std::vector<std::string> missing_;
-
-public:
-    CategoryLabels labels;
-    std::vector<std::string> groups;
-    std::vector<PatternCounts> counts;
-
-private:
+    CategoryLabels labels_;
+    std::vector<std::string> groups_;
+    std::vector<PatternCounts> counts_;
     StringTable groupIndex_;
     std::size_t last_ = 0;
 };
+
+ReadError tooManyGroups(std::int64_t line, std::size_t column) {
+    return ReadError{line, static_cast<std::int64_t>(column + 1),
+                     "a group beyond the " + std::to_string(kMaxGroups) +
+                         "th: --by names a column of groups, one study for each of its values; is it the right column?"};
+}
 
 // The heading of a file that names rater columns as a long file names its
 // rater column: said when such a file is read as ratings.
@@ -226,8 +242,8 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
             if (!c) return error;
             if (c == id || c == by || std::find(raters.begin(), raters.end(), *c) != raters.end())
                 return ReadError{columns.line, static_cast<std::int64_t>(*c + 1),
-                                 "--columns names column " + columns.name(*c) + " twice, or as the " +
-                                     (c == id ? "--id" : c == by ? "--by" : "same rater's") + " column"};
+                                 "--columns names column " + columns.name(*c) +
+                                     (c == id ? ", the --id column" : c == by ? ", the --by column" : " twice")};
             raters.push_back(*c);
         }
     }
@@ -252,11 +268,11 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
                                      "raters' columns with --columns"};
     const auto R = static_cast<std::int32_t>(raters.size());
     const std::int32_t largestK = largestCategoryCount(R);
-    if (file.labels.isExplicit() && file.labels.found() > static_cast<std::size_t>(largestK))
-        return ReadError{0, 0, "--categories gives " + std::to_string(file.labels.found()) + " categories: with " +
+    if (file.labels().isExplicit() && file.labels().found() > static_cast<std::size_t>(largestK))
+        return ReadError{0, 0, "--categories gives " + std::to_string(file.labels().found()) + " categories: with " +
                                    plural(raters.size(), "rater") + " at most " + std::to_string(largestK) +
                                    " (K^R at most " + kMaxPatternsText + ")"};
-    file.labels.setLimit(static_cast<std::size_t>(largestK));
+    file.labels().setLimit(static_cast<std::size_t>(largestK));
     key = PatternKey::forRaters(R, largestK);
     for (const std::size_t c : raters) input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
 
@@ -273,7 +289,7 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
         bool rated = false;
         for (const std::size_t c : raters) {
             std::uint16_t code;
-            const CategoryLabels::Lookup outcome = file.labels.lookup(fields[c], code);
+            const CategoryLabels::Lookup outcome = file.labels().lookup(fields[c], code);
             if (outcome == CategoryLabels::Lookup::Found) {
                 rated = true;
             } else if (outcome == CategoryLabels::Lookup::Missing) {
@@ -287,8 +303,9 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
             pattern = key.append(pattern, code);
         }
         if (!rated && allEmpty(fields)) continue;
-        const std::size_t g = file.group(by ? fields[*by] : std::string_view());
-        if (rated) file.counts[g].add(pattern, reader.line());
+        const auto g = file.group(by ? fields[*by] : std::string_view());
+        if (!g) return tooManyGroups(reader.line(), *by);
+        if (rated) file.add(*g, pattern, reader.line());
     }
     return reader.error();
 }
@@ -391,10 +408,10 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
             subjects.addRater();
             input.raters.emplace_back(fields[J]);
             const auto R = static_cast<std::int32_t>(std::max<std::size_t>(subjects.raters(), 2));
-            file.labels.setLimit(static_cast<std::size_t>(largestCategoryCount(R)));
+            file.labels().setLimit(static_cast<std::size_t>(largestCategoryCount(R)));
         }
         std::uint16_t code;
-        const CategoryLabels::Lookup outcome = file.labels.lookup(fields[C], code);
+        const CategoryLabels::Lookup outcome = file.labels().lookup(fields[C], code);
         if (outcome == CategoryLabels::Lookup::Missing)
             code = kMissing;
         else if (outcome != CategoryLabels::Lookup::Found)
@@ -402,10 +419,11 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
                                    std::max<std::int32_t>(static_cast<std::int32_t>(subjects.raters()), 2),
                                    " (is the category column right? --columns SUBJECT,RATER,CATEGORY)");
 
-        const std::size_t g = file.group(by ? fields[*by] : std::string_view());
+        const auto g = file.group(by ? fields[*by] : std::string_view());
+        if (!g) return tooManyGroups(line, *by);
         std::string_view keyText = fields[S];
         if (by) {  // subjects are told apart within their group
-            const auto group32 = static_cast<std::uint32_t>(g);
+            const auto group32 = static_cast<std::uint32_t>(*g);
             subjectKey.assign(reinterpret_cast<const char*>(&group32), sizeof group32);
             subjectKey.append(fields[S]);
             keyText = subjectKey;
@@ -423,7 +441,7 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
             if (subjects.count() == std::numeric_limits<std::uint32_t>::max() - 1)
                 return ReadError{line, 0, "more than 4294967294 subjects"};
             std::tie(s, newSubject) = subjectIndex.intern(keyText);
-            if (newSubject) subjects.addSubject(static_cast<std::uint32_t>(g));
+            if (newSubject) subjects.addSubject(static_cast<std::uint32_t>(*g));
         }
         severalRatings = severalRatings || !newSubject;
         last = s;
@@ -445,8 +463,8 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
         return ReadError{0, 0, "no subject has more than one rating: this looks like a file with one row per subject; "
                                "read it with --input ratings, or name the subject column with --columns"};
     const std::int32_t largestK = largestCategoryCount(std::max(R, 2));
-    if (file.labels.found() > static_cast<std::size_t>(largestK))
-        return ReadError{0, 0, "found " + std::to_string(file.labels.found()) + " labels: with " +
+    if (file.labels().found() > static_cast<std::size_t>(largestK))
+        return ReadError{0, 0, "found " + std::to_string(file.labels().found()) + " labels: with " +
                                    plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
                                    std::to_string(largestK) + " categories (K^R at most " + kMaxPatternsText + ")"};
     key = PatternKey::forRaters(R, largestK);
@@ -461,7 +479,7 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
             rated = rated || code != kMissing;
             pattern = key.append(pattern, code);
         }
-        if (rated) file.counts[subjects.group[s]].add(pattern, firstLine);
+        if (rated) file.add(subjects.group[s], pattern, firstLine);
     }
     return std::nullopt;
 }
@@ -599,8 +617,7 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         if (rowLabels[r].empty()) return ReadError{rows[r].line, 1, "an empty row label"};
     if (!rowLabels.empty() && !columnLabels.empty()) {
         for (std::size_t k = 0; k < K; ++k)
-            if (wholeNumberLabel(rowLabels[k]) != wholeNumberLabel(columnLabels[k]) ||
-                (!wholeNumberLabel(rowLabels[k]) && rowLabels[k] != columnLabels[k]))
+            if (canonicalLabel(rowLabels[k]) != canonicalLabel(columnLabels[k]))
                 return ReadError{rows[k].line, 1,
                                  "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
                                      std::to_string(k + 1) + " " + quote(columnLabels[k]) +
@@ -611,12 +628,12 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
 
     // Category of each row (and column), by the labels' rule or the table's order.
     std::vector<std::uint16_t> ids(K);
-    file.labels.setLimit(largestK);
+    file.labels().setLimit(largestK);
     for (std::size_t k = 0; k < labels.size(); ++k) {
         const bool inRows = !rowLabels.empty();
         const std::int64_t line = inRows ? rows[k].line : headerLine;
         const auto column = static_cast<std::int64_t>(inRows ? 1 : k + 1 + (header.size() == width && labelColumn));
-        const CategoryLabels::Lookup outcome = file.labels.lookup(labels[k], ids[k]);
+        const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k]);
         if (outcome != CategoryLabels::Lookup::Found)
             return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2, "");
         for (std::size_t earlier = 0; earlier < k; ++earlier)
@@ -625,13 +642,13 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
     }
     CategoryLabels::Final categories;
     if (!labels.empty()) {
-        categories = file.labels.finish();
+        categories = file.labels().finish(static_cast<std::int64_t>(largestK));
         if (categories.span > static_cast<std::int64_t>(largestK))
             return ReadError{0, 0, "the labels are whole numbers spanning " + std::to_string(categories.span) +
                                        " categories (every integer from the smallest label to the largest), at most " +
                                        std::to_string(largestK) + " (K^2 at most " + kMaxPatternsText + ")"};
-    } else if (file.labels.isExplicit()) {
-        categories = file.labels.finish();
+    } else if (file.labels().isExplicit()) {
+        categories = file.labels().finish(static_cast<std::int64_t>(largestK));
         if (categories.labels.size() != K)
             return ReadError{0, 0, "--categories gives " + plural(categories.labels.size(), "category") +
                                        " but the cross-table is " + std::to_string(K) + " x " + std::to_string(K) +
@@ -662,6 +679,7 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
                                   categories.code[ids[c]];
             table.frequency[p] += count;
         }
+    if (subjects == 0) return ReadError{0, 0, "every count is 0: the cross-table has no subjects"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
     input.raters = {"rater 1 (rows)", "rater 2 (columns)"};
@@ -722,12 +740,12 @@ std::optional<std::string> checkReadOptions(const ReadOptions& options) {
                    std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + " with R at least 2)";
         for (std::size_t k = 0; k < labels.size(); ++k) {
             if (labels[k].empty()) return std::string("--categories has an empty label");
-            const auto value = wholeNumberLabel(labels[k]);
+            const std::string label = canonicalLabel(labels[k]);
             for (std::size_t earlier = 0; earlier < k; ++earlier)
-                if (labels[earlier] == labels[k] || (value && wholeNumberLabel(labels[earlier]) == value))
+                if (canonicalLabel(labels[earlier]) == label)
                     return "--categories gives the category " + quote(labels[k]) + " twice";
             for (const std::string& token : options.missing)
-                if (token == labels[k] || (value && wholeNumberLabel(token) == value))
+                if (canonicalLabel(token) == label)
                     return "--categories gives " + quote(labels[k]) +
                            ", which is also a missing token: give --missing without it";
         }
@@ -735,9 +753,10 @@ std::optional<std::string> checkReadOptions(const ReadOptions& options) {
     return std::nullopt;
 }
 
-std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& options, InputDescription& input,
-                                     const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
-    input = InputDescription{};
+namespace {
+
+std::optional<ReadError> readAll(ByteSource& source, const ReadOptions& options, InputDescription& input,
+                                 const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
     if (const auto usage = checkReadOptions(options)) return ReadError{0, 0, *usage};
     DelimitedReader reader(source, options.delimiter, chunk);
     FileCounts file(expandCategories(options.categories),
@@ -755,11 +774,11 @@ std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& opti
         return error;
     input.delimiter = reader.delimiter();
 
-    const CategoryLabels::Final categories = file.labels.finish();
+    const std::int32_t largestK = largestCategoryCount(key.R);
+    const CategoryLabels::Final categories = file.labels().finish(largestK);
     if (categories.span == 0 || !file.anySubject())
         return ReadError{0, 0, "no ratings: every rater's field is empty or a missing token (--missing " +
                                    listOf(options.missing) + ")"};
-    const std::int32_t largestK = largestCategoryCount(key.R);
     if (categories.span > largestK)
         return ReadError{0, 0, "the labels are whole numbers spanning " + std::to_string(categories.span) +
                                    " categories (every integer from the smallest label to the largest): with " +
@@ -768,8 +787,23 @@ std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& opti
                                    "); give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
-    for (std::size_t g = 0; g < file.groups.size(); ++g) take(StudyGroup{file.groups[g], file.counts[g].build(key, categories)});
+    for (std::size_t g = 0; g < file.groups().size(); ++g)
+        take(StudyGroup{file.groups()[g], file.counts()[g].build(key, categories)});
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& options, InputDescription& input,
+                                     const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+    input = InputDescription{};
+    try {
+        return readAll(source, options, input, take, chunk);
+    } catch (const std::bad_alloc&) {
+        return ReadError{0, 0, "not enough memory to read the file"};
+    } catch (const std::length_error&) {
+        return ReadError{0, 0, "not enough memory to read the file"};
+    }
 }
 
 StudiesRead readStudies(ByteSource& source, const ReadOptions& options) {

@@ -90,7 +90,8 @@ std::optional<std::string> checkReadOptions(const ReadOptions& options);
 
 // Reads the file and hands each group's study to `take`, in order, as soon as
 // it is built, so that memory holds one dense frequency table at a time.
-// Returns the refusal, if any; then `take` has not been called. `chunk` is the
+// Returns the refusal, if any; then `take` has not been called (unless memory
+// ran out while the groups were built). Nothing is thrown. `chunk` is the
 // reader's starting buffer (tests use tiny ones).
 std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& options, InputDescription& input,
                                      const std::function<void(StudyGroup&&)>& take,

@@ -58,6 +58,7 @@ TEST(Delimited, FieldsAndLines) {
         {"byte-order mark", "\xEF\xBB\xBF" "a;b\n", std::nullopt, {{1, {"a", "b"}}}},
         {"blanks trimmed, blank lines skipped", "\n  \n a , b \n\t\n,\n", ',', {{3, {"a", "b"}}, {5, {"", ""}}}},
         {"TAB found before comma", "a,x\tb\n", std::nullopt, {{1, {"a,x", "b"}}}},
+        {"a delimiter between quotes does not count", "\"a\tb\",c\n", std::nullopt, {{1, {"a\tb", "c"}}}},
         {"semicolon found when no comma", "a;b c\n", std::nullopt, {{1, {"a", "b c"}}}},
         {"blanks found last; runs of blanks", "  a  b   c \n", std::nullopt, {{1, {"a", "b", "c"}}}},
         {"delimiter found on the first line that is not blank", "\n \na|b,c\n", std::nullopt, {{3, {"a|b", "c"}}}},

@@ -78,7 +78,7 @@ std::int64_t lineCount(std::string_view bytes) {
 // The patterns that occur, from a dense table of up to 2^20 entries: a scan
 // kept out of the coverage that steers the fuzzer, which it would only slow.
 __attribute__((no_sanitize("coverage"))) void occurring(const std::vector<std::int64_t>& frequency,
-                                                       std::vector<std::pair<std::size_t, std::int64_t>>& patterns) {
+                                                        std::vector<std::pair<std::size_t, std::int64_t>>& patterns) {
     const std::int64_t* const F = frequency.data();
     for (std::size_t p = 0; p < frequency.size(); ++p)
         if (F[p] != 0) patterns.emplace_back(p, F[p]);
@@ -87,32 +87,37 @@ __attribute__((no_sanitize("coverage"))) void occurring(const std::vector<std::i
 Outcome read(std::string_view bytes, const ReadOptions& options, std::size_t chunk, std::size_t maxRead) {
     ByteSource source(bytes, maxRead);
     Outcome outcome;
-    outcome.error = readStudies(source, options, outcome.input, [&](StudyGroup&& g) {
-        const Study& s = g.study;
-        expect(s.R == static_cast<std::int32_t>(outcome.input.raters.size()), "R is not the number of raters");
-        expect(s.labels == outcome.input.labels && s.K == static_cast<std::int32_t>(s.labels.size()),
-               "a group's labels are not the file's");
-        expect(s.frequency.size() == patternCount(s.K, s.R), "the frequency table is not K^R long");
-        Group group{g.name, s.R, s.K, {}, s.incomplete};
-        occurring(s.frequency, group.patterns);
-        for (const auto& [p, F] : group.patterns) expect(F > 0, "a negative frequency");
-        for (std::size_t i = 0; i < s.incomplete.size(); ++i) {
-            const IncompleteSubjects& subjects = s.incomplete[i];
-            std::size_t missing = 0;
-            expect(subjects.codes.size() == static_cast<std::size_t>(s.R), "incomplete codes of another length");
-            for (const std::uint16_t code : subjects.codes) {
-                missing += code == kMissing;
-                expect(code == kMissing || code < s.K, "an incomplete code outside the categories");
+    outcome.error = readStudies(
+        source, options, outcome.input,
+        [&](StudyGroup&& g) {
+            const Study& s = g.study;
+            expect(s.R == static_cast<std::int32_t>(outcome.input.raters.size()), "R is not the number of raters");
+            expect(s.labels == outcome.input.labels && s.K == static_cast<std::int32_t>(s.labels.size()),
+                   "a group's labels are not the file's");
+            expect(s.frequency.size() == patternCount(s.K, s.R), "the frequency table is not K^R long");
+            Group group{g.name, s.R, s.K, {}, s.incomplete};
+            occurring(s.frequency, group.patterns);
+            for (const auto& [p, F] : group.patterns) expect(F > 0, "a negative frequency");
+            for (std::size_t i = 0; i < s.incomplete.size(); ++i) {
+                const IncompleteSubjects& subjects = s.incomplete[i];
+                std::size_t missing = 0;
+                expect(subjects.codes.size() == static_cast<std::size_t>(s.R), "incomplete codes of another length");
+                for (const std::uint16_t code : subjects.codes) {
+                    missing += code == kMissing;
+                    expect(code == kMissing || code < s.K, "an incomplete code outside the categories");
+                }
+                expect(missing > 0 && missing < subjects.codes.size(), "an incomplete subject that is not incomplete");
+                expect(subjects.count > 0, "incomplete subjects without a count");
+                expect(subjects.firstLine >= 1 && subjects.firstLine <= lineCount(bytes),
+                       "a first line outside the file");
+                expect(i == 0 || s.incomplete[i - 1].firstLine < subjects.firstLine,
+                       "incomplete subjects out of order");
+                for (std::size_t k = 0; k < i; ++k)
+                    expect(s.incomplete[k].codes != subjects.codes, "incomplete subjects with the same codes apart");
             }
-            expect(missing > 0 && missing < subjects.codes.size(), "an incomplete subject that is not incomplete");
-            expect(subjects.count > 0, "incomplete subjects without a count");
-            expect(subjects.firstLine >= 1 && subjects.firstLine <= lineCount(bytes), "a first line outside the file");
-            expect(i == 0 || s.incomplete[i - 1].firstLine < subjects.firstLine, "incomplete subjects out of order");
-            for (std::size_t k = 0; k < i; ++k)
-                expect(s.incomplete[k].codes != subjects.codes, "incomplete subjects with the same codes apart");
-        }
-        outcome.groups.push_back(std::move(group));
-    }, chunk);
+            outcome.groups.push_back(std::move(group));
+        },
+        chunk);
     return outcome;
 }
 
@@ -134,7 +139,8 @@ bool sameGroups(const Outcome& a, const Outcome& b, bool compareLines) {
         for (const IncompleteSubjects& s : x.incomplete) {
             bool found = false;
             for (const IncompleteSubjects& t : y.incomplete)
-                found = found || (s.codes == t.codes && s.count == t.count && (!compareLines || s.firstLine == t.firstLine));
+                found = found ||
+                        (s.codes == t.codes && s.count == t.count && (!compareLines || s.firstLine == t.firstLine));
             if (!found) return false;
         }
     }
@@ -192,8 +198,10 @@ void checkRatingsRewrite(const Outcome& o, bool groups) {
     });
     ReadOptions options = rewrittenOptions(o, InputFormat::Ratings);
     options.delimiter = delimiter;
-    if (groups) options.by = "group";
-    else options.id = "group";
+    if (groups)
+        options.by = "group";
+    else
+        options.id = "group";
     const Outcome again = read(text, options, 4096, text.size() + 1);
     expectAccepted(again.error, text, "the subjects written as a ratings file are refused");
     expect(again.input.labels == o.input.labels, "the subjects written as a ratings file give other labels");
@@ -225,12 +233,14 @@ void checkMatrixRewrite(const Outcome& o) {
     for (const auto& [p, F] : g.patterns) frequency[p] = F;
     for (std::size_t r = 0; r < o.input.labels.size(); ++r) {
         text += quoted(o.input.labels[r]);
-        for (std::size_t c = 0; c < o.input.labels.size(); ++c) text += "," + std::to_string(frequency[r * o.input.labels.size() + c]);
+        for (std::size_t c = 0; c < o.input.labels.size(); ++c)
+            text += "," + std::to_string(frequency[r * o.input.labels.size() + c]);
         text += '\n';
     }
     const Outcome again = read(text, rewrittenOptions(o, InputFormat::Matrix), 4096, text.size() + 1);
     expectAccepted(again.error, text, "a two-rater study written as a cross-table is refused");
-    expect(sameGroups(withSubjectsOnly(o), again, false), "a two-rater study written as a cross-table gives another study");
+    expect(sameGroups(withSubjectsOnly(o), again, false),
+           "a two-rater study written as a cross-table gives another study");
 }
 
 // The complete patterns as a table file (R codes 1..K and a frequency, TAB
@@ -254,7 +264,8 @@ void checkTable(const Outcome& o) {
             patternDigits(g.patterns[r].first, g.K, codes);
             for (std::size_t j = 0; j < codes.size(); ++j)
                 expect(s.data[r][j] == codes[j] + 1, "the table of the complete patterns loads other codes");
-            expect(s.data[r][codes.size()] == g.patterns[r].second, "the table of the complete patterns loads other counts");
+            expect(s.data[r][codes.size()] == g.patterns[r].second,
+                   "the table of the complete patterns loads other counts");
         }
     }
 }
@@ -307,7 +318,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (outcome.error) {
         const ReadError& e = *outcome.error;
         const ReadError& f = *whole.error;
-        expect(e.line == f.line && e.column == f.column && e.message == f.message, "the chunk size changes the refusal");
+        expect(e.line == f.line && e.column == f.column && e.message == f.message,
+               "the chunk size changes the refusal");
         expect(e.line >= 0 && e.line <= lineCount(bytes), "a refusal outside the file's lines");
         expect(e.column >= 0 && !e.message.empty(), "a refusal without a column or a message");
         return 0;
@@ -319,13 +331,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expect(!outcome.groups.empty(), "an accepted file without a study");
 
     checkTable(outcome);
-    if (subjectsOf(outcome) > kRewriteCap ||
-        patternCount(outcome.groups[0].K, outcome.groups[0].R) > kRewritePatterns)
+    if (subjectsOf(outcome) > kRewriteCap || patternCount(outcome.groups[0].K, outcome.groups[0].R) > kRewritePatterns)
         return 0;
     const bool groups = !options.by.empty();
     checkRatingsRewrite(outcome, groups);
     checkLongRewrite(outcome, groups);
-    if (!groups && outcome.groups[0].R == 2 && outcome.groups[0].incomplete.empty())
-        checkMatrixRewrite(outcome);
+    if (!groups && outcome.groups[0].R == 2 && outcome.groups[0].incomplete.empty()) checkMatrixRewrite(outcome);
     return 0;
 }

@@ -93,16 +93,14 @@ bool DelimitedReader::fill() {
 }
 
 // Skips a byte-order mark and, when no delimiter was given, finds it from the
-// first line that is not blank.
+// first line that is not blank (the blank lines before it are passed over).
 bool DelimitedReader::start() {
     started_ = true;
     while (end_ - pos_ < kByteOrderMark.size() && !atEnd_)
         if (!fill()) return false;
     if (std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(kByteOrderMark)) pos_ += kByteOrderMark.size();
-    if (delimiter_ != 0) return true;
-    std::size_t from = 0;  // offset from pos_ of the line looked at
-    for (;;) {
-        const std::string_view rest(buffer_.get() + pos_ + from, end_ - pos_ - from);
+    while (delimiter_ == 0) {
+        const std::string_view rest(buffer_.get() + pos_, end_ - pos_);
         const std::size_t newline = rest.find('\n');
         if (newline == std::string_view::npos && !atEnd_) {
             if (!fill()) return false;
@@ -110,12 +108,13 @@ bool DelimitedReader::start() {
         }
         const std::string_view line = rest.substr(0, newline);
         if (std::all_of(line.begin(), line.end(), isLineBlank) && newline != std::string_view::npos) {
-            from += newline + 1;
+            pos_ += newline + 1;
+            ++line_;
             continue;
         }
         delimiter_ = detectDelimiter(line);
-        return true;
     }
+    return true;
 }
 
 bool DelimitedReader::next() {
@@ -278,7 +277,8 @@ DelimitedReader::Scan DelimitedReader::scanQuoted(std::size_t& recordEnd, std::i
                 } else if (!isBlank(c) && split) {
                     fail(recordLine_ + breaks, column,
                          std::string("'") + c + "' after the closing quote of a quoted field: expected " +
-                             (blankSeparated ? "blanks" : "the delimiter (" + std::string(delimiterName(delimiter_)) + ")") +
+                             (blankSeparated ? "blanks"
+                                             : "the delimiter (" + std::string(delimiterName(delimiter_)) + ")") +
                              " or the end of the line; a quote inside a quoted field is written twice (\"\")");
                     return Scan::Failed;
                 }

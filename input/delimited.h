@@ -86,11 +86,11 @@ private:
     ByteSource& source_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;
-    std::size_t pos_ = 0;  // first byte not yet read as part of a record
-    std::size_t end_ = 0;  // end of the bytes in the buffer
-    std::size_t quote_ = 0;        // the first '"' at or after pos_, or end_ when none up to quoteLimit_
-    std::size_t quoteLimit_ = 0;   // bytes up to which quote_ is known
-    bool atEnd_ = false;   // the source has no more bytes
+    std::size_t pos_ = 0;         // first byte not yet read as part of a record
+    std::size_t end_ = 0;         // end of the bytes in the buffer
+    std::size_t quote_ = 0;       // the first '"' at or after pos_, or end_ when none up to quoteLimit_
+    std::size_t quoteLimit_ = 0;  // bytes up to which quote_ is known
+    bool atEnd_ = false;          // the source has no more bytes
     bool started_ = false;
     bool done_ = false;
     char delimiter_ = 0;

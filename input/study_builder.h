@@ -207,13 +207,13 @@ private:
     std::vector<std::uint64_t> shortKeys_ = std::vector<std::uint64_t>(64, kNoKey);
     std::vector<std::uint16_t> shortIds_ = std::vector<std::uint16_t>(64, 0);
     std::size_t shortCount_ = 0;
-    StringTable table_;                         // longer texts
-    std::vector<std::uint16_t> tableIds_;       // their ids
-    std::vector<std::string> labels_;           // by provisional id: the label, whole numbers in decimal
+    StringTable table_;                                // longer texts
+    std::vector<std::uint16_t> tableIds_;              // their ids
+    std::vector<std::string> labels_;                  // by provisional id: the label, whole numbers in decimal
     std::vector<std::optional<std::int64_t>> values_;  // by provisional id: its whole number
     bool explicit_ = false;
     std::size_t limit_ = 0;
-    std::size_t spellings_ = 0;                 // other spellings of whole numbers kept
+    std::size_t spellings_ = 0;  // other spellings of whole numbers kept
 };
 
 // A response pattern of provisional ids packed into 64 bits: `bits` per rater,
@@ -266,9 +266,7 @@ private:
         std::int64_t count = 0;
         std::int64_t firstLine = 0;
     };
-    std::size_t slotOf(std::uint64_t key) const {
-        return static_cast<std::size_t>(mixBits(key)) & (slots_.size() - 1);
-    }
+    std::size_t slotOf(std::uint64_t key) const { return static_cast<std::size_t>(mixBits(key)) & (slots_.size() - 1); }
     void grow();
 
     std::vector<Slot> slots_;

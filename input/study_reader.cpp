@@ -81,23 +81,28 @@ struct Columns {
         for (std::size_t c = 0; c < names.size(); ++c)
             if (names[c] == spec) found = c, ++matches;
         if (matches > 1) {
-            error = ReadError{line, 0, std::string(option) + " " + quote(spec) + ": " + std::to_string(matches) +
-                                           " columns of the header have that name; give its number instead"};
+            error = ReadError{line, 0,
+                              std::string(option) + " " + quote(spec) + ": " + std::to_string(matches) +
+                                  " columns of the header have that name; give its number instead"};
             return std::nullopt;
         }
         if (matches == 1) return found;
         if (const auto number = wholeNumberLabel(spec); number && spec.find_first_not_of("0123456789") == spec.npos) {
-            if (*number >= 1 && static_cast<std::size_t>(*number) <= count) return static_cast<std::size_t>(*number - 1);
-            error = ReadError{line, 0, std::string(option) + " " + std::string(spec) + ": line " + std::to_string(line) +
-                                           " has " + plural(count, "field") + ", so no column " + std::string(spec)};
+            if (*number >= 1 && static_cast<std::size_t>(*number) <= count)
+                return static_cast<std::size_t>(*number - 1);
+            error = ReadError{line, 0,
+                              std::string(option) + " " + std::string(spec) + ": line " + std::to_string(line) +
+                                  " has " + plural(count, "field") + ", so no column " + std::string(spec)};
             return std::nullopt;
         }
         if (names.empty())
-            error = ReadError{0, 0, std::string(option) + " " + quote(spec) +
-                                        ": without a header, columns are given by their 1-based numbers"};
+            error = ReadError{0, 0,
+                              std::string(option) + " " + quote(spec) +
+                                  ": without a header, columns are given by their 1-based numbers"};
         else
-            error = ReadError{line, 0, std::string(option) + " " + quote(spec) + ": no column of the header has that name (" +
-                                           listOf(names) + ")"};
+            error = ReadError{line, 0,
+                              std::string(option) + " " + quote(spec) + ": no column of the header has that name (" +
+                                  listOf(names) + ")"};
         return std::nullopt;
     }
 
@@ -113,8 +118,8 @@ std::optional<ReadError> checkFieldCount(const DelimitedReader& reader, const Co
     const std::size_t found = reader.fields().size();
     if (found == columns.count) return std::nullopt;
     std::string message = "expected " + plural(columns.count, "field") + " as " +
-                          (header ? "the header has" : "the first line has") + " (line " + std::to_string(columns.line) +
-                          "), found " + std::to_string(found);
+                          (header ? "the header has" : "the first line has") + " (line " +
+                          std::to_string(columns.line) + "), found " + std::to_string(found);
     if (found > columns.count && reader.delimiter() != kBlanks)
         message += "; a field that holds the delimiter (" + std::string(delimiterName(reader.delimiter())) +
                    ") must be quoted";
@@ -162,7 +167,8 @@ public:
                          const std::string& who, std::int32_t R, const char* hint) const {
         std::string message;
         if (outcome == CategoryLabels::Lookup::EmptyField)
-            message = "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
+            message =
+                "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
         else if (outcome == CategoryLabels::Lookup::Outside)
             message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
         else
@@ -184,9 +190,10 @@ private:
 };
 
 ReadError tooManyGroups(std::int64_t line, std::size_t column) {
-    return ReadError{line, static_cast<std::int64_t>(column + 1),
-                     "a group beyond the " + std::to_string(kMaxGroups) +
-                         "th: --by names a column of groups, one study for each of its values; is it the right column?"};
+    return ReadError{
+        line, static_cast<std::int64_t>(column + 1),
+        "a group beyond the " + std::to_string(kMaxGroups) +
+            "th: --by names a column of groups, one study for each of its values; is it the right column?"};
 }
 
 // The heading of a file that names rater columns as a long file names its
@@ -215,8 +222,8 @@ ReadError noLines(const DelimitedReader& reader, const char* expected) {
 }
 
 // The optional columns --id and --by.
-bool findOptional(const Columns& columns, const std::string& spec, const char* option, std::optional<std::size_t>& column,
-                  std::optional<ReadError>& error) {
+bool findOptional(const Columns& columns, const std::string& spec, const char* option,
+                  std::optional<std::size_t>& column, std::optional<ReadError>& error) {
     if (spec.empty()) return true;
     column = columns.find(spec, option, error);
     return column.has_value();
@@ -243,7 +250,9 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
             if (c == id || c == by || std::find(raters.begin(), raters.end(), *c) != raters.end())
                 return ReadError{columns.line, static_cast<std::int64_t>(*c + 1),
                                  "--columns names column " + columns.name(*c) +
-                                     (c == id ? ", the --id column" : c == by ? ", the --by column" : " twice")};
+                                     (c == id   ? ", the --id column"
+                                      : c == by ? ", the --by column"
+                                                : " twice")};
             raters.push_back(*c);
         }
     }
@@ -254,27 +263,39 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
         return ReadError{columns.line, 0, message};
     }
     if (raters.size() > static_cast<std::size_t>(kMaxRaters))
-        return ReadError{columns.line, 0,
-                         "found " + std::to_string(raters.size()) + " raters' columns, at most " +
-                             std::to_string(kMaxRaters) + " raters can be analysed" +
-                             (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
+        return ReadError{
+            columns.line, 0,
+            "found " + std::to_string(raters.size()) + " raters' columns, at most " + std::to_string(kMaxRaters) +
+                " raters can be analysed" +
+                (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
     if (options.columns.empty())
-        for (const std::size_t c : raters)
+        for (const std::size_t c : raters) {
+            if (c < columns.names.size() && columns.names[c].empty())
+                return ReadError{columns.line, static_cast<std::int64_t>(c + 1),
+                                 "column " + std::to_string(c + 1) +
+                                     " has no name in the header, and would be read as one rater's ratings: if it "
+                                     "identifies the subjects (as an index written by pandas), give it with --id " +
+                                     std::to_string(c + 1) +
+                                     "; if it holds the row labels of a cross-table, read the file with --input "
+                                     "matrix; or name the raters' columns with --columns"};
             if (c < columns.names.size() && looksLikeRaterColumn(columns.names[c]))
                 return ReadError{columns.line, static_cast<std::int64_t>(c + 1),
                                  "a column named " + quote(columns.names[c]) +
                                      " would be read as one rater's ratings: this looks like a long file (one row per "
                                      "rating: subject, rater, category); read it with --input long, or name the "
                                      "raters' columns with --columns"};
+        }
     const auto R = static_cast<std::int32_t>(raters.size());
     const std::int32_t largestK = largestCategoryCount(R);
     if (file.labels().isExplicit() && file.labels().found() > static_cast<std::size_t>(largestK))
-        return ReadError{0, 0, "--categories gives " + std::to_string(file.labels().found()) + " categories: with " +
-                                   plural(raters.size(), "rater") + " at most " + std::to_string(largestK) +
-                                   " (K^R at most " + kMaxPatternsText + ")"};
+        return ReadError{0, 0,
+                         "--categories gives " + std::to_string(file.labels().found()) + " categories: with " +
+                             plural(raters.size(), "rater") + " at most " + std::to_string(largestK) +
+                             " (K^R at most " + kMaxPatternsText + ")"};
     file.labels().setLimit(static_cast<std::size_t>(largestK));
     key = PatternKey::forRaters(R, largestK);
-    for (const std::size_t c : raters) input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
+    for (const std::size_t c : raters)
+        input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
 
     // The rows: each subject's pattern counted in its group as it is read.
     bool row = !options.header;  // without a header the first line is a row
@@ -298,7 +319,8 @@ std::optional<ReadError> readRatings(DelimitedReader& reader, const ReadOptions&
                 return file.fieldError(outcome, fields[c], reader.line(), c,
                                        id ? "subject " + quote(fields[*id]) : std::string(), R,
                                        "; is every one of these columns a rater's? (a column of identifiers is named "
-                                       "with --id; a file with one row per rating is read with --input long)");
+                                       "with --id; a file with one row per rating is read with --input long, a table "
+                                       "of response patterns and frequencies with --input table)");
             }
             pattern = key.append(pattern, code);
         }
@@ -386,7 +408,7 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
     LongSubjects subjects;
     std::string subjectKey;
     std::uint32_t last = std::numeric_limits<std::uint32_t>::max();  // the subject of the last row
-    bool severalRatings = false;  // some subject has two rows
+    bool severalRatings = false;                                     // some subject has two rows
     bool row = !options.header;
     while (row || reader.next()) {
         row = false;
@@ -394,17 +416,22 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
         if (allEmpty(fields)) continue;
         if (fields.size() != columns.count) return checkFieldCount(reader, columns, options.header);
         const std::int64_t line = reader.line();
-        if (fields[S].empty()) return ReadError{line, static_cast<std::int64_t>(S + 1), "an empty subject: every rating needs the subject it rates"};
-        if (fields[J].empty()) return ReadError{line, static_cast<std::int64_t>(J + 1), "an empty rater: every rating needs the rater who gave it"};
+        if (fields[S].empty())
+            return ReadError{line, static_cast<std::int64_t>(S + 1),
+                             "an empty subject: every rating needs the subject it rates"};
+        if (fields[J].empty())
+            return ReadError{line, static_cast<std::int64_t>(J + 1),
+                             "an empty rater: every rating needs the rater who gave it"};
 
         const std::optional<std::uint32_t> known = raterIndex.find(fields[J]);
         const std::uint32_t j = known ? *known : raterIndex.intern(fields[J]).first;
         if (!known) {
             if (subjects.raters() == static_cast<std::size_t>(kMaxRaters))
-                return ReadError{line, static_cast<std::int64_t>(J + 1),
-                                 "rater " + quote(fields[J]) + " is the " + std::to_string(kMaxRaters + 1) +
-                                     "th rater: at most " + std::to_string(kMaxRaters) +
-                                     " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
+                return ReadError{
+                    line, static_cast<std::int64_t>(J + 1),
+                    "rater " + quote(fields[J]) + " is the " + std::to_string(kMaxRaters + 1) + "th rater: at most " +
+                        std::to_string(kMaxRaters) +
+                        " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
             subjects.addRater();
             input.raters.emplace_back(fields[J]);
             const auto R = static_cast<std::int32_t>(std::max<std::size_t>(subjects.raters(), 2));
@@ -457,16 +484,20 @@ std::optional<ReadError> readLong(DelimitedReader& reader, const ReadOptions& op
     const auto R = static_cast<std::int32_t>(subjects.raters());
     if (subjects.count() == 0) return ReadError{0, 0, "no ratings: the file has a header but no rows"};
     if (R < 2)
-        return ReadError{0, 0, "found " + plural(static_cast<std::size_t>(R), "rater") + ", expected at least two" +
-                                   " (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
+        return ReadError{0, 0,
+                         "found " + plural(static_cast<std::size_t>(R), "rater") + ", expected at least two" +
+                             " (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
     if (!severalRatings)
-        return ReadError{0, 0, "no subject has more than one rating: this looks like a file with one row per subject; "
-                               "read it with --input ratings, or name the subject column with --columns"};
+        return ReadError{0, 0,
+                         "no subject has more than one rating: this looks like a file with one row per subject; "
+                         "read it with --input ratings, or name the subject column with --columns"};
     const std::int32_t largestK = largestCategoryCount(std::max(R, 2));
     if (file.labels().found() > static_cast<std::size_t>(largestK))
-        return ReadError{0, 0, "found " + std::to_string(file.labels().found()) + " labels: with " +
-                                   plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
-                                   std::to_string(largestK) + " categories (K^R at most " + kMaxPatternsText + ")"};
+        return ReadError{0, 0,
+                         (file.labels().isExplicit() ? "--categories gives " : "found ") +
+                             std::to_string(file.labels().found()) + " categories: with " +
+                             plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
+                             std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + ")"};
     key = PatternKey::forRaters(R, largestK);
     for (std::size_t s = 0; s < subjects.count(); ++s) {
         std::uint64_t pattern = 0;
@@ -519,7 +550,7 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
     // At most 1024 categories for two raters, with a label column besides.
     const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
     struct Row {
-        std::string first;               // the first field: a label or a count
+        std::string first;                 // the first field: a label or a count
         std::vector<std::int64_t> counts;  // the other fields
         std::int64_t line = 0;
     };
@@ -532,9 +563,10 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         if (allEmpty(fields)) continue;
         const std::int64_t line = reader.line();
         if (fields.size() > largestK + 1)
-            return ReadError{line, 0, "found " + std::to_string(fields.size()) + " fields: a cross-table has at most " +
-                                          std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText +
-                                          ") and a column of labels"};
+            return ReadError{line, 0,
+                             "found " + std::to_string(fields.size()) + " fields: a cross-table has at most " +
+                                 std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText +
+                                 ") and a column of labels"};
         if (headerLine == 0 && rows.empty() && options.header &&
             (fields[0].empty() || !std::all_of(fields.begin(), fields.end(), isNumber))) {
             header.assign(fields.begin(), fields.end());
@@ -544,22 +576,25 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         if (rows.empty()) {
             width = fields.size();
         } else if (fields.size() != width) {
-            return ReadError{line, 0, "expected " + plural(width, "field") + " as on line " +
-                                          std::to_string(rows[0].line) + ", found " + std::to_string(fields.size())};
+            return ReadError{line, 0,
+                             "expected " + plural(width, "field") + " as on line " + std::to_string(rows[0].line) +
+                                 ", found " + std::to_string(fields.size())};
         }
         if (rows.size() == largestK)
-            return ReadError{line, 0, "more than " + std::to_string(largestK) + " rows: a cross-table has at most " +
-                                          std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText + ")"};
+            return ReadError{line, 0,
+                             "more than " + std::to_string(largestK) + " rows: a cross-table has at most " +
+                                 std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText + ")"};
         Row row{std::string(fields[0]), {}, line};
         for (std::size_t c = 1; c < fields.size(); ++c) {
             const auto count = countOf(fields[c]);
             if (!count) {
-                std::string message = "expected a count of subjects (a whole number from 0), found " +
-                                      (fields[c].empty() ? std::string("an empty field; write 0 for none")
-                                                         : quote(fields[c]));
+                std::string message =
+                    "expected a count of subjects (a whole number from 0), found " +
+                    (fields[c].empty() ? std::string("an empty field; write 0 for none") : quote(fields[c]));
                 if (!fields[c].empty() && !isNumber(fields[c]))
-                    message += ": a cross-table holds counts; a file with one row per subject is read with "
-                               "--input ratings";
+                    message +=
+                        ": a cross-table holds counts; a file with one row per subject is read with "
+                        "--input ratings, one with a row per rating with --input long";
                 return ReadError{line, static_cast<std::int64_t>(c + 1), message};
             }
             row.counts.push_back(*count);
@@ -568,11 +603,14 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
     }
     if (reader.error()) return reader.error();
     if (rows.empty())
-        return ReadError{headerLine, 0, headerLine ? "expected rows of counts after the header" : "the file is empty: expected a cross-table of counts"};
+        return ReadError{headerLine, 0,
+                         headerLine ? "expected rows of counts after the header"
+                                    : "the file is empty: expected a cross-table of counts"};
 
     // A first column of labels: recognised by an empty corner or by text.
     const bool emptyCorner = headerLine != 0 && header[0].empty();
-    bool labelColumn = emptyCorner || std::any_of(rows.begin(), rows.end(), [](const Row& r) { return !isNumber(r.first); });
+    bool labelColumn =
+        emptyCorner || std::any_of(rows.begin(), rows.end(), [](const Row& r) { return !isNumber(r.first); });
     // A header as wide as the rows whose first cell is text may be a corner
     // above a column of number labels: so it is when that makes the table square.
     if (headerLine != 0 && header.size() == width && !labelColumn && !isNumber(header[0]) && rows.size() + 1 == width)
@@ -584,8 +622,9 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         } else if (header.size() + 1 == width && labelColumn) {  // a header without the corner cell
             columnLabels = header;
         } else {
-            return ReadError{rows[0].line, 0, "expected " + plural(header.size(), "field") + " as the header has (line " +
-                                                  std::to_string(headerLine) + "), found " + std::to_string(width)};
+            return ReadError{rows[0].line, 0,
+                             "expected " + plural(header.size(), "field") + " as the header has (line " +
+                                 std::to_string(headerLine) + "), found " + std::to_string(width)};
         }
     }
     const std::size_t K = width - (labelColumn ? 1 : 0);
@@ -594,7 +633,7 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         return ReadError{rows.back().line, 0,
                          "a cross-table must be square (rater 1's categories in rows, rater 2's in columns), found " +
                              plural(rows.size(), "row") + " of " + plural(K, "count") +
-                             (rows.size() > K   ? ": a file with one row per subject is read with --input ratings"
+                             (rows.size() > K        ? ": a file with one row per subject is read with --input ratings"
                               : rows.size() + 1 == K ? " (if the first column holds labels, start the file with a "
                                                        "header row of labels whose first cell is empty)"
                                                      : "")};
@@ -602,7 +641,8 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         for (Row& row : rows) {
             const auto count = countOf(row.first);
             if (!count)
-                return ReadError{row.line, 1, "expected a count of subjects (a whole number from 0), found " + quote(row.first)};
+                return ReadError{row.line, 1,
+                                 "expected a count of subjects (a whole number from 0), found " + quote(row.first)};
             row.counts.insert(row.counts.begin(), *count);
         }
     // Labels in the header's order, the rows' order, or both and the same.
@@ -618,11 +658,11 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
     if (!rowLabels.empty() && !columnLabels.empty()) {
         for (std::size_t k = 0; k < K; ++k)
             if (canonicalLabel(rowLabels[k]) != canonicalLabel(columnLabels[k]))
-                return ReadError{rows[k].line, 1,
-                                 "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
-                                     std::to_string(k + 1) + " " + quote(columnLabels[k]) +
-                                     " (line " + std::to_string(headerLine) +
-                                     "): row k and column k are both category k, so the labels must be the same in the same order"};
+                return ReadError{
+                    rows[k].line, 1,
+                    "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
+                        std::to_string(k + 1) + " " + quote(columnLabels[k]) + " (line " + std::to_string(headerLine) +
+                        "): row k and column k are both category k, so the labels must be the same in the same order"};
     }
     const std::vector<std::string>& labels = rowLabels.empty() ? columnLabels : rowLabels;
 
@@ -635,7 +675,8 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
         const auto column = static_cast<std::int64_t>(inRows ? 1 : k + 1 + (header.size() == width && labelColumn));
         const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k]);
         if (outcome != CategoryLabels::Lookup::Found)
-            return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2, "");
+            return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2,
+                                   "");
         for (std::size_t earlier = 0; earlier < k; ++earlier)
             if (ids[earlier] == ids[k])
                 return ReadError{line, column, "the label " + quote(labels[k]) + " is given twice"};
@@ -644,15 +685,17 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
     if (!labels.empty()) {
         categories = file.labels().finish(static_cast<std::int64_t>(largestK));
         if (categories.span > static_cast<std::int64_t>(largestK))
-            return ReadError{0, 0, "the labels are whole numbers spanning " + std::to_string(categories.span) +
-                                       " categories (every integer from the smallest label to the largest), at most " +
-                                       std::to_string(largestK) + " (K^2 at most " + kMaxPatternsText + ")"};
+            return ReadError{0, 0,
+                             "the labels are whole numbers spanning " + std::to_string(categories.span) +
+                                 " categories (every integer from the smallest label to the largest), at most " +
+                                 std::to_string(largestK) + " (K^2 at most " + kMaxPatternsText + ")"};
     } else if (file.labels().isExplicit()) {
         categories = file.labels().finish(static_cast<std::int64_t>(largestK));
         if (categories.labels.size() != K)
-            return ReadError{0, 0, "--categories gives " + plural(categories.labels.size(), "category") +
-                                       " but the cross-table is " + std::to_string(K) + " x " + std::to_string(K) +
-                                       " without labels to match them to"};
+            return ReadError{0, 0,
+                             "--categories gives " + plural(categories.labels.size(), "category") +
+                                 " but the cross-table is " + std::to_string(K) + " x " + std::to_string(K) +
+                                 " without labels to match them to"};
         for (std::size_t k = 0; k < K; ++k) ids[k] = static_cast<std::uint16_t>(k);
     } else {
         for (std::size_t k = 0; k < K; ++k) {
@@ -675,8 +718,9 @@ std::optional<ReadError> readMatrix(DelimitedReader& reader, const ReadOptions& 
                 return ReadError{rows[r].line, static_cast<std::int64_t>(c + 1 + (labelColumn ? 1 : 0)),
                                  "the counts add up to more than 2^53 subjects"};
             subjects += count;
-            const std::size_t p = static_cast<std::size_t>(categories.code[ids[r]]) * static_cast<std::size_t>(table.K) +
-                                  categories.code[ids[c]];
+            const std::size_t p =
+                static_cast<std::size_t>(categories.code[ids[r]]) * static_cast<std::size_t>(table.K) +
+                categories.code[ids[c]];
             table.frequency[p] += count;
         }
     if (subjects == 0) return ReadError{0, 0, "every count is 0: the cross-table has no subjects"};
@@ -723,7 +767,8 @@ std::vector<std::string> splitList(std::string_view text) {
 std::optional<std::string> checkReadOptions(const ReadOptions& options) {
     if (options.delimiter && !isDelimiter(*options.delimiter))
         return "--delimiter must be TAB ('\\t'), ',', ';', '|' or ' ' (runs of blanks)";
-    if (options.format == InputFormat::Matrix && (!options.columns.empty() || !options.id.empty() || !options.by.empty()))
+    if (options.format == InputFormat::Matrix &&
+        (!options.columns.empty() || !options.id.empty() || !options.by.empty()))
         return "--columns, --id and --by are for ratings and long files, not for a matrix";
     if (options.format == InputFormat::Long && !options.columns.empty() && options.columns.size() != 3)
         return "--columns of a long file names three columns, subject, rater and category; found " +
@@ -770,21 +815,23 @@ std::optional<ReadError> readAll(ByteSource& source, const ReadOptions& options,
     }
     PatternKey key;
     if (auto error = options.format == InputFormat::Ratings ? readRatings(reader, options, file, input, key)
-                                                             : readLong(reader, options, file, input, key))
+                                                            : readLong(reader, options, file, input, key))
         return error;
     input.delimiter = reader.delimiter();
 
     const std::int32_t largestK = largestCategoryCount(key.R);
     const CategoryLabels::Final categories = file.labels().finish(largestK);
     if (categories.span == 0 || !file.anySubject())
-        return ReadError{0, 0, "no ratings: every rater's field is empty or a missing token (--missing " +
-                                   listOf(options.missing) + ")"};
+        return ReadError{
+            0, 0,
+            "no ratings: every rater's field is empty or a missing token (--missing " + listOf(options.missing) + ")"};
     if (categories.span > largestK)
-        return ReadError{0, 0, "the labels are whole numbers spanning " + std::to_string(categories.span) +
-                                   " categories (every integer from the smallest label to the largest): with " +
-                                   plural(static_cast<std::size_t>(key.R), "rater") + " at most " +
-                                   std::to_string(largestK) + " (K^R at most " + kMaxPatternsText +
-                                   "); give the labels with --categories if they are not a scale"};
+        return ReadError{0, 0,
+                         "the labels are whole numbers spanning " + std::to_string(categories.span) +
+                             " categories (every integer from the smallest label to the largest): with " +
+                             plural(static_cast<std::size_t>(key.R), "rater") + " at most " + std::to_string(largestK) +
+                             " (K^R at most " + kMaxPatternsText +
+                             "); give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
     for (std::size_t g = 0; g < file.groups().size(); ++g)
@@ -808,8 +855,8 @@ std::optional<ReadError> readStudies(ByteSource& source, const ReadOptions& opti
 
 StudiesRead readStudies(ByteSource& source, const ReadOptions& options) {
     StudiesRead read;
-    read.error = readStudies(source, options, read.input,
-                             [&](StudyGroup&& group) { read.groups.push_back(std::move(group)); });
+    read.error =
+        readStudies(source, options, read.input, [&](StudyGroup&& group) { read.groups.push_back(std::move(group)); });
     if (read.error) read.groups.clear();
     return read;
 }

@@ -32,7 +32,9 @@ Records recordsOf(const std::string& bytes, std::optional<char> delimiter, std::
             ByteSource source(bytes, maxRead);
             DelimitedReader reader(source, delimiter, chunk);
             Records records;
-            while (reader.next()) records.emplace_back(reader.line(), std::vector<std::string>(reader.fields().begin(), reader.fields().end()));
+            while (reader.next())
+                records.emplace_back(reader.line(),
+                                     std::vector<std::string>(reader.fields().begin(), reader.fields().end()));
             if (chunk == 1 && maxRead == 1) {
                 first = records;
                 error = reader.error();
@@ -55,7 +57,7 @@ TEST(Delimited, FieldsAndLines) {
     const Case cases[] = {
         {"comma, no final line end", "a,b\n1,2", std::nullopt, {{1, {"a", "b"}}, {2, {"1", "2"}}}},
         {"CRLF", "a,b\r\n1,2\r\n", std::nullopt, {{1, {"a", "b"}}, {2, {"1", "2"}}}},
-        {"byte-order mark", "\xEF\xBB\xBF" "a;b\n", std::nullopt, {{1, {"a", "b"}}}},
+        {"byte-order mark", "\357\273\277a;b\n", std::nullopt, {{1, {"a", "b"}}}},
         {"blanks trimmed, blank lines skipped", "\n  \n a , b \n\t\n,\n", ',', {{3, {"a", "b"}}, {5, {"", ""}}}},
         {"TAB found before comma", "a,x\tb\n", std::nullopt, {{1, {"a,x", "b"}}}},
         {"a delimiter between quotes does not count", "\"a\tb\",c\n", std::nullopt, {{1, {"a\tb", "c"}}}},
@@ -64,9 +66,13 @@ TEST(Delimited, FieldsAndLines) {
         {"delimiter found on the first line that is not blank", "\n \na|b,c\n", std::nullopt, {{3, {"a|b", "c"}}}},
         {"given delimiter", "a|b,c\n", '|', {{1, {"a", "b,c"}}}},
         {"quotes: delimiter, doubled quote, empty, blanks outside",
-         "\"a,b\",\"say \"\"hi\"\"\", \"\" , \" x \"\n", ',', {{1, {"a,b", "say \"hi\"", "", " x "}}}},
+         "\"a,b\",\"say \"\"hi\"\"\", \"\" , \" x \"\n",
+         ',',
+         {{1, {"a,b", "say \"hi\"", "", " x "}}}},
         {"line break inside quotes: the next record's line follows it",
-         "\"one\ntwo\",3\r\n4,5\n", ',', {{1, {"one\ntwo", "3"}}, {3, {"4", "5"}}}},
+         "\"one\ntwo\",3\r\n4,5\n",
+         ',',
+         {{1, {"one\ntwo", "3"}}, {3, {"4", "5"}}}},
         {"quote inside an unquoted field is a character", "5'7\",x\n", ',', {{1, {"5'7\"", "x"}}}},
         {"trailing delimiter: a last empty field", "a,b,\n\"c\",\n", ',', {{1, {"a", "b", ""}}, {2, {"c", ""}}}},
         {"quoted fields between blanks", "\"a b\"  \"\" c\n", kBlanks, {{1, {"a b", "", "c"}}}},
@@ -188,7 +194,8 @@ TEST(Readers, ChunkSizeDoesNotChangeTheStudies) {
         ASSERT_TRUE(source.open(example("ratings_long.csv")));
         InputDescription input;
         std::vector<Observed> groups;
-        EXPECT_FALSE(readStudies(source, options, input, [&](StudyGroup&& g) { groups.push_back(observedOf(g.study)); }, chunk));
+        EXPECT_FALSE(readStudies(
+            source, options, input, [&](StudyGroup&& g) { groups.push_back(observedOf(g.study)); }, chunk));
         EXPECT_EQ(groups, std::vector<Observed>{observedOf(expected.groups[0].study)});
     }
 }
@@ -203,13 +210,27 @@ TEST(Readers, CategoriesFromLabels) {
     };
     const std::vector<std::string> usual = {"", "NA"};
     const Case cases[] = {
-        {"integers: every one from the smallest to the largest", "a,b\n1,2\n5,1\n", {}, usual, {"1", "2", "3", "4", "5"}, true},
+        {"integers: every one from the smallest to the largest",
+         "a,b\n1,2\n5,1\n",
+         {},
+         usual,
+         {"1", "2", "3", "4", "5"},
+         true},
         {"whole numbers however written", "a,b\n-1,+1\n1.0,0\n", {}, usual, {"-1", "0", "1"}, true},
-        {"text in byte order; NA and empty are missing", "a,b\nmild,NA\nMild,\nsevere,mild\n", {}, usual,
-         {"Mild", "mild", "severe"}, false},
+        {"text in byte order; NA and empty are missing",
+         "a,b\nmild,NA\nMild,\nsevere,mild\n",
+         {},
+         usual,
+         {"Mild", "mild", "severe"},
+         false},
         {"a lone number N is 1..N", "a,b\n1,2\n", {"4"}, usual, {"1", "2", "3", "4"}, true},
         {"a list gives the order", "a,b\nlow,high\n", {"low", "mid", "high"}, usual, {"low", "mid", "high"}, true},
-        {"other missing tokens; the empty field by an empty item", "a,b\n1,-\n2,\n2,1\n", {}, {"-", ""}, {"1", "2"}, true},
+        {"other missing tokens; the empty field by an empty item",
+         "a,b\n1,-\n2,\n2,1\n",
+         {},
+         {"-", ""},
+         {"1", "2"},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,8 +249,7 @@ TEST(Readers, GroupsShareTheCategories) {
     ReadOptions options;
     options.format = InputFormat::Long;
     options.by = "item";
-    const std::string bytes =
-        "s,r,c,item\n1,x,1,B\n1,y,2,B\n1,x,3,A\n1,y,3,A\n2,x,1,B\n2,y,1,B\n";
+    const std::string bytes = "s,r,c,item\n1,x,1,B\n1,y,2,B\n1,x,3,A\n1,y,3,A\n2,x,1,B\n2,y,1,B\n";
     const StudiesRead read = readText(bytes, options);
     ASSERT_FALSE(read.error) << read.error->message;
     ASSERT_EQ(read.groups.size(), 2u);
@@ -251,23 +271,54 @@ TEST(Readers, RefusalsSayWhereAndWhat) {
         std::vector<std::string> missing = {"", "NA"};
     };
     const Case cases[] = {
-        {"a row with another number of fields", InputFormat::Ratings, "a,b,c\n1,2,3\n1,2\n", {}, 3, 0,
+        {"a row with another number of fields",
+         InputFormat::Ratings,
+         "a,b,c\n1,2,3\n1,2\n",
+         {},
+         3,
+         0,
          "expected 3 fields as the header has (line 1), found 2"},
         {"a label outside --categories", InputFormat::Ratings, "a,b\n1,2\n3,1\n", {"2"}, 3, 1, "'3' is not one of"},
-        {"an empty field when only NA is missing", InputFormat::Ratings, "a,b\n1,2\n1,\n", {}, 3, 2,
-         "not a missing token", {"NA"}},
-        {"more labels than K^R allows (20 raters: 2 categories)", InputFormat::Ratings,
-         "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n", {}, 2, 3,
+        {"an empty field when only NA is missing",
+         InputFormat::Ratings,
+         "a,b\n1,2\n1,\n",
+         {},
+         3,
+         2,
+         "not a missing token",
+         {"NA"}},
+        {"more labels than K^R allows (20 raters: 2 categories)",
+         InputFormat::Ratings,
+         "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n",
+         {},
+         2,
+         3,
          "at most 2 categories"},
         {"integers spanning too many categories", InputFormat::Ratings, "a,b\n1,2000\n", {}, 0, 0, "spanning 2000"},
-        {"a long file read as ratings", InputFormat::Ratings, "subject,rater,category\n1,x,2\n", {}, 1, 2,
+        {"a cross-table read as ratings", InputFormat::Ratings, ",1,2\n1,40,10\n2,5,45\n", {}, 1, 1, "--input matrix"},
+        {"a long file read as ratings",
+         InputFormat::Ratings,
+         "subject,rater,category\n1,x,2\n",
+         {},
+         1,
+         2,
          "--input long"},
-        {"a rater rating a subject twice", InputFormat::Long, "s,r,c\n1,x,1\n1,y,2\n1,x,2\n", {}, 4, 2,
+        {"a rater rating a subject twice",
+         InputFormat::Long,
+         "s,r,c\n1,x,1\n1,y,2\n1,x,2\n",
+         {},
+         4,
+         2,
          "the first is on line 2"},
         {"a ratings file read as long", InputFormat::Long, "id,r1,r2\n1,a,b\n2,b,b\n", {}, 0, 0, "--input ratings"},
         {"a cross-table not square", InputFormat::Matrix, "1,2\n3,4\n5,6\n", {}, 3, 0, "square"},
         {"a negative count", InputFormat::Matrix, "1,-2\n3,4\n", {}, 1, 2, "expected a count"},
-        {"row and column labels that differ", InputFormat::Matrix, ",a,b\nb,1,2\na,3,4\n", {}, 2, 1,
+        {"row and column labels that differ",
+         InputFormat::Matrix,
+         ",a,b\nb,1,2\na,3,4\n",
+         {},
+         2,
+         1,
          "same in the same order"},
         {"text in the body of a cross-table", InputFormat::Matrix, "a,b\n1,x\n2,3\n", {}, 2, 2, "--input ratings"},
     };
@@ -296,7 +347,9 @@ TEST(Readers, MatrixLabelsAndHeaders) {
         {"all numbers: counts only", "40\t10\n5\t45\n", {"1", "2"}, {40, 10, 5, 45}},
         {"header of text labels only", "no,yes\n40,10\n5,45\n", {"no", "yes"}, {40, 10, 5, 45}},
         {"text labels are put in byte order", ",yes,no\nyes,40,10\nno,5,45\n", {"no", "yes"}, {45, 5, 10, 40}},
-        {"a corner cell above number labels", "r1\\r2,1,3\n1,40,10\n3,5,45\n", {"1", "2", "3"},
+        {"a corner cell above number labels",
+         "r1\\r2,1,3\n1,40,10\n3,5,45\n",
+         {"1", "2", "3"},
          {40, 0, 10, 0, 0, 0, 5, 0, 45}},
         {"a header without the corner cell", "no;yes\nno;40;10\nyes;5;45\n", {"no", "yes"}, {40, 10, 5, 45}},
     };

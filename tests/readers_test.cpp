@@ -336,6 +336,36 @@ TEST(Readers, RefusalsSayWhereAndWhat) {
     }
 }
 
+TEST(Readers, OptionsRefusedBeforeReading) {
+    struct Case {
+        const char* name;
+        ReadOptions options;
+        const char* says;
+    };
+    const auto with = [](auto change) {
+        ReadOptions options;
+        change(options);
+        return options;
+    };
+    const Case cases[] = {
+        {"another delimiter", with([](ReadOptions& o) { o.delimiter = ':'; }), "--delimiter"},
+        {"groups of a matrix", with([](ReadOptions& o) { o.format = InputFormat::Matrix, o.by = "g"; }), "--by"},
+        {"two columns of a long file", with([](ReadOptions& o) { o.format = InputFormat::Long, o.columns = {"a", "b"}; }),
+         "three columns"},
+        {"one category", with([](ReadOptions& o) { o.categories = {"1"}; }), "at least two"},
+        {"a label twice however written", with([](ReadOptions& o) { o.categories = {"1", "2", "1.0"}; }), "twice"},
+        {"a label that is a missing token", with([](ReadOptions& o) { o.categories = {"yes", "NA"}; }), "--missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto message = checkReadOptions(c.options);
+        ASSERT_TRUE(message);
+        EXPECT_NE(message->find(c.says), std::string::npos) << *message;
+    }
+    EXPECT_EQ(splitList("NA,"), (std::vector<std::string>{"NA", ""}));
+    EXPECT_EQ(parseDelimiter("\\t"), '\t');
+}
+
 TEST(Readers, MatrixLabelsAndHeaders) {
     struct Case {
         const char* name;

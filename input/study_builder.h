@@ -153,6 +153,7 @@ public:
 
     // The provisional id of a field's text (kMissing when it is a missing
     // token). Equal whole numbers are one label however they are written.
+    // Inlined into the readers' loops, which call it for every rating.
     [[gnu::always_inline]] Lookup lookup(std::string_view text, std::uint16_t& id) {
         if (text.size() <= kShortest) {
             const std::uint64_t key = shortKey(text);

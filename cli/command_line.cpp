@@ -184,7 +184,7 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
     bool analysed = true;
     for (StudyGroup& group : read.groups) {
         std::optional<std::string> groupName;
-        if (cl.input.by) groupName = group.group;
+        if (!cl.input.by.empty()) groupName = group.group;
         Prepared prepared;
         if (const auto error = prepare(group.study, read.ordered, cl, prepared)) {
             err << locatedMessage(path, *error, groupName);

@@ -1,6 +1,7 @@
 #include "input/input.h"
 
 #include "input/byte_source.h"
+#include "input/study_reader.h"
 #include "input/table_input.h"
 
 namespace kappa {
@@ -12,10 +13,13 @@ InputRead readInput(const std::string& path, const InputOptions& options) {
         read.error = InputError{0, 0, source.error()};
         return read;
     }
-    switch (options.format) {
-        case InputFormat::Table: return readTable(source, options);
-        default: read.error = InputError{0, 0, "this input format is not available yet"}; return read;
-    }
+    if (options.format == InputFormat::Table) return readTable(source, options);
+    StudiesRead studies = readStudies(source, options);
+    read.error = std::move(studies.error);
+    read.groups = std::move(studies.groups);
+    read.delimiter = studies.input.delimiter;
+    read.ordered = studies.input.ordered;
+    return read;
 }
 
 }  // namespace kappa

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input_error.h"
 #include "tables/study.h"
 
 namespace kappa {
@@ -29,18 +30,12 @@ struct InputOptions {
     // Ratings: the raters' columns, by name or 1-based number (default: all
     // but the id and by columns). Long: the subject, rater and category columns.
     std::vector<std::string> columns;
-    std::optional<std::string> id;  // ratings: the subject identifier column
-    std::optional<std::string> by;  // ratings and long: one analysis per value of this column
+    std::string id;  // ratings: the subject identifier column (long: the subject column); empty: none
+    std::string by;  // ratings and long: one analysis per value of this column; empty: none
     // The ordered category labels; a lone number N means 1..N. Empty: found in the file.
     std::vector<std::string> categories;
     // The fields that mean "not rated"; "" stands for the empty field.
     std::vector<std::string> missing = {"", "NA"};
-};
-
-struct InputError {
-    std::int64_t line = 0;    // 1-based; 0 when no line is at fault
-    std::int64_t column = 0;  // 1-based; 0 when no column is at fault
-    std::string message;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).

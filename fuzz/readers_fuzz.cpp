@@ -1,0 +1,341 @@
+// Fuzz target: the readers of ratings, long and matrix files. The first four
+// bytes choose the options (layout, header, delimiter, categories, missing
+// tokens, id, groups and columns; the reader's buffer and how many bytes each
+// read delivers); the rest is the file.
+//
+// Besides the sanitizers, the target asserts what must hold of every outcome:
+// - the outcome does not depend on how the bytes arrive (a buffer of a few
+//   bytes and reads of one byte against one large read);
+// - a refusal names a line of the file (or 0) and says something;
+// - an accepted file gives studies whose tables are consistent, and that the
+//   equivalent files give again: its subjects written out as a ratings file
+//   (other delimiter, every field quoted) and as a long file, a two-rater
+//   study as a cross-table, a cross-table as a ratings file, and the complete
+//   patterns as a table file, which the dialogue's loader reads back.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/byte_source.h"
+#include "input/data_file.h"
+#include "input/study_reader.h"
+#include "tables/analysis_state.h"
+
+namespace {
+
+using namespace kappa;
+
+// Subjects written out for the round trips, at most, and the largest K^R
+// rewritten (every read fills a dense table of K^R counts, which coverage
+// tracing makes slow).
+constexpr std::int64_t kRewriteCap = 20000;
+constexpr std::size_t kRewritePatterns = 65536;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "readers_fuzz: %s\n", what);
+    std::abort();
+}
+
+void expect(bool holds, const char* what) {
+    if (!holds) fail(what);
+}
+
+// A group as the checks compare it: its complete patterns that occur and its
+// incomplete subjects (the dense table is dropped as soon as it is read).
+struct Group {
+    std::string name;
+    std::int32_t R = 0, K = 0;
+    std::vector<std::pair<std::size_t, std::int64_t>> patterns;
+    std::vector<IncompleteSubjects> incomplete;
+};
+
+struct Outcome {
+    std::optional<InputError> error;
+    InputDescription input;
+    std::vector<Group> groups;
+};
+
+// A rewritten file must be accepted: otherwise the file and the refusal are shown.
+void expectAccepted(const std::optional<InputError>& error, const std::string& text, const char* what) {
+    if (!error) return;
+    std::fprintf(stderr, "readers_fuzz: line %lld, column %lld: %s\n--- file:\n%s\n---\n",
+                 static_cast<long long>(error->line), static_cast<long long>(error->column), error->message.c_str(),
+                 text.c_str());
+    fail(what);
+}
+
+std::int64_t lineCount(std::string_view bytes) {
+    std::int64_t lines = 0;
+    for (const char c : bytes) lines += c == '\n';
+    return lines + (!bytes.empty() && bytes.back() != '\n');
+}
+
+// The patterns that occur, from a dense table of up to 2^20 entries: a scan
+// kept out of the coverage that steers the fuzzer, which it would only slow.
+__attribute__((no_sanitize("coverage"))) void occurring(const std::vector<std::int64_t>& frequency,
+                                                        std::vector<std::pair<std::size_t, std::int64_t>>& patterns) {
+    const std::int64_t* const F = frequency.data();
+    for (std::size_t p = 0; p < frequency.size(); ++p)
+        if (F[p] != 0) patterns.emplace_back(p, F[p]);
+}
+
+Outcome read(std::string_view bytes, const InputOptions& options, std::size_t chunk, std::size_t maxRead) {
+    ByteSource source(bytes, maxRead);
+    Outcome outcome;
+    outcome.error = readStudies(
+        source, options, outcome.input,
+        [&](StudyGroup&& g) {
+            const Study& s = g.study;
+            expect(s.R == static_cast<std::int32_t>(outcome.input.raters.size()), "R is not the number of raters");
+            expect(s.labels == outcome.input.labels && s.K == static_cast<std::int32_t>(s.labels.size()),
+                   "a group's labels are not the file's");
+            expect(s.frequency.size() == patternCount(s.K, s.R), "the frequency table is not K^R long");
+            Group group{g.group, s.R, s.K, {}, s.incomplete};
+            occurring(s.frequency, group.patterns);
+            for (const auto& [p, F] : group.patterns) expect(F > 0, "a negative frequency");
+            for (std::size_t i = 0; i < s.incomplete.size(); ++i) {
+                const IncompleteSubjects& subjects = s.incomplete[i];
+                std::size_t missing = 0;
+                expect(subjects.codes.size() == static_cast<std::size_t>(s.R), "incomplete codes of another length");
+                for (const std::uint16_t code : subjects.codes) {
+                    missing += code == kMissing;
+                    expect(code == kMissing || code < s.K, "an incomplete code outside the categories");
+                }
+                expect(missing > 0 && missing < subjects.codes.size(), "an incomplete subject that is not incomplete");
+                expect(subjects.count > 0, "incomplete subjects without a count");
+                expect(subjects.firstLine >= 1 && subjects.firstLine <= lineCount(bytes),
+                       "a first line outside the file");
+                expect(i == 0 || s.incomplete[i - 1].firstLine < subjects.firstLine,
+                       "incomplete subjects out of order");
+                for (std::size_t k = 0; k < i; ++k)
+                    expect(s.incomplete[k].codes != subjects.codes, "incomplete subjects with the same codes apart");
+            }
+            outcome.groups.push_back(std::move(group));
+        },
+        chunk);
+    return outcome;
+}
+
+// The outcome without its groups that have no subjects (rows whose every
+// rating is missing still name their group), which no rewritten file has.
+Outcome withSubjectsOnly(Outcome o) {
+    std::erase_if(o.groups, [](const Group& g) { return g.patterns.empty() && g.incomplete.empty(); });
+    return o;
+}
+
+bool sameGroups(const Outcome& a, const Outcome& b, bool compareLines) {
+    if (a.groups.size() != b.groups.size()) return false;
+    for (std::size_t g = 0; g < a.groups.size(); ++g) {
+        const Group& x = a.groups[g];
+        const Group& y = b.groups[g];
+        if (x.name != y.name || x.R != y.R || x.K != y.K || x.patterns != y.patterns) return false;
+        if (x.incomplete.size() != y.incomplete.size()) return false;
+        // Incomplete subjects follow their first lines, which differ between layouts: compare as sets.
+        for (const IncompleteSubjects& s : x.incomplete) {
+            bool found = false;
+            for (const IncompleteSubjects& t : y.incomplete)
+                found = found ||
+                        (s.codes == t.codes && s.count == t.count && (!compareLines || s.firstLine == t.firstLine));
+            if (!found) return false;
+        }
+    }
+    return true;
+}
+
+std::int64_t subjectsOf(const Outcome& o) {
+    std::int64_t n = 0;
+    for (const Group& g : o.groups) {
+        for (const auto& [p, F] : g.patterns) n += F;
+        for (const IncompleteSubjects& s : g.incomplete) n += s.count;
+    }
+    return n;
+}
+
+// A field quoted for any delimiter.
+std::string quoted(std::string_view text) {
+    std::string field = "\"";
+    for (const char c : text) field += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return field + "\"";
+}
+
+// Calls row(group, codes) once per subject of every group.
+template <typename Row>
+void forEachSubject(const Outcome& o, Row row) {
+    for (const Group& g : o.groups) {
+        std::vector<std::uint16_t> codes(static_cast<std::size_t>(g.R));
+        for (const auto& [p, F] : g.patterns) {
+            patternDigits(p, g.K, codes);
+            for (std::int64_t i = 0; i < F; ++i) row(g, codes);
+        }
+        for (const IncompleteSubjects& s : g.incomplete)
+            for (std::int64_t i = 0; i < s.count; ++i) row(g, s.codes);
+    }
+}
+
+// The options that read a rewritten file as the original was read: its
+// labels given in order (but a lone label, which --categories cannot take).
+InputOptions rewrittenOptions(const Outcome& o, InputFormat format) {
+    InputOptions options;
+    options.format = format;
+    options.missing = {""};
+    if (o.input.labels.size() >= 2) options.categories = o.input.labels;
+    return options;
+}
+
+void checkRatingsRewrite(const Outcome& o, bool groups) {
+    const char delimiter = o.input.delimiter == ';' ? '|' : ';';
+    std::string text;
+    for (std::size_t j = 0; j < o.input.raters.size(); ++j) text += "r" + std::to_string(j) + delimiter;
+    text += "group\n";
+    forEachSubject(o, [&](const Group& g, const std::vector<std::uint16_t>& codes) {
+        for (const std::uint16_t code : codes) text += quoted(code == kMissing ? "" : o.input.labels[code]) + delimiter;
+        text += quoted(g.group) + "\n";
+    });
+    InputOptions options = rewrittenOptions(o, InputFormat::Ratings);
+    options.delimiter = delimiter;
+    if (groups)
+        options.by = "group";
+    else
+        options.id = "group";
+    const Outcome again = read(text, options, 4096, text.size() + 1);
+    expectAccepted(again.error, text, "the subjects written as a ratings file are refused");
+    expect(again.input.labels == o.input.labels, "the subjects written as a ratings file give other labels");
+    expect(sameGroups(withSubjectsOnly(o), again, false), "the subjects written as a ratings file give other studies");
+}
+
+void checkLongRewrite(const Outcome& o, bool groups) {
+    std::string text = "subject\trater\tcategory\tgroup\n";
+    std::int64_t subject = 0;
+    forEachSubject(o, [&](const Group& g, const std::vector<std::uint16_t>& codes) {
+        ++subject;
+        for (std::size_t j = 0; j < codes.size(); ++j)
+            text += std::to_string(subject) + "\tr" + std::to_string(j) + '\t' +
+                    quoted(codes[j] == kMissing ? "" : o.input.labels[codes[j]]) + '\t' + quoted(g.group) + '\n';
+    });
+    InputOptions options = rewrittenOptions(o, InputFormat::Long);
+    if (groups) options.by = "group";
+    const Outcome again = read(text, options, 4096, text.size() + 1);
+    expectAccepted(again.error, text, "the subjects written as a long file are refused");
+    expect(sameGroups(withSubjectsOnly(o), again, false), "the subjects written as a long file give other studies");
+}
+
+void checkMatrixRewrite(const Outcome& o) {
+    const Group& g = o.groups[0];
+    std::string text;
+    for (const std::string& label : o.input.labels) text += "," + quoted(label);
+    text += '\n';
+    std::vector<std::int64_t> frequency(patternCount(g.K, 2), 0);
+    for (const auto& [p, F] : g.patterns) frequency[p] = F;
+    for (std::size_t r = 0; r < o.input.labels.size(); ++r) {
+        text += quoted(o.input.labels[r]);
+        for (std::size_t c = 0; c < o.input.labels.size(); ++c)
+            text += "," + std::to_string(frequency[r * o.input.labels.size() + c]);
+        text += '\n';
+    }
+    const Outcome again = read(text, rewrittenOptions(o, InputFormat::Matrix), 4096, text.size() + 1);
+    expectAccepted(again.error, text, "a two-rater study written as a cross-table is refused");
+    expect(sameGroups(withSubjectsOnly(o), again, false),
+           "a two-rater study written as a cross-table gives another study");
+}
+
+// The complete patterns as a table file (R codes 1..K and a frequency, TAB
+// separated), read by the dialogue's loader: the same rows.
+void checkTable(const Outcome& o) {
+    for (const Group& g : o.groups) {
+        if (g.patterns.empty()) continue;
+        std::string text;
+        std::vector<std::uint16_t> codes(static_cast<std::size_t>(g.R));
+        for (const auto& [p, F] : g.patterns) {
+            if (F > INT32_MAX) return;
+            patternDigits(p, g.K, codes);
+            for (const std::uint16_t code : codes) text += std::to_string(code + 1) + '\t';
+            text += std::to_string(F) + '\n';
+        }
+        AnalysisState s;
+        expect(parseDataFile(text, FileLayout::Unweighted, s).ok(), "the table of the complete patterns is refused");
+        expect(s.nraters == g.R && s.contextra == static_cast<std::int32_t>(g.patterns.size()),
+               "the table of the complete patterns loads other rows");
+        for (std::size_t r = 0; r < g.patterns.size(); ++r) {
+            patternDigits(g.patterns[r].first, g.K, codes);
+            for (std::size_t j = 0; j < codes.size(); ++j)
+                expect(s.data[r][j] == codes[j] + 1, "the table of the complete patterns loads other codes");
+            expect(s.data[r][codes.size()] == g.patterns[r].second,
+                   "the table of the complete patterns loads other counts");
+        }
+    }
+}
+
+InputOptions optionsOf(const std::uint8_t* data) {
+    InputOptions o;
+    static const InputFormat formats[] = {InputFormat::Ratings, InputFormat::Long, InputFormat::Matrix};
+    o.format = formats[data[0] % 3];
+    o.header = (data[0] & 0x04) == 0;
+    static const char delimiters[] = {0, '\t', ',', ';', '|', kBlanks};
+    if (const char d = delimiters[(data[0] >> 3) % 6]) o.delimiter = d;
+    switch (data[1] & 3) {
+        case 1: o.categories = {std::to_string((data[1] >> 2) % 6 + 1)}; break;
+        case 2: o.categories = {"b", "a", "1"}; break;
+        case 3: o.categories = {"1", "2", "3"}; break;
+        default: break;
+    }
+    switch ((data[1] >> 5) & 3) {
+        case 1: o.missing = {"NA"}; break;
+        case 2: o.missing = {"-", ""}; break;
+        case 3: o.missing = {"", "NA", "x"}; break;
+        default: break;
+    }
+    static const char* const ids[] = {"", "1", "id", "3"};
+    static const char* const bys[] = {"", "2", "g", "1"};
+    o.id = ids[data[2] & 3];
+    o.by = bys[(data[2] >> 2) & 3];
+    switch ((data[2] >> 4) & 3) {
+        case 1: o.columns = {"2", "3"}; break;
+        case 2: o.columns = {"1", "2", "3"}; break;
+        case 3: o.columns = {"c", "b", "a"}; break;
+        default: break;
+    }
+    if (o.format == InputFormat::Matrix && (data[2] & 0x40) == 0) o.id.clear(), o.by.clear(), o.columns.clear();
+    return o;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) return 0;
+    const InputOptions options = optionsOf(data);
+    const std::size_t chunk = 1 + data[3] % 32;
+    const std::size_t maxRead = 1 + (data[3] >> 5);
+    const std::string_view bytes(reinterpret_cast<const char*>(data + 4), size - 4);
+
+    const Outcome outcome = read(bytes, options, chunk, maxRead);
+    const Outcome whole = read(bytes, options, DelimitedReader::kChunk, bytes.size() + 1);
+    expect(outcome.error.has_value() == whole.error.has_value(), "the chunk size changes whether the file is refused");
+    if (outcome.error) {
+        const InputError& e = *outcome.error;
+        const InputError& f = *whole.error;
+        expect(e.line == f.line && e.column == f.column && e.message == f.message,
+               "the chunk size changes the refusal");
+        expect(e.line >= 0 && e.line <= lineCount(bytes), "a refusal outside the file's lines");
+        expect(e.column >= 0 && !e.message.empty(), "a refusal without a column or a message");
+        return 0;
+    }
+    expect(outcome.input.delimiter == whole.input.delimiter && outcome.input.labels == whole.input.labels &&
+               outcome.input.raters == whole.input.raters && outcome.input.ordered == whole.input.ordered &&
+               sameGroups(outcome, whole, true),
+           "the chunk size changes the studies");
+    expect(!outcome.groups.empty(), "an accepted file without a study");
+
+    checkTable(outcome);
+    if (subjectsOf(outcome) > kRewriteCap || patternCount(outcome.groups[0].K, outcome.groups[0].R) > kRewritePatterns)
+        return 0;
+    const bool groups = !options.by.empty();
+    checkRatingsRewrite(outcome, groups);
+    checkLongRewrite(outcome, groups);
+    if (!groups && outcome.groups[0].R == 2 && outcome.groups[0].incomplete.empty()) checkMatrixRewrite(outcome);
+    return 0;
+}

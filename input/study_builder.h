@@ -1,0 +1,277 @@
+// What the readers of ratings, long and matrix files share: a hash table of
+// byte strings, the category labels found in a file, and the response
+// patterns of a group of subjects counted as they are read.
+//
+// A file's categories are known only at its end (every integer from the
+// smallest to the largest label, or the labels in byte order), so subjects are
+// first counted under provisional category ids, given by first appearance, and
+// renumbered once when the file has been read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tables/study.h"
+
+namespace kappa {
+
+// The largest K with K^R <= kMaxPatterns: the most categories R raters can have.
+std::int32_t largestCategoryCount(std::int32_t R);
+
+// "1,048,576": the pattern limit as messages write it.
+inline constexpr const char* kMaxPatternsText = "1,048,576";
+
+// The bytes of s[from, from + count) (count < 8) as a little-endian word.
+inline std::uint64_t tailWord(std::string_view s, std::size_t from, std::size_t count) {
+    std::uint64_t word = 0;
+    for (std::size_t k = count; k-- > 0;) word = (word << 8) | static_cast<unsigned char>(s[from + k]);
+    return word;
+}
+
+// Every bit of x spread over every bit of the result (MurmurHash3's finaliser).
+inline std::uint64_t mixBits(std::uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDull;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ull;
+    return x ^ (x >> 33);
+}
+
+// A hash of a byte string, for hash tables.
+inline std::uint64_t hashBytes(std::string_view s) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    if (i < s.size()) h ^= tailWord(s, i, s.size() - i);
+    return mixBits(h);
+}
+
+// a == b, without a library call for the short strings that labels are.
+inline bool sameBytes(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    if (a.size() > 16) return a == b;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// A set of byte strings, each with its index: 0, 1, ... in order of entry.
+// The keys are kept one after the other. A slot holds a tag of its key (the
+// key itself when it has at most 8 bytes, else a 64-bit hash, confirmed
+// against the key's bytes), its length and its index, so that short keys, as
+// most identifiers are, are found in their slot alone, and the table grows
+// without reading the keys again.
+class StringTable {
+public:
+    StringTable() : slots_(16) {}
+
+    std::optional<std::uint32_t> find(std::string_view key) const {
+        const std::uint64_t tag = tagOf(key);
+        for (std::size_t s = home(tag, key.size(), mask());; s = (s + 1) & mask()) {
+            const Slot& slot = slots_[s];
+            if (slot.length == kEmpty) return std::nullopt;
+            if (matches(slot, tag, key)) return slot.index;
+        }
+    }
+
+    // The index of `key`, entered with the next index when it is new; and
+    // whether it was new.
+    std::pair<std::uint32_t, bool> intern(std::string_view key);
+
+    std::size_t size() const { return offsets_.size() - 1; }
+
+    // The key of index i < size().
+    std::string_view key(std::uint32_t i) const {
+        return std::string_view(bytes_.data() + offsets_[i], offsets_[i + 1] - offsets_[i]);
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the length of an empty slot
+    struct Slot {
+        std::uint64_t tag = 0;
+        std::uint32_t length = kEmpty;
+        std::uint32_t index = 0;
+    };
+    static std::uint64_t tagOf(std::string_view key) {
+        if (key.size() > 8) return hashBytes(key);
+        if (key.size() < 8) return tailWord(key, 0, key.size());
+        std::uint64_t word;
+        std::memcpy(&word, key.data(), 8);
+        return word;
+    }
+    static std::size_t home(std::uint64_t tag, std::size_t length, std::size_t mask) {
+        return static_cast<std::size_t>(mixBits(tag ^ (length * 0x9E3779B97F4A7C15ull))) & mask;
+    }
+    bool matches(const Slot& slot, std::uint64_t tag, std::string_view key) const {
+        return slot.tag == tag && slot.length == key.size() &&
+               (key.size() <= 8 || sameBytes(this->key(slot.index), key));
+    }
+    std::size_t mask() const { return slots_.size() - 1; }
+
+    std::vector<Slot> slots_;
+    std::string bytes_;                    // the keys, one after the other
+    std::vector<std::size_t> offsets_{0};  // key i is bytes_[offsets_[i], offsets_[i + 1])
+};
+
+// The value of a label written as a whole number: an optional sign, digits
+// and, optionally, a decimal point followed by zeros only ("3", "-1", "+2",
+// "07", "2.0"); at most 15 digits.
+std::optional<std::int64_t> wholeNumberLabel(std::string_view text);
+
+// The label a text stands for: a whole number in plain decimal ("2" for
+// "2.0" or "+02"), any other text as it is.
+std::string canonicalLabel(std::string_view text);
+
+// The categories of a file, from the labels of its ratings, with the tokens
+// that mean "not rated". While the file is read each label gets a provisional
+// id in order of first appearance (with --categories, its place in the list);
+// finish() puts them in their final order.
+class CategoryLabels {
+public:
+    enum class Lookup { Found, Missing, EmptyField, Outside, TooMany };
+
+    // `explicitLabels`: the ordered labels of --categories, or none to find
+    // them in the file. `missing`: the tokens of a missing rating ("" is the
+    // empty field).
+    CategoryLabels(std::span<const std::string> explicitLabels, std::span<const std::string> missing);
+
+    // At most `limit` different labels may be found (largestCategoryCount of
+    // the number of raters).
+    void setLimit(std::size_t limit) { limit_ = limit; }
+
+    // The provisional id of a field's text (kMissing when it is a missing
+    // token). Equal whole numbers are one label however they are written.
+    // Inlined into the readers' loops, which call it for every rating.
+    [[gnu::always_inline]] Lookup lookup(std::string_view text, std::uint16_t& id) {
+        if (text.size() <= kShortest) {
+            const std::uint64_t key = shortKey(text);
+            for (std::size_t s = shortSlot(key);; s = (s + 1) & (shortKeys_.size() - 1)) {
+                if (shortKeys_[s] == key) {
+                    id = shortIds_[s];
+                    return id == kMissing ? Lookup::Missing : Lookup::Found;
+                }
+                if (shortKeys_[s] == kNoKey) break;
+            }
+        } else if (const auto index = table_.find(text)) {
+            id = tableIds_[*index];
+            return id == kMissing ? Lookup::Missing : Lookup::Found;
+        }
+        return add(text, id);
+    }
+
+    // Labels found so far, by provisional id.
+    std::size_t found() const { return labels_.size(); }
+    bool isExplicit() const { return explicit_; }
+    std::span<const std::string> labels() const { return labels_; }
+
+    struct Final {
+        std::vector<std::string> labels;  // the K labels in order
+        bool ordered = false;             // whole numbers or --categories
+        std::vector<std::uint16_t> code;  // the final 0-based category of each provisional id
+        std::int64_t span = 0;            // K: for whole numbers, how many integers they span
+    };
+    // The categories in their final order: with --categories, the list; if
+    // every label is a whole number, every integer from the smallest to the
+    // largest; otherwise the labels in byte order. When whole numbers span
+    // more than `largestK` integers only `span` is set: the file is refused.
+    Final finish(std::int64_t largestK) const;
+
+private:
+    // Texts of at most kShortest bytes, packed with their length into one
+    // word, are kept in a table of words: the one nearly every lookup touches.
+    static constexpr std::size_t kShortest = 7;
+    static constexpr std::uint64_t kNoKey = UINT64_MAX;  // no text has length 255
+    static std::uint64_t shortKey(std::string_view text) {
+        return tailWord(text, 0, text.size()) | (std::uint64_t{text.size()} << 56);
+    }
+    std::size_t shortSlot(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & (shortKeys_.size() - 1);
+    }
+
+    Lookup add(std::string_view text, std::uint16_t& id);
+    // The id of `text` when it is known.
+    std::optional<std::uint16_t> find(std::string_view text) const;
+    void remember(std::string_view text, std::uint16_t id);
+
+    std::vector<std::uint64_t> shortKeys_ = std::vector<std::uint64_t>(64, kNoKey);
+    std::vector<std::uint16_t> shortIds_ = std::vector<std::uint16_t>(64, 0);
+    std::size_t shortCount_ = 0;
+    StringTable table_;                                // longer texts
+    std::vector<std::uint16_t> tableIds_;              // their ids
+    std::vector<std::string> labels_;                  // by provisional id: the label, whole numbers in decimal
+    std::vector<std::optional<std::int64_t>> values_;  // by provisional id: its whole number
+    bool explicit_ = false;
+    std::size_t limit_ = 0;
+    std::size_t spellings_ = 0;  // other spellings of whole numbers kept
+};
+
+// A response pattern of provisional ids packed into 64 bits: `bits` per rater,
+// rater 0 the most significant, the all-ones code for a missing rating.
+struct PatternKey {
+    std::int32_t R = 0;
+    std::int32_t bits = 0;
+
+    // For R raters and at most `categories` ids (0..categories-1).
+    static PatternKey forRaters(std::int32_t R, std::int32_t categories);
+    std::uint64_t missingCode() const { return (std::uint64_t{1} << bits) - 1; }
+    std::uint64_t append(std::uint64_t key, std::uint16_t id) const {
+        return (key << bits) | (id == kMissing ? missingCode() : std::uint64_t{id});
+    }
+};
+
+// The subjects of one group, counted by provisional response pattern, with
+// the line of the first subject of each pattern.
+class PatternCounts {
+public:
+    PatternCounts() : slots_(16) {}
+
+    void add(std::uint64_t key, std::int64_t line) {
+        for (std::size_t s = slotOf(key);; s = (s + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[s];
+            if (slot.key == key) {
+                ++slot.count;
+                return;
+            }
+            if (slot.key == kEmpty) {
+                slot = Slot{key, 1, line};
+                if (++size_ * 2 > slots_.size()) grow();
+                return;
+            }
+        }
+    }
+
+    // Patterns seen.
+    std::size_t size() const { return size_; }
+
+    // The group as a study: every provisional id renumbered by `code`,
+    // complete patterns into the dense frequency table, the others into
+    // `incomplete` in order of their first line.
+    Study build(const PatternKey& key, const CategoryLabels::Final& categories) const;
+
+private:
+    static constexpr std::uint64_t kEmpty = UINT64_MAX;  // no key uses all 64 bits
+    struct Slot {
+        std::uint64_t key = kEmpty;
+        std::int64_t count = 0;
+        std::int64_t firstLine = 0;
+    };
+    std::size_t slotOf(std::uint64_t key) const { return static_cast<std::size_t>(mixBits(key)) & (slots_.size() - 1); }
+    void grow();
+
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace kappa

@@ -1,0 +1,833 @@
+#include "input/study_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
+
+#include "input/study_builder.h"
+
+namespace kappa {
+
+namespace {
+
+// Texts from a file as messages show them: quoted, cut after 40 bytes, line
+// breaks and other control characters escaped.
+std::string quote(std::string_view text) {
+    std::string shown = "'";
+    for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    if (text.size() > 40) shown += "...";
+    return shown + "'";
+}
+
+// The first labels of a list, for messages.
+std::string listOf(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i == 8) return text + ", ... (" + std::to_string(items.size()) + " in all)";
+        text += (i ? ", " : "") + (items[i].empty() ? std::string("(the empty field)") : quote(items[i]));
+    }
+    return text;
+}
+
+// The labels of --categories: a lone whole number N stands for 1..N.
+std::vector<std::string> expandCategories(const std::vector<std::string>& categories) {
+    if (categories.size() == 1) {
+        if (const auto N = wholeNumberLabel(categories[0]); N && *N >= 1 && *N <= kMaxPatterns) {
+            std::vector<std::string> labels;
+            for (std::int64_t k = 1; k <= *N; ++k) labels.push_back(std::to_string(k));
+            return labels;
+        }
+    }
+    return categories;
+}
+
+bool allEmpty(std::span<const std::string_view> fields) {
+    return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
+}
+
+std::string plural(std::size_t count, const char* word) {
+    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// The columns of a file: the names its header gives (none without a header)
+// and how many fields its first line has.
+struct Columns {
+    std::vector<std::string> names;
+    std::size_t count = 0;
+    std::int64_t line = 0;
+
+    // The 0-based column that `spec` names (a header name, else a 1-based
+    // number); an error for `option` otherwise.
+    std::optional<std::size_t> find(std::string_view spec, std::string_view option,
+                                    std::optional<InputError>& error) const {
+        std::size_t found = count, matches = 0;
+        for (std::size_t c = 0; c < names.size(); ++c)
+            if (names[c] == spec) found = c, ++matches;
+        if (matches > 1) {
+            error = InputError{line, 0,
+                              std::string(option) + " " + quote(spec) + ": " + std::to_string(matches) +
+                                  " columns of the header have that name; give its number instead"};
+            return std::nullopt;
+        }
+        if (matches == 1) return found;
+        if (const auto number = wholeNumberLabel(spec); number && spec.find_first_not_of("0123456789") == spec.npos) {
+            if (*number >= 1 && static_cast<std::size_t>(*number) <= count)
+                return static_cast<std::size_t>(*number - 1);
+            error = InputError{line, 0,
+                              std::string(option) + " " + std::string(spec) + ": line " + std::to_string(line) +
+                                  " has " + plural(count, "field") + ", so no column " + std::string(spec)};
+            return std::nullopt;
+        }
+        if (names.empty())
+            error = InputError{0, 0,
+                              std::string(option) + " " + quote(spec) +
+                                  ": without a header, columns are given by their 1-based numbers"};
+        else
+            error = InputError{line, 0,
+                              std::string(option) + " " + quote(spec) + ": no column of the header has that name (" +
+                                  listOf(names) + ")"};
+        return std::nullopt;
+    }
+
+    // How messages name column c.
+    std::string name(std::size_t c) const {
+        if (c < names.size() && !names[c].empty()) return quote(names[c]);
+        return std::to_string(c + 1);
+    }
+};
+
+// The record's field count against the header's (or the first line's).
+std::optional<InputError> checkFieldCount(const DelimitedReader& reader, const Columns& columns, bool header) {
+    const std::size_t found = reader.fields().size();
+    if (found == columns.count) return std::nullopt;
+    std::string message = "expected " + plural(columns.count, "field") + " as " +
+                          (header ? "the header has" : "the first line has") + " (line " +
+                          std::to_string(columns.line) + "), found " + std::to_string(found);
+    if (found > columns.count && reader.delimiter() != kBlanks)
+        message += "; a field that holds the delimiter (" + std::string(delimiterName(reader.delimiter())) +
+                   ") must be quoted";
+    return InputError{reader.line(), 0, message};
+}
+
+// Groups of --by a file may have, at most: beyond them --by names a column of
+// identifiers rather than groups, and memory would grow with the file.
+constexpr std::size_t kMaxGroups = 100000;
+
+// Everything the three layouts share while a file is read: the categories,
+// and the groups with their subjects counted by response pattern.
+class FileCounts {
+public:
+    FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing)
+        : explicit_(std::move(explicitLabels)), missing_(std::move(missing)), labels_(explicit_, missing_) {}
+
+    CategoryLabels& labels() { return labels_; }
+    const std::vector<std::string>& groups() const { return groups_; }
+    const std::vector<PatternCounts>& counts() const { return counts_; }
+
+    // Counts a subject of group g (a number from group()).
+    void add(std::size_t g, std::uint64_t pattern, std::int64_t line) { counts_[g].add(pattern, line); }
+
+    // The number of the group named `name`, new groups taking the next one;
+    // none beyond kMaxGroups.
+    std::optional<std::size_t> group(std::string_view name) {
+        if (!groups_.empty() && name == groups_[last_]) return last_;
+        if (const auto index = groupIndex_.find(name)) return last_ = *index;
+        if (groups_.size() == kMaxGroups) return std::nullopt;
+        groupIndex_.intern(name);
+        groups_.emplace_back(name);
+        counts_.emplace_back();
+        return last_ = groups_.size() - 1;
+    }
+
+    bool anySubject() const {
+        return std::any_of(counts_.begin(), counts_.end(), [](const PatternCounts& c) { return c.size() > 0; });
+    }
+
+    // The refusal of a field that is not a rating: `who` names the subject
+    // when the file identifies it, `hint` says what may be wrong when there
+    // are too many labels.
+    InputError fieldError(CategoryLabels::Lookup outcome, std::string_view text, std::int64_t line, std::size_t column,
+                         const std::string& who, std::int32_t R, const char* hint) const {
+        std::string message;
+        if (outcome == CategoryLabels::Lookup::EmptyField)
+            message =
+                "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
+        else if (outcome == CategoryLabels::Lookup::Outside)
+            message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
+        else
+            message = quote(text) + " is label number " + std::to_string(labels_.found() + 1) + ": with " +
+                      plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
+                      std::to_string(largestCategoryCount(R)) + " categories (K^R at most " + kMaxPatternsText + ")" +
+                      hint;
+        return InputError{line, static_cast<std::int64_t>(column + 1), who.empty() ? message : who + ": " + message};
+    }
+
+private:
+    std::vector<std::string> explicit_;
+    std::vector<std::string> missing_;
+    CategoryLabels labels_;
+    std::vector<std::string> groups_;
+    std::vector<PatternCounts> counts_;
+    StringTable groupIndex_;
+    std::size_t last_ = 0;
+};
+
+InputError tooManyGroups(std::int64_t line, std::size_t column) {
+    return InputError{
+        line, static_cast<std::int64_t>(column + 1),
+        "a group beyond the " + std::to_string(kMaxGroups) +
+            "th: --by names a column of groups, one study for each of its values; is it the right column?"};
+}
+
+// The heading of a file that names rater columns as a long file names its
+// rater column: said when such a file is read as ratings.
+bool looksLikeRaterColumn(std::string_view name) {
+    std::string lower;
+    for (const char c : name) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == "rater" || lower == "coder" || lower == "annotator" || lower == "judge" || lower == "rater_id" ||
+           lower == "coder_id";
+}
+
+// Reads the first line: the header, or the first row whose fields give the
+// column count. False when the file has no line.
+bool firstLine(DelimitedReader& reader, bool header, Columns& columns) {
+    if (!reader.next()) return false;
+    columns.count = reader.fields().size();
+    columns.line = reader.line();
+    if (header)
+        for (const std::string_view name : reader.fields()) columns.names.emplace_back(name);
+    return true;
+}
+
+InputError noLines(const DelimitedReader& reader, const char* expected) {
+    if (reader.error()) return *reader.error();
+    return InputError{0, 0, std::string("the file is empty: expected ") + expected};
+}
+
+// The optional columns --id and --by.
+bool findOptional(const Columns& columns, const std::string& spec, const char* option,
+                  std::optional<std::size_t>& column, std::optional<InputError>& error) {
+    if (spec.empty()) return true;
+    column = columns.find(spec, option, error);
+    return column.has_value();
+}
+
+std::optional<InputError> readRatings(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
+                                     InputDescription& input, PatternKey& key) {
+    Columns columns;
+    if (!firstLine(reader, options.header, columns))
+        return noLines(reader, options.header ? "a header line naming the columns" : "one row of ratings per subject");
+    std::optional<InputError> error;
+    std::optional<std::size_t> id, by;
+    if (!findOptional(columns, options.id, "--id", id, error) || !findOptional(columns, options.by, "--by", by, error))
+        return error;
+    if (id && by && *id == *by) return InputError{columns.line, 0, "--id and --by name the same column"};
+    std::vector<std::size_t> raters;
+    if (options.columns.empty()) {
+        for (std::size_t c = 0; c < columns.count; ++c)
+            if (c != id && c != by) raters.push_back(c);
+    } else {
+        for (const std::string& spec : options.columns) {
+            const auto c = columns.find(spec, "--columns", error);
+            if (!c) return error;
+            if (c == id || c == by || std::find(raters.begin(), raters.end(), *c) != raters.end())
+                return InputError{columns.line, static_cast<std::int64_t>(*c + 1),
+                                 "--columns names column " + columns.name(*c) +
+                                     (c == id   ? ", the --id column"
+                                      : c == by ? ", the --by column"
+                                                : " twice")};
+            raters.push_back(*c);
+        }
+    }
+    if (raters.size() < 2) {
+        std::string message = "found " + plural(raters.size(), "rater's column") + ", expected at least two";
+        if (columns.count == 1 && !options.delimiter)
+            message += ": the first line has no TAB, comma or semicolon; give the file's delimiter with --delimiter";
+        return InputError{columns.line, 0, message};
+    }
+    if (raters.size() > static_cast<std::size_t>(kMaxRaters))
+        return InputError{
+            columns.line, 0,
+            "found " + std::to_string(raters.size()) + " raters' columns, at most " + std::to_string(kMaxRaters) +
+                " raters can be analysed" +
+                (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
+    if (options.columns.empty())
+        for (const std::size_t c : raters) {
+            if (c < columns.names.size() && columns.names[c].empty())
+                return InputError{columns.line, static_cast<std::int64_t>(c + 1),
+                                 "column " + std::to_string(c + 1) +
+                                     " has no name in the header, and would be read as one rater's ratings: if it "
+                                     "identifies the subjects (as an index written by pandas), give it with --id " +
+                                     std::to_string(c + 1) +
+                                     "; if it holds the row labels of a cross-table, read the file with --input "
+                                     "matrix; or name the raters' columns with --columns"};
+            if (c < columns.names.size() && looksLikeRaterColumn(columns.names[c]))
+                return InputError{columns.line, static_cast<std::int64_t>(c + 1),
+                                 "a column named " + quote(columns.names[c]) +
+                                     " would be read as one rater's ratings: this looks like a long file (one row per "
+                                     "rating: subject, rater, category); read it with --input long, or name the "
+                                     "raters' columns with --columns"};
+        }
+    const auto R = static_cast<std::int32_t>(raters.size());
+    const std::int32_t largestK = largestCategoryCount(R);
+    if (file.labels().isExplicit() && file.labels().found() > static_cast<std::size_t>(largestK))
+        return InputError{0, 0,
+                         "--categories gives " + std::to_string(file.labels().found()) + " categories: with " +
+                             plural(raters.size(), "rater") + " at most " + std::to_string(largestK) +
+                             " (K^R at most " + kMaxPatternsText + ")"};
+    file.labels().setLimit(static_cast<std::size_t>(largestK));
+    key = PatternKey::forRaters(R, largestK);
+    for (const std::size_t c : raters)
+        input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
+
+    // The rows: each subject's pattern counted in its group as it is read.
+    bool row = !options.header;  // without a header the first line is a row
+    while (row || reader.next()) {
+        row = false;
+        const std::span<const std::string_view> fields = reader.fields();
+        if (fields.size() != columns.count) {
+            if (allEmpty(fields)) continue;
+            return checkFieldCount(reader, columns, options.header);
+        }
+        std::uint64_t pattern = 0;
+        bool rated = false;
+        for (const std::size_t c : raters) {
+            std::uint16_t code;
+            const CategoryLabels::Lookup outcome = file.labels().lookup(fields[c], code);
+            if (outcome == CategoryLabels::Lookup::Found) {
+                rated = true;
+            } else if (outcome == CategoryLabels::Lookup::Missing) {
+                code = kMissing;
+            } else {
+                return file.fieldError(outcome, fields[c], reader.line(), c,
+                                       id ? "subject " + quote(fields[*id]) : std::string(), R,
+                                       "; is every one of these columns a rater's? (a column of identifiers is named "
+                                       "with --id; a file with one row per rating is read with --input long, a table "
+                                       "of response patterns and frequencies with --input table)");
+            }
+            pattern = key.append(pattern, code);
+        }
+        if (!rated && allEmpty(fields)) continue;
+        const auto g = file.group(by ? fields[*by] : std::string_view());
+        if (!g) return tooManyGroups(reader.line(), *by);
+        if (rated) file.add(*g, pattern, reader.line());
+    }
+    return reader.error();
+}
+
+// A long file's subjects until its end: each one's group and, for each rater,
+// a cell with the line that gave the rating and its provisional id (the line
+// times 2^16 plus the id; 0 while no line has). Cells are kept rater by rater,
+// so that a new rater adds a column and moves nothing.
+class LongSubjects {
+public:
+    static std::uint64_t cellOf(std::int64_t line, std::uint16_t id) {
+        return (static_cast<std::uint64_t>(std::min<std::int64_t>(line, kLastLine)) << 16) | id;
+    }
+    static std::int64_t lineOf(std::uint64_t cell) { return static_cast<std::int64_t>(cell >> 16); }
+    static std::uint16_t idOf(std::uint64_t cell) { return static_cast<std::uint16_t>(cell & 0xFFFF); }
+
+    std::size_t raters() const { return columns_.size(); }
+    std::size_t count() const { return group.size(); }
+
+    void addRater() { columns_.emplace_back(group.size(), 0); }
+
+    void addSubject(std::uint32_t g) {
+        group.push_back(g);
+        for (std::vector<std::uint64_t>& column : columns_) column.push_back(0);
+    }
+
+    std::uint64_t& cell(std::size_t s, std::size_t j) { return columns_[j][s]; }
+
+    std::vector<std::uint32_t> group;
+
+private:
+    static constexpr std::int64_t kLastLine = (std::int64_t{1} << 48) - 1;
+    std::vector<std::vector<std::uint64_t>> columns_;
+};
+
+std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
+                                  InputDescription& input, PatternKey& key) {
+    Columns columns;
+    if (!firstLine(reader, options.header, columns))
+        return noLines(reader, options.header ? "a header line naming the columns" : "one row per rating");
+    std::optional<InputError> error;
+    std::optional<std::size_t> by, subjectColumn;
+    if (!findOptional(columns, options.by, "--by", by, error) ||
+        !findOptional(columns, options.id, "--id", subjectColumn, error))
+        return error;
+    std::size_t S = 0, J = 0, C = 0;  // subject, rater and category columns
+    if (!options.columns.empty()) {
+        std::size_t* const targets[] = {&S, &J, &C};
+        for (std::size_t i = 0; i < 3; ++i) {
+            const auto c = columns.find(options.columns[i], "--columns", error);
+            if (!c) return error;
+            *targets[i] = *c;
+        }
+        if (subjectColumn && *subjectColumn != S)
+            return InputError{columns.line, 0,
+                             "--id names column " + columns.name(*subjectColumn) + " but --columns names " +
+                                 columns.name(S) + " as the subject column"};
+    } else {
+        std::vector<std::size_t> free;
+        if (subjectColumn) free.push_back(*subjectColumn);
+        for (std::size_t c = 0; c < columns.count && free.size() < 3; ++c)
+            if (c != by && c != subjectColumn) free.push_back(c);
+        if (free.size() < 3)
+            return InputError{columns.line, 0,
+                             "found " + plural(columns.count, "column") +
+                                 ", expected three (subject, rater, category)" +
+                                 (by ? std::string(" besides the --by column") : std::string()) +
+                                 (columns.count == 1 && !options.delimiter
+                                      ? std::string(": the first line has no TAB, comma or semicolon; give the "
+                                                    "file's delimiter with --delimiter")
+                                      : std::string())};
+        S = free[0], J = free[1], C = free[2];
+    }
+    if (S == J || S == C || J == C || by == S || by == J || by == C)
+        return InputError{columns.line, 0, "the subject, rater, category and --by columns must be different columns"};
+
+    StringTable raterIndex, subjectIndex;
+    LongSubjects subjects;
+    std::string subjectKey;
+    std::uint32_t last = std::numeric_limits<std::uint32_t>::max();  // the subject of the last row
+    bool severalRatings = false;                                     // some subject has two rows
+    bool row = !options.header;
+    while (row || reader.next()) {
+        row = false;
+        const std::span<const std::string_view> fields = reader.fields();
+        if (allEmpty(fields)) continue;
+        if (fields.size() != columns.count) return checkFieldCount(reader, columns, options.header);
+        const std::int64_t line = reader.line();
+        if (fields[S].empty())
+            return InputError{line, static_cast<std::int64_t>(S + 1),
+                             "an empty subject: every rating needs the subject it rates"};
+        if (fields[J].empty())
+            return InputError{line, static_cast<std::int64_t>(J + 1),
+                             "an empty rater: every rating needs the rater who gave it"};
+
+        const std::optional<std::uint32_t> known = raterIndex.find(fields[J]);
+        const std::uint32_t j = known ? *known : raterIndex.intern(fields[J]).first;
+        if (!known) {
+            if (subjects.raters() == static_cast<std::size_t>(kMaxRaters))
+                return InputError{
+                    line, static_cast<std::int64_t>(J + 1),
+                    "rater " + quote(fields[J]) + " is the " + std::to_string(kMaxRaters + 1) + "th rater: at most " +
+                        std::to_string(kMaxRaters) +
+                        " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
+            subjects.addRater();
+            input.raters.emplace_back(fields[J]);
+            const auto R = static_cast<std::int32_t>(std::max<std::size_t>(subjects.raters(), 2));
+            file.labels().setLimit(static_cast<std::size_t>(largestCategoryCount(R)));
+        }
+        std::uint16_t code;
+        const CategoryLabels::Lookup outcome = file.labels().lookup(fields[C], code);
+        if (outcome == CategoryLabels::Lookup::Missing)
+            code = kMissing;
+        else if (outcome != CategoryLabels::Lookup::Found)
+            return file.fieldError(outcome, fields[C], line, C, "subject " + quote(fields[S]),
+                                   std::max<std::int32_t>(static_cast<std::int32_t>(subjects.raters()), 2),
+                                   " (is the category column right? --columns SUBJECT,RATER,CATEGORY)");
+
+        const auto g = file.group(by ? fields[*by] : std::string_view());
+        if (!g) return tooManyGroups(line, *by);
+        std::string_view keyText = fields[S];
+        if (by) {  // subjects are told apart within their group
+            const auto group32 = static_cast<std::uint32_t>(*g);
+            subjectKey.assign(reinterpret_cast<const char*>(&group32), sizeof group32);
+            subjectKey.append(fields[S]);
+            keyText = subjectKey;
+        }
+        // Files list a subject's ratings together, or each rater's ratings
+        // of the subjects in the same order: the subject is looked for first
+        // where the last one is and just after it.
+        std::uint32_t s = 0;
+        bool newSubject = false;
+        if (last < subjects.count() && keyText == subjectIndex.key(last)) {
+            s = last;
+        } else if (last + 1 < subjects.count() && keyText == subjectIndex.key(last + 1)) {
+            s = last + 1;
+        } else {
+            if (subjects.count() == std::numeric_limits<std::uint32_t>::max() - 1)
+                return InputError{line, 0, "more than 4294967294 subjects"};
+            std::tie(s, newSubject) = subjectIndex.intern(keyText);
+            if (newSubject) subjects.addSubject(static_cast<std::uint32_t>(*g));
+        }
+        severalRatings = severalRatings || !newSubject;
+        last = s;
+        std::uint64_t& cell = subjects.cell(s, j);
+        if (cell != 0)
+            return InputError{line, static_cast<std::int64_t>(J + 1),
+                             "subject " + quote(fields[S]) + " is given a second rating by rater " + quote(fields[J]) +
+                                 " (the first is on line " + std::to_string(LongSubjects::lineOf(cell)) + ")"};
+        cell = LongSubjects::cellOf(line, code);
+    }
+    if (reader.error()) return reader.error();
+
+    const auto R = static_cast<std::int32_t>(subjects.raters());
+    if (subjects.count() == 0) return InputError{0, 0, "no ratings: the file has a header but no rows"};
+    if (R < 2)
+        return InputError{0, 0,
+                         "found " + plural(static_cast<std::size_t>(R), "rater") + ", expected at least two" +
+                             " (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
+    if (!severalRatings)
+        return InputError{0, 0,
+                         "no subject has more than one rating: this looks like a file with one row per subject; "
+                         "read it with --input ratings, or name the subject column with --columns"};
+    const std::int32_t largestK = largestCategoryCount(std::max(R, 2));
+    if (file.labels().found() > static_cast<std::size_t>(largestK))
+        return InputError{0, 0,
+                         (file.labels().isExplicit() ? "--categories gives " : "found ") +
+                             std::to_string(file.labels().found()) + " categories: with " +
+                             plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
+                             std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + ")"};
+    key = PatternKey::forRaters(R, largestK);
+    for (std::size_t s = 0; s < subjects.count(); ++s) {
+        std::uint64_t pattern = 0;
+        bool rated = false;
+        std::int64_t firstLine = std::numeric_limits<std::int64_t>::max();
+        for (std::size_t j = 0; j < static_cast<std::size_t>(R); ++j) {
+            const std::uint64_t cell = subjects.cell(s, j);
+            const std::uint16_t code = cell == 0 ? kMissing : LongSubjects::idOf(cell);
+            if (cell != 0) firstLine = std::min(firstLine, LongSubjects::lineOf(cell));
+            rated = rated || code != kMissing;
+            pattern = key.append(pattern, code);
+        }
+        if (rated) file.add(subjects.group[s], pattern, firstLine);
+    }
+    return std::nullopt;
+}
+
+// A decimal number: an optional sign, digits with an optional decimal point,
+// an optional exponent.
+bool isNumber(std::string_view t) {
+    std::size_t i = 0, digits = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    if (i < t.size() && t[i] == '.')
+        for (++i; i < t.size() && t[i] >= '0' && t[i] <= '9';) ++i, ++digits;
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        std::size_t exponent = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++exponent;
+        if (exponent == 0) return false;
+    }
+    return i == t.size();
+}
+
+// Subjects a matrix may count in all: 2^53, which doubles count exactly.
+constexpr std::int64_t kMaxSubjects = std::int64_t{1} << 53;
+
+// A count of a cross-table: a whole number from 0 to 2^53 (written with
+// digits, and perhaps a decimal point followed by zeros).
+std::optional<std::int64_t> countOf(std::string_view text) {
+    const auto value = text.starts_with('-') ? std::nullopt : wholeNumberLabel(text);
+    if (!value || *value > kMaxSubjects) return std::nullopt;
+    return value;
+}
+
+std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
+                                    InputDescription& input, Study& table) {
+    // At most 1024 categories for two raters, with a label column besides.
+    const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
+    struct Row {
+        std::string first;                 // the first field: a label or a count
+        std::vector<std::int64_t> counts;  // the other fields
+        std::int64_t line = 0;
+    };
+    std::vector<std::string> header;
+    std::int64_t headerLine = 0;
+    std::vector<Row> rows;
+    std::size_t width = 0;  // fields of a row
+    while (reader.next()) {
+        const std::span<const std::string_view> fields = reader.fields();
+        if (allEmpty(fields)) continue;
+        const std::int64_t line = reader.line();
+        if (fields.size() > largestK + 1)
+            return InputError{line, 0,
+                             "found " + std::to_string(fields.size()) + " fields: a cross-table has at most " +
+                                 std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText +
+                                 ") and a column of labels"};
+        if (headerLine == 0 && rows.empty() && options.header &&
+            (fields[0].empty() || !std::all_of(fields.begin(), fields.end(), isNumber))) {
+            header.assign(fields.begin(), fields.end());
+            headerLine = line;
+            continue;
+        }
+        if (rows.empty()) {
+            width = fields.size();
+        } else if (fields.size() != width) {
+            return InputError{line, 0,
+                             "expected " + plural(width, "field") + " as on line " + std::to_string(rows[0].line) +
+                                 ", found " + std::to_string(fields.size())};
+        }
+        if (rows.size() == largestK)
+            return InputError{line, 0,
+                             "more than " + std::to_string(largestK) + " rows: a cross-table has at most " +
+                                 std::to_string(largestK) + " categories (K^2 at most " + kMaxPatternsText + ")"};
+        Row row{std::string(fields[0]), {}, line};
+        for (std::size_t c = 1; c < fields.size(); ++c) {
+            const auto count = countOf(fields[c]);
+            if (!count) {
+                std::string message =
+                    "expected a count of subjects (a whole number from 0), found " +
+                    (fields[c].empty() ? std::string("an empty field; write 0 for none") : quote(fields[c]));
+                if (!fields[c].empty() && !isNumber(fields[c]))
+                    message +=
+                        ": a cross-table holds counts; a file with one row per subject is read with "
+                        "--input ratings, one with a row per rating with --input long";
+                return InputError{line, static_cast<std::int64_t>(c + 1), message};
+            }
+            row.counts.push_back(*count);
+        }
+        rows.push_back(std::move(row));
+    }
+    if (reader.error()) return reader.error();
+    if (rows.empty())
+        return InputError{headerLine, 0,
+                         headerLine ? "expected rows of counts after the header"
+                                    : "the file is empty: expected a cross-table of counts"};
+
+    // A first column of labels: recognised by an empty corner or by text.
+    const bool emptyCorner = headerLine != 0 && header[0].empty();
+    bool labelColumn =
+        emptyCorner || std::any_of(rows.begin(), rows.end(), [](const Row& r) { return !isNumber(r.first); });
+    // A header as wide as the rows whose first cell is text may be a corner
+    // above a column of number labels: so it is when that makes the table square.
+    if (headerLine != 0 && header.size() == width && !labelColumn && !isNumber(header[0]) && rows.size() + 1 == width)
+        labelColumn = true;
+    std::vector<std::string> columnLabels;
+    if (headerLine != 0) {
+        if (header.size() == width) {
+            columnLabels.assign(header.begin() + (labelColumn ? 1 : 0), header.end());
+        } else if (header.size() + 1 == width && labelColumn) {  // a header without the corner cell
+            columnLabels = header;
+        } else {
+            return InputError{rows[0].line, 0,
+                             "expected " + plural(header.size(), "field") + " as the header has (line " +
+                                 std::to_string(headerLine) + "), found " + std::to_string(width)};
+        }
+    }
+    const std::size_t K = width - (labelColumn ? 1 : 0);
+    if (K == 0) return InputError{rows[0].line, 0, "a row of labels without counts"};
+    if (rows.size() != K)
+        return InputError{rows.back().line, 0,
+                         "a cross-table must be square (rater 1's categories in rows, rater 2's in columns), found " +
+                             plural(rows.size(), "row") + " of " + plural(K, "count") +
+                             (rows.size() > K        ? ": a file with one row per subject is read with --input ratings"
+                              : rows.size() + 1 == K ? " (if the first column holds labels, start the file with a "
+                                                       "header row of labels whose first cell is empty)"
+                                                     : "")};
+    if (!labelColumn)
+        for (Row& row : rows) {
+            const auto count = countOf(row.first);
+            if (!count)
+                return InputError{row.line, 1,
+                                 "expected a count of subjects (a whole number from 0), found " + quote(row.first)};
+            row.counts.insert(row.counts.begin(), *count);
+        }
+    // Labels in the header's order, the rows' order, or both and the same.
+    std::vector<std::string> rowLabels;
+    if (labelColumn)
+        for (const Row& row : rows) rowLabels.push_back(row.first);
+    for (std::size_t c = 0; c < columnLabels.size(); ++c)
+        if (columnLabels[c].empty())
+            return InputError{headerLine, static_cast<std::int64_t>(c + 1 + (header.size() == width && labelColumn)),
+                             "an empty column label"};
+    for (std::size_t r = 0; r < rowLabels.size(); ++r)
+        if (rowLabels[r].empty()) return InputError{rows[r].line, 1, "an empty row label"};
+    if (!rowLabels.empty() && !columnLabels.empty()) {
+        for (std::size_t k = 0; k < K; ++k)
+            if (canonicalLabel(rowLabels[k]) != canonicalLabel(columnLabels[k]))
+                return InputError{
+                    rows[k].line, 1,
+                    "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
+                        std::to_string(k + 1) + " " + quote(columnLabels[k]) + " (line " + std::to_string(headerLine) +
+                        "): row k and column k are both category k, so the labels must be the same in the same order"};
+    }
+    const std::vector<std::string>& labels = rowLabels.empty() ? columnLabels : rowLabels;
+
+    // Category of each row (and column), by the labels' rule or the table's order.
+    std::vector<std::uint16_t> ids(K);
+    file.labels().setLimit(largestK);
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+        const bool inRows = !rowLabels.empty();
+        const std::int64_t line = inRows ? rows[k].line : headerLine;
+        const auto column = static_cast<std::int64_t>(inRows ? 1 : k + 1 + (header.size() == width && labelColumn));
+        const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k]);
+        if (outcome != CategoryLabels::Lookup::Found)
+            return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2,
+                                   "");
+        for (std::size_t earlier = 0; earlier < k; ++earlier)
+            if (ids[earlier] == ids[k])
+                return InputError{line, column, "the label " + quote(labels[k]) + " is given twice"};
+    }
+    CategoryLabels::Final categories;
+    if (!labels.empty()) {
+        categories = file.labels().finish(static_cast<std::int64_t>(largestK));
+        if (categories.span > static_cast<std::int64_t>(largestK))
+            return InputError{0, 0,
+                             "the labels are whole numbers spanning " + std::to_string(categories.span) +
+                                 " categories (every integer from the smallest label to the largest), at most " +
+                                 std::to_string(largestK) + " (K^2 at most " + kMaxPatternsText + ")"};
+    } else if (file.labels().isExplicit()) {
+        categories = file.labels().finish(static_cast<std::int64_t>(largestK));
+        if (categories.labels.size() != K)
+            return InputError{0, 0,
+                             "--categories gives " + plural(categories.labels.size(), "category") +
+                                 " but the cross-table is " + std::to_string(K) + " x " + std::to_string(K) +
+                                 " without labels to match them to"};
+        for (std::size_t k = 0; k < K; ++k) ids[k] = static_cast<std::uint16_t>(k);
+    } else {
+        for (std::size_t k = 0; k < K; ++k) {
+            categories.labels.push_back(std::to_string(k + 1));
+            categories.code.push_back(static_cast<std::uint16_t>(k));
+            ids[k] = static_cast<std::uint16_t>(k);
+        }
+        categories.ordered = true;
+    }
+
+    table.R = 2;
+    table.K = static_cast<std::int32_t>(categories.labels.size());
+    table.labels = categories.labels;
+    table.frequency.assign(patternCount(table.K, 2), 0);
+    std::int64_t subjects = 0;
+    for (std::size_t r = 0; r < K; ++r)
+        for (std::size_t c = 0; c < K; ++c) {
+            const std::int64_t count = rows[r].counts[c];
+            if (count > kMaxSubjects - subjects)
+                return InputError{rows[r].line, static_cast<std::int64_t>(c + 1 + (labelColumn ? 1 : 0)),
+                                 "the counts add up to more than 2^53 subjects"};
+            subjects += count;
+            const std::size_t p =
+                static_cast<std::size_t>(categories.code[ids[r]]) * static_cast<std::size_t>(table.K) +
+                categories.code[ids[c]];
+            table.frequency[p] += count;
+        }
+    if (subjects == 0) return InputError{0, 0, "every count is 0: the cross-table has no subjects"};
+    input.labels = categories.labels;
+    input.ordered = categories.ordered;
+    input.raters = {"rater 1 (rows)", "rater 2 (columns)"};
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> checkInputOptions(const InputOptions& options) {
+    if (options.format == InputFormat::Table) return "a table of response patterns is not read here";
+    if (options.delimiter && !isDelimiter(*options.delimiter))
+        return "--delimiter must be TAB ('\\t'), ',', ';', '|' or ' ' (runs of blanks)";
+    if (options.format == InputFormat::Matrix &&
+        (!options.columns.empty() || !options.id.empty() || !options.by.empty()))
+        return "--columns, --id and --by are for ratings and long files, not for a matrix";
+    if (options.format == InputFormat::Long && !options.columns.empty() && options.columns.size() != 3)
+        return "--columns of a long file names three columns, subject, rater and category; found " +
+               std::to_string(options.columns.size());
+    for (const std::string& spec : options.columns)
+        if (spec.empty()) return std::string("--columns has an empty item");
+    const std::vector<std::string> labels = expandCategories(options.categories);
+    if (!options.categories.empty()) {
+        if (options.categories.size() == 1 && labels.size() == 1)
+            return "--categories needs at least two categories: a number N of at least 2, or a list of labels";
+        const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
+        if (labels.size() > largestK)
+            return "--categories gives " + std::to_string(labels.size()) + " categories, at most " +
+                   std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + " with R at least 2)";
+        for (std::size_t k = 0; k < labels.size(); ++k) {
+            if (labels[k].empty()) return std::string("--categories has an empty label");
+            const std::string label = canonicalLabel(labels[k]);
+            for (std::size_t earlier = 0; earlier < k; ++earlier)
+                if (canonicalLabel(labels[earlier]) == label)
+                    return "--categories gives the category " + quote(labels[k]) + " twice";
+            for (const std::string& token : options.missing)
+                if (canonicalLabel(token) == label)
+                    return "--categories gives " + quote(labels[k]) +
+                           ", which is also a missing token: give --missing without it";
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::optional<InputError> readAll(ByteSource& source, const InputOptions& options, InputDescription& input,
+                                 const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+    if (const auto usage = checkInputOptions(options)) return InputError{0, 0, *usage};
+    DelimitedReader reader(source, options.delimiter, chunk);
+    FileCounts file(expandCategories(options.categories),
+                    options.format == InputFormat::Matrix ? std::vector<std::string>{} : options.missing);
+    if (options.format == InputFormat::Matrix) {
+        Study table;
+        if (auto error = readMatrix(reader, options, file, input, table)) return error;
+        input.delimiter = reader.delimiter();
+        take(StudyGroup{std::string(), std::move(table)});
+        return std::nullopt;
+    }
+    PatternKey key;
+    if (auto error = options.format == InputFormat::Ratings ? readRatings(reader, options, file, input, key)
+                                                            : readLong(reader, options, file, input, key))
+        return error;
+    input.delimiter = reader.delimiter();
+
+    const std::int32_t largestK = largestCategoryCount(key.R);
+    const CategoryLabels::Final categories = file.labels().finish(largestK);
+    if (categories.span == 0 || !file.anySubject())
+        return InputError{
+            0, 0,
+            "no ratings: every rater's field is empty or a missing token (--missing " + listOf(options.missing) + ")"};
+    if (categories.span > largestK)
+        return InputError{0, 0,
+                         "the labels are whole numbers spanning " + std::to_string(categories.span) +
+                             " categories (every integer from the smallest label to the largest): with " +
+                             plural(static_cast<std::size_t>(key.R), "rater") + " at most " + std::to_string(largestK) +
+                             " (K^R at most " + kMaxPatternsText +
+                             "); give the labels with --categories if they are not a scale"};
+    input.labels = categories.labels;
+    input.ordered = categories.ordered;
+    for (std::size_t g = 0; g < file.groups().size(); ++g)
+        take(StudyGroup{file.groups()[g], file.counts()[g].build(key, categories)});
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<InputError> readStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
+                                     const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+    input = InputDescription{};
+    try {
+        return readAll(source, options, input, take, chunk);
+    } catch (const std::bad_alloc&) {
+        return InputError{0, 0, "not enough memory to read the file"};
+    } catch (const std::length_error&) {
+        return InputError{0, 0, "not enough memory to read the file"};
+    }
+}
+
+StudiesRead readStudies(ByteSource& source, const InputOptions& options) {
+    StudiesRead read;
+    read.error =
+        readStudies(source, options, read.input, [&](StudyGroup&& group) { read.groups.push_back(std::move(group)); });
+    if (read.error) read.groups.clear();
+    return read;
+}
+
+}  // namespace kappa

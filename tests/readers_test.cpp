@@ -1,0 +1,417 @@
+// Reading ratings, long and matrix files: the fields of delimited text at
+// every chunk size, the example files (three layouts of the same studies),
+// the categories a file gives, and the refusals with their line and column.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "input/byte_source.h"
+#include "input/delimited.h"
+#include "input/study_reader.h"
+
+#ifndef KAPPA_EXAMPLES_DIR
+#error "KAPPA_EXAMPLES_DIR must name the folder of the example files"
+#endif
+
+namespace kappa {
+namespace {
+
+using Records = std::vector<std::pair<std::int64_t, std::vector<std::string>>>;  // line, fields
+
+// Every record of `bytes`, read with buffers from one byte up and with a
+// source that hands out one byte at a time: all must agree.
+Records recordsOf(const std::string& bytes, std::optional<char> delimiter, std::optional<InputError>& error) {
+    Records first;
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{7}, DelimitedReader::kChunk}) {
+        for (const std::size_t maxRead : {std::size_t{1}, bytes.size() + 1}) {
+            ByteSource source(bytes, maxRead);
+            DelimitedReader reader(source, delimiter, chunk);
+            Records records;
+            while (reader.next())
+                records.emplace_back(reader.line(),
+                                     std::vector<std::string>(reader.fields().begin(), reader.fields().end()));
+            if (chunk == 1 && maxRead == 1) {
+                first = records;
+                error = reader.error();
+            } else {
+                EXPECT_EQ(records, first) << "chunk " << chunk << ", reads of " << maxRead;
+                EXPECT_EQ(reader.error().has_value(), error.has_value());
+            }
+        }
+    }
+    return first;
+}
+
+TEST(Delimited, FieldsAndLines) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::optional<char> delimiter;
+        Records records;
+    };
+    const Case cases[] = {
+        {"comma, no final line end", "a,b\n1,2", std::nullopt, {{1, {"a", "b"}}, {2, {"1", "2"}}}},
+        {"CRLF", "a,b\r\n1,2\r\n", std::nullopt, {{1, {"a", "b"}}, {2, {"1", "2"}}}},
+        {"byte-order mark", "\357\273\277a;b\n", std::nullopt, {{1, {"a", "b"}}}},
+        {"blanks trimmed, blank lines skipped", "\n  \n a , b \n\t\n,\n", ',', {{3, {"a", "b"}}, {5, {"", ""}}}},
+        {"TAB found before comma", "a,x\tb\n", std::nullopt, {{1, {"a,x", "b"}}}},
+        {"a delimiter between quotes does not count", "\"a\tb\",c\n", std::nullopt, {{1, {"a\tb", "c"}}}},
+        {"semicolon found when no comma", "a;b c\n", std::nullopt, {{1, {"a", "b c"}}}},
+        {"blanks found last; runs of blanks", "  a  b   c \n", std::nullopt, {{1, {"a", "b", "c"}}}},
+        {"delimiter found on the first line that is not blank", "\n \na|b,c\n", std::nullopt, {{3, {"a|b", "c"}}}},
+        {"given delimiter", "a|b,c\n", '|', {{1, {"a", "b,c"}}}},
+        {"quotes: delimiter, doubled quote, empty, blanks outside",
+         "\"a,b\",\"say \"\"hi\"\"\", \"\" , \" x \"\n",
+         ',',
+         {{1, {"a,b", "say \"hi\"", "", " x "}}}},
+        {"line break inside quotes: the next record's line follows it",
+         "\"one\ntwo\",3\r\n4,5\n",
+         ',',
+         {{1, {"one\ntwo", "3"}}, {3, {"4", "5"}}}},
+        {"quote inside an unquoted field is a character", "5'7\",x\n", ',', {{1, {"5'7\"", "x"}}}},
+        {"trailing delimiter: a last empty field", "a,b,\n\"c\",\n", ',', {{1, {"a", "b", ""}}, {2, {"c", ""}}}},
+        {"quoted fields between blanks", "\"a b\"  \"\" c\n", kBlanks, {{1, {"a b", "", "c"}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<InputError> error;
+        EXPECT_EQ(recordsOf(c.bytes, c.delimiter, error), c.records);
+        EXPECT_FALSE(error.has_value()) << error->message;
+    }
+}
+
+TEST(Delimited, MalformedQuotesPointAtTheirField) {
+    struct Case {
+        std::string bytes;
+        std::int64_t line, column;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a,b\n1,\"2\n3\n", 2, 2, "never closed"},
+        {"a,b\n1,\"2\"x,3\n", 2, 2, "after the closing quote"},
+        {"\"a\"\"\n", 1, 1, "never closed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        std::optional<InputError> error;
+        recordsOf(c.bytes, ',', error);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->line, c.line);
+        EXPECT_EQ(error->column, c.column);
+        EXPECT_NE(error->message.find(c.says), std::string::npos) << error->message;
+    }
+}
+
+std::string example(const char* name) { return std::string(KAPPA_EXAMPLES_DIR) + "/" + name; }
+
+// The layout of these tests is ratings unless they say otherwise.
+InputOptions layoutOf(InputOptions options) {
+    if (options.format == InputFormat::Table) options.format = InputFormat::Ratings;
+    return options;
+}
+
+StudiesRead readFile(const std::string& path, const InputOptions& options) {
+    ByteSource source;
+    EXPECT_TRUE(source.open(path, ByteSource::Accept::RegularFile)) << source.error();
+    return readStudies(source, layoutOf(options));
+}
+
+StudiesRead readText(const std::string& bytes, const InputOptions& options) {
+    ByteSource source(bytes);
+    return readStudies(source, layoutOf(options));
+}
+
+// The counts of the non-zero patterns and of the incomplete subjects.
+struct Observed {
+    std::vector<std::pair<std::size_t, std::int64_t>> patterns;
+    std::vector<std::pair<std::vector<std::uint16_t>, std::int64_t>> incomplete;
+    bool operator==(const Observed&) const = default;
+};
+
+Observed observedOf(const Study& study) {
+    Observed o;
+    for (std::size_t p = 0; p < study.frequency.size(); ++p)
+        if (study.frequency[p] != 0) o.patterns.emplace_back(p, study.frequency[p]);
+    for (const IncompleteSubjects& s : study.incomplete) o.incomplete.emplace_back(s.codes, s.count);
+    return o;
+}
+
+TEST(Readers, ExamplesOfOneStudyInTwoLayouts) {
+    InputOptions wide;
+    wide.id = "patient";
+    const StudiesRead ratings = readFile(example("ratings.csv"), wide);
+    InputOptions narrow;
+    narrow.format = InputFormat::Long;
+    const StudiesRead ratingsLong = readFile(example("ratings_long.csv"), narrow);
+    for (const StudiesRead* read : {&ratings, &ratingsLong}) {
+        ASSERT_FALSE(read->error) << read->error->message;
+        EXPECT_EQ(read->input.delimiter, ',');
+        EXPECT_EQ(read->input.labels, (std::vector<std::string>{"mild", "moderate", "none", "severe"}));
+        EXPECT_FALSE(read->input.ordered);
+        EXPECT_EQ(read->input.raters, (std::vector<std::string>{"rater1", "rater2", "rater3"}));
+        ASSERT_EQ(read->groups.size(), 1u);
+        const Study& study = read->groups[0].study;
+        EXPECT_EQ(study.R, 3);
+        EXPECT_EQ(study.K, 4);
+        EXPECT_EQ(completeSubjects(study), 18);
+        // P07 with no second rating, P17 with no third, on the same lines in both files.
+        ASSERT_EQ(study.incomplete.size(), 2u);
+        EXPECT_EQ(study.incomplete[0].codes, (std::vector<std::uint16_t>{1, kMissing, 1}));
+        EXPECT_EQ(study.incomplete[0].firstLine, 8);
+        EXPECT_EQ(study.incomplete[1].codes, (std::vector<std::uint16_t>{0, 0, kMissing}));
+        EXPECT_EQ(study.incomplete[1].firstLine, 18);
+        // All three raters say "none" (code 2) for four patients: pattern 2*16 + 2*4 + 2.
+        EXPECT_EQ(study.frequency[42], 4);
+    }
+    EXPECT_EQ(observedOf(ratings.groups[0].study), observedOf(ratingsLong.groups[0].study));
+
+    // With the scale's order given, the categories are ordered and renumbered.
+    wide.categories = {"none", "mild", "moderate", "severe"};
+    const StudiesRead ordered = readFile(example("ratings.csv"), wide);
+    ASSERT_FALSE(ordered.error);
+    EXPECT_TRUE(ordered.input.ordered);
+    EXPECT_EQ(ordered.groups[0].study.labels, wide.categories);
+    EXPECT_EQ(ordered.groups[0].study.frequency[0], 4);
+
+    // The cross-table of the two-rater example holds the rows of examples/Kappa_data.txt.
+    InputOptions matrix;
+    matrix.format = InputFormat::Matrix;
+    const StudiesRead table = readFile(example("two_raters_matrix.txt"), matrix);
+    ASSERT_FALSE(table.error) << table.error->message;
+    EXPECT_EQ(table.input.delimiter, '\t');
+    EXPECT_EQ(table.input.labels, (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(table.input.ordered);
+    EXPECT_EQ(table.groups[0].study.frequency, (PatternVector<std::int64_t>{40, 10, 5, 45}));
+}
+
+TEST(Readers, ChunkSizeDoesNotChangeTheStudies) {
+    ByteSource whole;
+    ASSERT_TRUE(whole.open(example("ratings_long.csv")));
+    InputOptions options;
+    options.format = InputFormat::Long;
+    const StudiesRead expected = readStudies(whole, options);
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{5}, std::size_t{64}}) {
+        ByteSource source;
+        ASSERT_TRUE(source.open(example("ratings_long.csv")));
+        InputDescription input;
+        std::vector<Observed> groups;
+        EXPECT_FALSE(readStudies(
+            source, options, input, [&](StudyGroup&& g) { groups.push_back(observedOf(g.study)); }, chunk));
+        EXPECT_EQ(groups, std::vector<Observed>{observedOf(expected.groups[0].study)});
+    }
+}
+
+TEST(Readers, CategoriesFromLabels) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> categories, missing;
+        std::vector<std::string> labels;
+        bool ordered;
+    };
+    const std::vector<std::string> usual = {"", "NA"};
+    const Case cases[] = {
+        {"integers: every one from the smallest to the largest",
+         "a,b\n1,2\n5,1\n",
+         {},
+         usual,
+         {"1", "2", "3", "4", "5"},
+         true},
+        {"whole numbers however written", "a,b\n-1,+1\n1.0,0\n", {}, usual, {"-1", "0", "1"}, true},
+        {"text in byte order; NA and empty are missing",
+         "a,b\nmild,NA\nMild,\nsevere,mild\n",
+         {},
+         usual,
+         {"Mild", "mild", "severe"},
+         false},
+        {"a lone number N is 1..N", "a,b\n1,2\n", {"4"}, usual, {"1", "2", "3", "4"}, true},
+        {"a list gives the order", "a,b\nlow,high\n", {"low", "mid", "high"}, usual, {"low", "mid", "high"}, true},
+        {"other missing tokens; the empty field by an empty item",
+         "a,b\n1,-\n2,\n2,1\n",
+         {},
+         {"-", ""},
+         {"1", "2"},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputOptions options;
+        options.categories = c.categories;
+        options.missing = c.missing;
+        const StudiesRead read = readText(c.bytes, options);
+        ASSERT_FALSE(read.error) << read.error->message;
+        EXPECT_EQ(read.input.labels, c.labels);
+        EXPECT_EQ(read.input.ordered, c.ordered);
+        EXPECT_EQ(read.groups[0].study.K, static_cast<std::int32_t>(c.labels.size()));
+    }
+}
+
+TEST(Readers, GroupsShareTheCategories) {
+    InputOptions options;
+    options.format = InputFormat::Long;
+    options.by = "item";
+    const std::string bytes = "s,r,c,item\n1,x,1,B\n1,y,2,B\n1,x,3,A\n1,y,3,A\n2,x,1,B\n2,y,1,B\n";
+    const StudiesRead read = readText(bytes, options);
+    ASSERT_FALSE(read.error) << read.error->message;
+    ASSERT_EQ(read.groups.size(), 2u);
+    EXPECT_EQ(read.groups[0].group, "B");
+    EXPECT_EQ(read.groups[1].group, "A");
+    for (const StudyGroup& g : read.groups) EXPECT_EQ(g.study.K, 3);
+    EXPECT_EQ(completeSubjects(read.groups[0].study), 2);  // subject 1 of item B and of item A are two subjects
+    EXPECT_EQ(read.groups[1].study.frequency[2 * 3 + 2], 1);
+}
+
+TEST(Readers, RefusalsSayWhereAndWhat) {
+    struct Case {
+        const char* name;
+        InputFormat format;
+        std::string bytes;
+        std::vector<std::string> categories;
+        std::int64_t line, column;
+        const char* says;
+        std::vector<std::string> missing = {"", "NA"};
+    };
+    const Case cases[] = {
+        {"a row with another number of fields",
+         InputFormat::Ratings,
+         "a,b,c\n1,2,3\n1,2\n",
+         {},
+         3,
+         0,
+         "expected 3 fields as the header has (line 1), found 2"},
+        {"a label outside --categories", InputFormat::Ratings, "a,b\n1,2\n3,1\n", {"2"}, 3, 1, "'3' is not one of"},
+        {"an empty field when only NA is missing",
+         InputFormat::Ratings,
+         "a,b\n1,2\n1,\n",
+         {},
+         3,
+         2,
+         "not a missing token",
+         {"NA"}},
+        {"more labels than K^R allows (20 raters: 2 categories)",
+         InputFormat::Ratings,
+         "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n",
+         {},
+         2,
+         3,
+         "at most 2 categories"},
+        {"integers spanning too many categories", InputFormat::Ratings, "a,b\n1,2000\n", {}, 0, 0, "spanning 2000"},
+        {"a cross-table read as ratings", InputFormat::Ratings, ",1,2\n1,40,10\n2,5,45\n", {}, 1, 1, "--input matrix"},
+        {"a long file read as ratings",
+         InputFormat::Ratings,
+         "subject,rater,category\n1,x,2\n",
+         {},
+         1,
+         2,
+         "--input long"},
+        {"a rater rating a subject twice",
+         InputFormat::Long,
+         "s,r,c\n1,x,1\n1,y,2\n1,x,2\n",
+         {},
+         4,
+         2,
+         "the first is on line 2"},
+        {"a ratings file read as long", InputFormat::Long, "id,r1,r2\n1,a,b\n2,b,b\n", {}, 0, 0, "--input ratings"},
+        {"a cross-table not square", InputFormat::Matrix, "1,2\n3,4\n5,6\n", {}, 3, 0, "square"},
+        {"a negative count", InputFormat::Matrix, "1,-2\n3,4\n", {}, 1, 2, "expected a count"},
+        {"row and column labels that differ",
+         InputFormat::Matrix,
+         ",a,b\nb,1,2\na,3,4\n",
+         {},
+         2,
+         1,
+         "same in the same order"},
+        {"text in the body of a cross-table", InputFormat::Matrix, "a,b\n1,x\n2,3\n", {}, 2, 2, "--input ratings"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputOptions options;
+        options.format = c.format;
+        options.categories = c.categories;
+        options.missing = c.missing;
+        const StudiesRead read = readText(c.bytes, options);
+        ASSERT_TRUE(read.error);
+        EXPECT_EQ(read.error->line, c.line) << read.error->message;
+        EXPECT_EQ(read.error->column, c.column) << read.error->message;
+        EXPECT_NE(read.error->message.find(c.says), std::string::npos) << read.error->message;
+    }
+}
+
+TEST(Readers, OptionsRefusedBeforeReading) {
+    struct Case {
+        const char* name;
+        InputOptions options;
+        const char* says;
+    };
+    const auto with = [](auto change) {
+        InputOptions options;
+        options.format = InputFormat::Ratings;
+        change(options);
+        return options;
+    };
+    const Case cases[] = {
+        {"another delimiter", with([](InputOptions& o) { o.delimiter = ':'; }), "--delimiter"},
+        {"groups of a matrix", with([](InputOptions& o) { o.format = InputFormat::Matrix, o.by = "g"; }), "--by"},
+        {"two columns of a long file", with([](InputOptions& o) { o.format = InputFormat::Long, o.columns = {"a", "b"}; }),
+         "three columns"},
+        {"one category", with([](InputOptions& o) { o.categories = {"1"}; }), "at least two"},
+        {"a label twice however written", with([](InputOptions& o) { o.categories = {"1", "2", "1.0"}; }), "twice"},
+        {"a label that is a missing token", with([](InputOptions& o) { o.categories = {"yes", "NA"}; }), "--missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto message = checkInputOptions(c.options);
+        ASSERT_TRUE(message);
+        EXPECT_NE(message->find(c.says), std::string::npos) << *message;
+    }
+}
+
+TEST(Readers, MatrixLabelsAndHeaders) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> labels;
+        PatternVector<std::int64_t> frequency;
+    };
+    const Case cases[] = {
+        {"all numbers: counts only", "40\t10\n5\t45\n", {"1", "2"}, {40, 10, 5, 45}},
+        {"header of text labels only", "no,yes\n40,10\n5,45\n", {"no", "yes"}, {40, 10, 5, 45}},
+        {"text labels are put in byte order", ",yes,no\nyes,40,10\nno,5,45\n", {"no", "yes"}, {45, 5, 10, 40}},
+        {"a corner cell above number labels",
+         "r1\\r2,1,3\n1,40,10\n3,5,45\n",
+         {"1", "2", "3"},
+         {40, 0, 10, 0, 0, 0, 5, 0, 45}},
+        {"a header without the corner cell", "no;yes\nno;40;10\nyes;5;45\n", {"no", "yes"}, {40, 10, 5, 45}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputOptions options;
+        options.format = InputFormat::Matrix;
+        const StudiesRead read = readText(c.bytes, options);
+        ASSERT_FALSE(read.error) << read.error->message;
+        EXPECT_EQ(read.input.labels, c.labels);
+        EXPECT_EQ(read.groups[0].study.frequency, c.frequency);
+    }
+}
+
+TEST(ByteSource, RefusesWhatItCannotRead) {
+    ByteSource source;
+    EXPECT_FALSE(source.open("/nonexistent/ratings.csv"));
+    EXPECT_EQ(source.error(), "cannot open: No such file or directory");
+    EXPECT_FALSE(source.open(KAPPA_EXAMPLES_DIR, ByteSource::Accept::RegularFile));
+    EXPECT_EQ(source.error(), "not a regular file");
+    // A device that never ends is refused after one record's worth of bytes.
+    ASSERT_TRUE(source.open("/dev/zero"));
+    const StudiesRead read = readStudies(source, layoutOf(InputOptions{}));
+    ASSERT_TRUE(read.error);
+    EXPECT_EQ(read.error->line, 1);
+    EXPECT_NE(read.error->message.find("longer than 16 MiB"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kappa

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "input/study_reader.h"
+
 namespace kappa {
 
 namespace {
@@ -27,7 +29,6 @@ constexpr std::array kWeightings = {Weighting::None,    Weighting::Quadratic, We
                                     Weighting::Ratio,   Weighting::Circular,  Weighting::Bipolar};
 
 // At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
-constexpr std::int64_t kMaxCategories = 1024;
 
 constexpr const char* kDescription =
     "kappa: agreement among R raters, with standard errors, tests and confidence intervals.\n"
@@ -120,35 +121,6 @@ char parseDelimiter(const std::string& value) {
     if (value == "," || value == ";" || value == "|" || value == " ") return value.front();
     throw UsageError{"--delimiter must be one of '\\t', ',', ';', '|' or ' ' (runs of blanks), not " +
                      inQuotes(value)};
-}
-
-// A lone number N (the labels 1..N) or the ordered labels.
-std::vector<std::string> parseCategories(const std::string& value) {
-    const std::string tooMany = "--categories gives at most " + std::to_string(kMaxCategories) +
-                                " categories (K^R is at most 1,048,576 with at least 2 raters)";
-    std::vector<std::string> labels = splitList(value);
-    const std::string& first = labels.front();
-    if (labels.size() == 1 && !first.empty() && std::all_of(first.begin(), first.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        })) {
-        std::int64_t N = 0;
-        const auto [end, error] = std::from_chars(first.data(), first.data() + first.size(), N);
-        if (error != std::errc() || N > kMaxCategories) throw UsageError{tooMany + ", not " + first};
-        if (N < 2) throw UsageError{"--categories must give at least 2 categories, not " + first};
-        return labels;
-    }
-    if (labels.size() < 2)
-        throw UsageError{"--categories must be a number of categories or a comma-separated list of at least 2 "
-                         "labels, not " + inQuotes(value)};
-    if (static_cast<std::int64_t>(labels.size()) > kMaxCategories)
-        throw UsageError{tooMany + ", not " + std::to_string(labels.size())};
-    for (std::size_t k = 0; k < labels.size(); ++k) {
-        if (labels[k].empty()) throw UsageError{"empty label in --categories " + inQuotes(value)};
-        if (std::find(labels.begin(), labels.begin() + static_cast<std::ptrdiff_t>(k), labels[k]) !=
-            labels.begin() + static_cast<std::ptrdiff_t>(k))
-            throw UsageError{"--categories names " + inQuotes(labels[k]) + " twice"};
-    }
-    return labels;
 }
 
 // The weights that coefficient c takes.
@@ -282,7 +254,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         }
         if (idOption->count()) cl.input.id = id;
         if (byOption->count()) cl.input.by = by;
-        if (categoriesOption->count()) cl.input.categories = parseCategories(categories);
+        if (categoriesOption->count()) cl.input.categories = splitList(categories);
         if (missingOption->count()) {
             cl.input.missing.clear();
             for (const std::string& token : splitList(missing))
@@ -334,9 +306,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         if (cl.input.weights && in != Table)
             throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
                              std::string(inputFormatId(in))};
-        if (in == Long && !cl.input.columns.empty() && cl.input.columns.size() != 3)
-            throw UsageError{"--columns with --input long names 3 columns (subject, rater, category), not " +
-                             std::to_string(cl.input.columns.size())};
+        if (const auto problem = checkInputOptions(cl.input)) throw UsageError{*problem};
         if (in == Ratings && cl.input.columns.size() == 1)
             throw UsageError{"--columns names 1 rater's column; at least 2 are needed"};
 

@@ -733,7 +733,6 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
 }  // namespace
 
 std::optional<std::string> checkInputOptions(const InputOptions& options) {
-    if (options.format == InputFormat::Table) return "a table of response patterns is not read here";
     if (options.delimiter && !isDelimiter(*options.delimiter))
         return "--delimiter must be TAB ('\\t'), ',', ';', '|' or ' ' (runs of blanks)";
     if (options.format == InputFormat::Matrix &&
@@ -771,6 +770,7 @@ namespace {
 
 std::optional<InputError> readAll(ByteSource& source, const InputOptions& options, InputDescription& input,
                                  const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+    if (options.format == InputFormat::Table) return InputError{0, 0, "a table of response patterns is not read here"};
     if (const auto usage = checkInputOptions(options)) return InputError{0, 0, *usage};
     DelimitedReader reader(source, options.delimiter, chunk);
     FileCounts file(expandCategories(options.categories),

@@ -114,11 +114,11 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"-i", "matrix", "--missing", "NA"}, "--missing does not apply to --input matrix"},
         {{"-i", "ratings", "-d", ":"}, "--delimiter must be one of '\\t', ',', ';', '|' or ' ' (runs of blanks), "
                                        "not ':'"},
-        {{"-i", "long", "--columns", "s,r"}, "--columns with --input long names 3 columns"},
-        {{"-K", "1"}, "--categories must give at least 2 categories, not 1"},
-        {{"-K", "1025"}, "--categories gives at most 1024 categories"},
-        {{"-K", "mild"}, "--categories must be a number of categories or a comma-separated list"},
-        {{"-K", "a,b,a"}, "--categories names 'a' twice"},
+        {{"-i", "long", "--columns", "s,r"}, "--columns of a long file names three columns"},
+        {{"-K", "1"}, "--categories needs at least two categories"},
+        {{"-K", "1025"}, "--categories gives 1025 categories, at most 1024"},
+        {{"-K", "mild"}, "--categories needs at least two categories"},
+        {{"-K", "a,b,a"}, "--categories gives the category 'a' twice"},
         {{"-C", "kappa", "-w", "ordinal"}, "coefficient 'kappa' has no 'ordinal' weights (it takes none, quadratic, "
                                            "linear or file)"},
         {{"-C", "fleiss,gwet", "-w", "file"}, "none of the coefficients in --coefficients takes 'file' weights"},

@@ -72,6 +72,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
 
     const AgreementCounts counts = TablaInicial(study);
     a.subjects = static_cast<std::int64_t>(counts.n);
+    for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
     a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
     const Marginals m = Invariante(counts);
     const HubertSetting setting{counts.n, study.R, a.z, request.kappa0};

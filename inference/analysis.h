@@ -26,7 +26,7 @@ struct Analysis {
     std::int32_t raters = 0;
     std::int32_t categories = 0;
     std::vector<std::string> labels;  // the categories in order
-    std::int64_t subjects = 0;        // subjects rated by every rater
+    std::int64_t subjects = 0;        // subjects with a rating (each estimate says which it used)
     std::int64_t dropped = 0;         // subjects left out for missing ratings
     double confidence = 95.0;
     double kappa0 = 0.0;
@@ -35,7 +35,7 @@ struct Analysis {
     // normal quantile beside it.
     double z = kNaN;
     double zExact = kNaN;
-    double rawAgreement = kNaN;  // proportion of subjects on whom all raters agree
+    double rawAgreement = kNaN;  // proportion of the subjects rated by every rater on whom all agree
     std::vector<Estimate> estimates;
     std::vector<std::string> notes;  // about the analysis as a whole
 };

@@ -58,20 +58,4 @@ void patternDigits(std::size_t p, std::int32_t K, std::span<std::uint16_t> digit
 // n: the subjects rated by every rater.
 std::int64_t completeSubjects(const Study& study);
 
-// Calls visit(codes, count) for every group of subjects that at least one
-// rater rated: first the observed response patterns in increasing order (no
-// code missing), then the incomplete subjects in their order. `codes` holds R
-// codes, kMissing for a missing rating.
-template <typename Visit>
-void forEachObserved(const Study& study, Visit visit) {
-    std::vector<std::uint16_t> codes(static_cast<std::size_t>(study.R));
-    for (std::size_t p = 0; p < study.frequency.size(); ++p) {
-        if (study.frequency[p] == 0) continue;
-        patternDigits(p, study.K, codes);
-        visit(std::span<const std::uint16_t>(codes), study.frequency[p]);
-    }
-    for (const IncompleteSubjects& group : study.incomplete)
-        visit(std::span<const std::uint16_t>(group.codes), group.count);
-}
-
 }  // namespace kappa

@@ -16,8 +16,8 @@
 // weighted kappa, the derived weights and the observed and chance agreement of
 // the chance-corrected coefficients agree with their definitions, computed
 // here directly from the rows.
-#include <stdlib.h>  // mkstemp
-#include <unistd.h>  // close
+#include <sys/mman.h>  // memfd_create
+#include <unistd.h>    // ftruncate, pwrite
 
 #include <algorithm>
 #include <cmath>
@@ -456,18 +456,14 @@ void checkCommandLine(std::string_view bytes, FileLayout layout, const Reading& 
 // ---------------------------------------------------------------------------
 // The dialogue's loader, which reads a file by its name.
 
-// A file of this process's own that holds the bytes being read.
+// A file in memory that holds the bytes being read, opened by name through
+// /proc: it is a regular file, as the loader asks, and it leaves nothing
+// behind however the fuzzer ends.
 const char* fileOf(std::string_view bytes) {
-    static std::string path = [] {
-        char name[] = "/tmp/kappa-data-file-fuzz-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) fail("cannot make a file to load");
-        ::close(fd);
-        std::atexit([] { std::remove(path.c_str()); });
-        return std::string(name);
-    }();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fclose(file) != 0)
+    static const int fd = memfd_create("kappa-table", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (fd < 0 || ftruncate(fd, 0) != 0 ||
+        pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<std::ptrdiff_t>(bytes.size()))
         fail("cannot write the file to load");
     return path.c_str();
 }

@@ -1,27 +1,31 @@
-// The stages of one analysis cycle, each timed on its own, on data files that
-// list every response pattern: loading, the file checks, the pattern and
-// chance tables, the estimators, the restricted coefficients and the normal
-// quantile.
+// The stages of one analysis, each timed on its own, on tables that list every
+// response pattern (bench/pattern_file.h): reading the table from memory, the
+// agreement counts and the chance products, Hubert's kappa unweighted and with
+// quadratic and linear weights, the restricted coefficients, the six
+// chance-corrected coefficients and the normal quantile.
 //
-// Each benchmark takes R and K as its arguments; the three large shapes have
-// 1,048,576 patterns, and 2 raters with 3 categories is the size of the
-// examples.
+// Each benchmark of a study takes R and K as its arguments: the three shapes
+// of 1,048,576 patterns.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "agreement/chance.h"
 #include "agreement/patterns.h"
-#include "console/scripted_console.h"
+#include "estimators/coefficients.h"
 #include "estimators/kappa.h"
 #include "estimators/weighted_kappa.h"
 #include "estimators/weights.h"
 #include "inference/normal_quantile.h"
 #include "inference/restricted.h"
-#include "input/data_file.h"
-#include "input/file_checks.h"
+#include "input/byte_source.h"
+#include "input/table_file.h"
+#include "input/table_input.h"
 #include "pattern_file.h"
 
 namespace {
@@ -30,144 +34,163 @@ using namespace kappa;
 
 constexpr std::uint64_t kSeed = 1;
 
-// A data file of the shape and the state of a cycle that has loaded it (case
-// 3) and gone through every stage once. Kept for the shape last asked for, so
-// the benchmarks of one shape build it once.
+std::vector<PatternWeights> quadraticAndLinear(const Study& study) {
+    std::vector<PatternWeights> sets;
+    sets.emplace_back(Quadratic_weight(study.K, study.R));
+    sets.emplace_back(Linear_weight(study.K, study.R));
+    return sets;
+}
+
+// A table of the shape, its study and the results of every stage once, built
+// the first time the shape is asked for.
 struct Prepared {
-    int R = 0, K = 0;
     bench::PatternFile file;
-    AnalysisState s;
+    Study study;
+    AgreementCounts counts;
+    Marginals m;
+    UnweightedKappa kappa;
+    std::vector<WeightedKappa> weighted;  // quadratic, linear
 };
 
-Prepared& prepared(int R, int K) {
-    static std::unique_ptr<Prepared> last;
-    if (last && last->R == R && last->K == K) return *last;
-    last.reset();
-    last = std::make_unique<Prepared>();
-    Prepared& p = *last;
-    p.R = R;
-    p.K = K;
+const Prepared& prepared(const benchmark::State& state) {
+    const auto R = static_cast<int>(state.range(0));
+    const auto K = static_cast<int>(state.range(1));
+    static std::map<std::pair<int, int>, std::unique_ptr<Prepared>> shapes;
+    std::unique_ptr<Prepared>& built = shapes[{R, K}];
+    if (built) return *built;
+    built = std::make_unique<Prepared>();
+    Prepared& p = *built;
     p.file = bench::makePatternFile(R, K, kSeed, false);
-    AnalysisState& s = p.s;
-    s.R = R;
-    s.K = K;
-    s.N = static_cast<double>(p.file.subjects);
-    s.entrada = 3;
-    ScriptedConsole con({});
-    if (!parseDataFile(p.file.bytes, FileLayout::Unweighted, s).ok() || !checkLoadedFile(s, con))
-        std::abort();  // the generated file is always valid
-    indicematrix(s, s.K, s.R);
-    TablaInicial(s);
-    Invariante(s);
-    coefficientKappa(s);
-    restricted_1(s);
-    Quadratic_weight(s);
-    Linear_weight(s);
-    coefficientKappa_Weight(s);
-    restricted_2(s);
+    ByteSource source(p.file.bytes);
+    InputRead read = readTable(source, InputOptions{});
+    if (read.error || read.groups.size() != 1) std::abort();  // the generated table is always sound
+    p.study = std::move(read.groups[0].study);
+    p.counts = TablaInicial(p.study);
+    p.m = Invariante(p.counts);
+    p.kappa = coefficientKappa(p.study, p.counts, p.m);
+    p.weighted = coefficientKappa_Weight(p.study, p.counts, p.m, quadraticAndLinear(p.study));
     return p;
 }
 
-void setPatterns(benchmark::State& state, const AnalysisState& s) {
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(patternCount(s)));
+void countPatterns(benchmark::State& state, const Prepared& p) {
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(p.study.frequency.size()));
 }
 
-void BM_Load(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+// The parser alone, with a reader that only adds up the frequencies.
+class Sum final : public TableRows {
+public:
+    void raters(std::int32_t) override {}
+    bool row(const TableRow& row) override {
+        subjects += row.frequency;
+        return true;
+    }
+    std::int64_t subjects = 0;
+};
+
+void BM_ParseTable(benchmark::State& state) {
+    const Prepared& p = prepared(state);
     for (auto _ : state) {
-        AnalysisState s;
-        benchmark::DoNotOptimize(parseDataFile(p.file.bytes, FileLayout::Unweighted, s));
-        benchmark::DoNotOptimize(s.Naux);
+        ByteSource source(p.file.bytes);
+        Sum sum;
+        benchmark::DoNotOptimize(parseTable(source, FileLayout::Unweighted, sum));
+        benchmark::DoNotOptimize(sum.subjects);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(p.file.bytes.size()));
 }
 
-void BM_Checks(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+// The command line's reader: the parser, the row checks and the study.
+void BM_ReadTable(benchmark::State& state) {
+    const Prepared& p = prepared(state);
     for (auto _ : state) {
-        ScriptedConsole con({});
-        benchmark::DoNotOptimize(checkLoadedFile(p.s, con));
+        ByteSource source(p.file.bytes);
+        benchmark::DoNotOptimize(readTable(source, InputOptions{}));
     }
-    setPatterns(state, p.s);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(p.file.bytes.size()));
 }
 
-void BM_Tables(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        indicematrix(p.s, p.s.K, p.s.R);
-        TablaInicial(p.s);
-        Invariante(p.s);
-        benchmark::ClobberMemory();
-    }
-    setPatterns(state, p.s);
+void BM_TablaInicial(benchmark::State& state) {
+    const Prepared& p = prepared(state);
+    for (auto _ : state) benchmark::DoNotOptimize(TablaInicial(p.study));
+    countPatterns(state, p);
+}
+
+void BM_Invariante(benchmark::State& state) {
+    const Prepared& p = prepared(state);
+    for (auto _ : state) benchmark::DoNotOptimize(Invariante(p.counts));
+    countPatterns(state, p);
 }
 
 void BM_Kappa(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        coefficientKappa(p.s);
-        benchmark::DoNotOptimize(p.s.varkappa);
-    }
-    setPatterns(state, p.s);
+    const Prepared& p = prepared(state);
+    for (auto _ : state) benchmark::DoNotOptimize(coefficientKappa(p.study, p.counts, p.m));
+    countPatterns(state, p);
 }
 
-void BM_Weights(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        Quadratic_weight(p.s);
-        Linear_weight(p.s);
-        benchmark::ClobberMemory();
-    }
-    setPatterns(state, p.s);
-}
-
+// Both weight sets in one call, as an analysis asks for them.
 void BM_WeightedKappa(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        coefficientKappa_Weight(p.s);
-        benchmark::DoNotOptimize(p.s.varkappalinear);
-    }
-    setPatterns(state, p.s);
+    const Prepared& p = prepared(state);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(coefficientKappa_Weight(p.study, p.counts, p.m, quadraticAndLinear(p.study)));
+    countPatterns(state, p);
 }
 
 void BM_Restricted1(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    for (auto _ : state) {
-        restricted_1(p.s);
-        benchmark::DoNotOptimize(p.s.mmI);
-    }
-    setPatterns(state, p.s);
+    const Prepared& p = prepared(state);
+    for (auto _ : state) benchmark::DoNotOptimize(restricted_1(p.study, p.counts, p.m, p.kappa));
+    countPatterns(state, p);
 }
 
 void BM_Restricted2(benchmark::State& state) {
-    Prepared& p = prepared(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const Prepared& p = prepared(state);
+    for (auto _ : state)
+        for (const WeightedKappa& kappa : p.weighted)
+            benchmark::DoNotOptimize(restricted_2(p.study, p.counts, p.m, kappa));
+    countPatterns(state, p);
+}
+
+// The third argument: the coefficient, Fleiss (1) to percent agreement (6).
+void BM_ChanceCorrected(benchmark::State& state) {
+    const Prepared& p = prepared(state);
+    const auto coefficient = static_cast<Coefficient>(state.range(2));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(chanceCorrectedEstimate(p.study, coefficient, Weighting::None, 95.0, 0.0));
+    countPatterns(state, p);
+}
+
+// The quantile of a level it has not seen, so that every call sums: the
+// program remembers each level it has summed, so every iteration asks for a
+// level of its own.
+void BM_ConfidenceQuantile(benchmark::State& state) {
+    double level = 93.0;
     for (auto _ : state) {
-        restricted_2(p.s);
-        benchmark::DoNotOptimize(p.s.mmIvlinear);
+        benchmark::DoNotOptimize(confidenceQuantile(level));
+        level += 1e-9;
     }
-    setPatterns(state, p.s);
 }
 
-void BM_Quantile(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(confidenceQuantile(95.0));
-}
-
-// R and K: the three 1,048,576-pattern shapes and the examples' size.
+// R and K: the three 1,048,576-pattern shapes.
 void shapes(benchmark::internal::Benchmark* b) {
-    b->Args({20, 2})->Args({10, 4})->Args({2, 1024})->Args({2, 3})->ArgNames({"R", "K"});
-    b->Unit(benchmark::kMicrosecond);
+    b->Args({20, 2})->Args({10, 4})->Args({2, 1024})->ArgNames({"R", "K"})->Unit(benchmark::kMillisecond);
+}
+
+void coefficientsOfShapes(benchmark::internal::Benchmark* b) {
+    for (const auto& [R, K] : {std::pair{20, 2}, std::pair{10, 4}, std::pair{2, 1024}})
+        for (int c = static_cast<int>(Coefficient::Fleiss); c <= static_cast<int>(Coefficient::Percent); ++c)
+            b->Args({R, K, c});
+    b->ArgNames({"R", "K", "coefficient"})->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace
 
-BENCHMARK(BM_Load)->Apply(shapes);
-BENCHMARK(BM_Checks)->Apply(shapes);
-BENCHMARK(BM_Tables)->Apply(shapes);
+BENCHMARK(BM_ParseTable)->Apply(shapes);
+BENCHMARK(BM_ReadTable)->Apply(shapes);
+BENCHMARK(BM_TablaInicial)->Apply(shapes);
+BENCHMARK(BM_Invariante)->Apply(shapes);
 BENCHMARK(BM_Kappa)->Apply(shapes);
-BENCHMARK(BM_Weights)->Apply(shapes);
 BENCHMARK(BM_WeightedKappa)->Apply(shapes);
 BENCHMARK(BM_Restricted1)->Apply(shapes);
 BENCHMARK(BM_Restricted2)->Apply(shapes);
-BENCHMARK(BM_Quantile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ChanceCorrected)->Apply(coefficientsOfShapes);
+BENCHMARK(BM_ConfidenceQuantile)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

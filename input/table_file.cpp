@@ -115,6 +115,8 @@ public:
 
 private:
     static constexpr std::size_t kSample = 256;
+    // Below every code, so that a line of negative codes has the largest of them.
+    static constexpr std::int32_t kNoCode = std::numeric_limits<std::int32_t>::min();
 
     ParseOutcome read(ByteSource& source) {
         const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -130,15 +132,16 @@ private:
         }
         std::string_view bytes(buffer.get(), have);
         if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-        // Until the source ends: a read may bring nothing but the mark.
-        while (!ended) {
+        // Until a read finds the end: a first read that held only the mark
+        // leaves nothing to take yet.
+        while (!bytes.empty() || !ended) {
             if (!take(bytes)) return outcome_;
+            if (ended) break;
             const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));
         }
-        if (!take(bytes)) return outcome_;
         if (!partial_.empty() && !finishToken(partial_, false, 0)) return outcome_;
         endOfLine();
         return outcome_;
@@ -245,8 +248,8 @@ private:
             if (ch == '-' || ch == '+') ++p;
             std::int64_t value = 0;
             const char* const digits = p;
-            while (p != end && isDigit(*p)) value = value * 10 + (*p++ - '0');
-            const bool plain = p != digits && p - digits <= 9 && (p == end || isBlank(*p));
+            while (p != end && isDigit(*p) && p - digits < 9) value = value * 10 + (*p++ - '0');
+            const bool plain = p != digits && (p == end || isBlank(*p));
             while (p != end && !isBlank(*p)) ++p;
             const std::string_view token(start, static_cast<std::size_t>(p - start));
             if (p == end) return extendPartial(token);  // it goes on in the next chunk
@@ -345,7 +348,7 @@ private:
         oldest_ = 0;
         codes_.clear();
         restHash_ = 0;
-        largestCode_ = 0;
+        largestCode_ = kNoCode;
         codeBelowOne_ = false;
         return true;
     }
@@ -415,7 +418,7 @@ private:
     std::size_t oldest_ = 0;  // the slot of the first of them
     std::vector<std::int32_t> codes_;
     std::uint64_t restHash_ = 0;
-    std::int32_t largestCode_ = 0;
+    std::int32_t largestCode_ = kNoCode;  // the largest code of the line so far
     bool codeBelowOne_ = false;
 };
 

@@ -29,8 +29,9 @@ std::int32_t mostCategories(std::int32_t R) {
 }
 
 // Checks each row as it comes and counts its subjects under its pattern.
-// Until K is known the patterns are numbered in base B, the most categories
-// the limit on K^R allows (or the K given), and renumbered at the end.
+// Until K is known the patterns are numbered in base B, the categories seen
+// so far (or the K given): B grows, and the patterns are renumbered, when a
+// row holds a larger code, up to the most categories the limit on K^R allows.
 class CommandLineRows final : public TableRows {
 public:
     CommandLineRows(bool weighted, std::int32_t givenK) : weighted_(weighted), givenK_(givenK) {}
@@ -38,11 +39,8 @@ public:
     void raters(std::int32_t R) override {
         R_ = R;
         if (R < 2 || R > kMaxRaters) return;
-        B_ = givenK_ > 0 ? givenK_ : mostCategories(R);
-        const std::size_t P = patternCount(B_, R);
-        frequency_.assign(P, 0);
-        firstLine_.assign(P, 0);
-        if (weighted_) weight_.assign(P, 1.0);
+        most_ = givenK_ > 0 ? givenK_ : mostCategories(R);
+        renumber(givenK_ > 0 ? givenK_ : std::min(2, most_));
     }
 
     bool row(const TableRow& row) override {
@@ -54,13 +52,14 @@ public:
             if (codes[j] < 1)
                 return refuse(row, "category codes start at 1; rater " + std::to_string(j + 1) + " has code " +
                                        std::to_string(codes[j]));
-            if (codes[j] > B_)
+            if (codes[j] > most_)
                 return refuse(row, givenK_ > 0 ? "category code " + std::to_string(codes[j]) + " is above the " +
                                                      std::to_string(givenK_) + " categories of --categories"
                                                : "category code " + std::to_string(codes[j]) + " with " +
-                                                     std::to_string(R_) + " raters: at most " + std::to_string(B_) +
+                                                     std::to_string(R_) + " raters: at most " + std::to_string(most_) +
                                                      " categories keep K^R within 1,048,576");
         }
+        if (row.largestCode > B_) renumber(std::min(most_, std::max(row.largestCode, 2 * B_)));
         if (row.frequency < 0) return refuse(row, "frequencies cannot be negative; found " + std::to_string(row.frequency));
         if (weighted_ && row.weight < 0) return refuse(row, "disagreement weights cannot be negative");
         std::size_t p = 0;
@@ -96,9 +95,7 @@ public:
         std::vector<std::uint16_t> digits(static_cast<std::size_t>(R_));
         for (std::size_t b = 0; b < frequency_.size(); ++b) {
             if (firstLine_[b] == 0) continue;
-            patternDigits(b, B_, digits);
-            std::size_t p = 0;
-            for (const std::uint16_t d : digits) p = p * static_cast<std::size_t>(K) + d;
+            const std::size_t p = inBase(b, B_, K, digits);
             study.frequency[p] = frequency_[b];
             if (weighted_) study.fileWeight[p] = weight_[b];
         }
@@ -108,6 +105,34 @@ public:
     const std::optional<InputError>& refusal() const { return refusal_; }
 
 private:
+    // Pattern b in base `from` renumbered in base `to`.
+    static std::size_t inBase(std::size_t b, std::int32_t from, std::int32_t to, std::span<std::uint16_t> digits) {
+        patternDigits(b, from, digits);
+        std::size_t p = 0;
+        for (const std::uint16_t d : digits) p = p * static_cast<std::size_t>(to) + d;
+        return p;
+    }
+
+    // Numbers the patterns in base B from now on.
+    void renumber(std::int32_t B) {
+        const std::size_t P = patternCount(B, R_);
+        PatternVector<std::int64_t> frequency(P, 0);
+        PatternVector<std::int32_t> firstLine(P, 0);
+        PatternVector<double> weight(weighted_ ? P : 0, 1.0);
+        std::vector<std::uint16_t> digits(static_cast<std::size_t>(R_));
+        for (std::size_t b = 0; b < firstLine_.size(); ++b) {
+            if (firstLine_[b] == 0) continue;
+            const std::size_t p = inBase(b, B_, B, digits);
+            frequency[p] = frequency_[b];
+            firstLine[p] = firstLine_[b];
+            if (weighted_) weight[p] = weight_[b];
+        }
+        B_ = B;
+        frequency_ = std::move(frequency);
+        firstLine_ = std::move(firstLine);
+        weight_ = std::move(weight);
+    }
+
     bool refuse(const TableRow& row, std::string message) {
         refusal_ = InputError{row.line, 0, std::move(message)};
         return false;
@@ -116,7 +141,8 @@ private:
     bool weighted_;
     std::int32_t givenK_;
     std::int32_t R_ = 0;
-    std::int32_t B_ = 0;
+    std::int32_t B_ = 0;     // the base the patterns are numbered in
+    std::int32_t most_ = 0;  // the most categories K may have
     std::int32_t largest_ = 0;
     std::int64_t subjects_ = 0;
     PatternVector<std::int64_t> frequency_;

@@ -259,6 +259,7 @@ void checkTable(const Outcome& o) {
         std::int64_t subjects = 0;
         for (const auto& pattern : g.patterns) subjects += pattern.second;
         if (g.K < 2 || subjects < 3) continue;  // a table needs two categories and three subjects
+        if (patternCount(g.K, g.R) > 65536) continue;  // keeps an execution quick
         ByteSource source(text);
         InputOptions table;
         table.categories = {std::to_string(g.K)};

@@ -1,5 +1,6 @@
 #include "inference/analysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -74,7 +75,10 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     a.subjects = static_cast<std::int64_t>(counts.n);
     for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
     a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
-    const Marginals m = Invariante(counts);
+    // The chance products, which only Hubert's kappa needs.
+    const bool hubert = std::find(request.coefficients.begin(), request.coefficients.end(), Coefficient::Kappa) !=
+                        request.coefficients.end();
+    const Marginals m = hubert ? Invariante(counts) : Marginals{};
     const HubertSetting setting{counts.n, study.R, a.z, request.kappa0};
 
     // The critical value of the normal intervals falls short of the normal

@@ -174,7 +174,8 @@ private:
     enum class Quick { Taken, Stop, NotPlain };
 
     // A line of whole numbers of a few digits, as many as a row holds (the
-    // weight of a weighted row may be any number), or a blank line.
+    // weight of a weighted row may be any number), or a blank line. The line
+    // ends with its line break, which ends every scan of digits.
     Quick quickLine(std::string_view line) {
         const char* p = line.data();
         const char* const end = p + line.size();
@@ -182,13 +183,14 @@ private:
         if (raters > static_cast<std::int64_t>(kKeptCodes)) return Quick::NotPlain;
         std::int64_t count = 0;
         std::int32_t values[kKeptCodes + 1];
+        std::int32_t largest = kNoCode, smallest = std::numeric_limits<std::int32_t>::max();
         Number weight;
         for (;;) {
             while (p != end && isBlank(*p)) ++p;
             if (p == end) break;
             if (weighted_ && count == raters + 1) {
                 const char* const start = p;
-                while (p != end && !isBlank(*p)) ++p;
+                while (!isBlank(*p)) ++p;
                 readNumber({start, static_cast<std::size_t>(p - start)}, weight);
                 if (!weight.finite) return Quick::NotPlain;
                 ++count;
@@ -198,10 +200,15 @@ private:
             const bool negative = *p == '-';
             if (*p == '-' || *p == '+') ++p;
             const char* const digits = p;
-            std::int32_t value = 0;
-            while (p != end && isDigit(*p) && p - digits < 9) value = value * 10 + (*p++ - '0');
-            if (p == digits || (p != end && !isBlank(*p))) return Quick::NotPlain;
-            values[count++] = negative ? -value : value;
+            std::int64_t value = 0;
+            while (isDigit(*p)) value = value * 10 + (*p++ - '0');
+            if (p == digits || p - digits > 9 || !isBlank(*p)) return Quick::NotPlain;
+            const auto number = static_cast<std::int32_t>(negative ? -value : value);
+            if (count < raters) {
+                largest = std::max(largest, number);
+                smallest = std::min(smallest, number);
+            }
+            values[count++] = number;
         }
         if (count == 0) return Quick::Taken;
         if (count != expected_) return Quick::NotPlain;
@@ -209,8 +216,8 @@ private:
         TableRow row;
         row.raters = static_cast<std::int32_t>(raters);
         row.codes = std::span<const std::int32_t>(values, static_cast<std::size_t>(raters));
-        row.largestCode = *std::max_element(values, values + raters);
-        row.codeBelowOne = *std::min_element(values, values + raters) < 1;
+        row.largestCode = largest;
+        row.codeBelowOne = smallest < 1;
         row.frequency = values[raters];
         row.weight = weight.value;
         return emit(row) ? Quick::Taken : Quick::Stop;

@@ -48,7 +48,7 @@ public:
         if (R_ < 2) return refuse(row, "the first line has " + std::to_string(R_) + " rater (one TAB-separated code "
                                        "before the frequency): at least 2 raters are needed");
         const auto codes = row.codes;
-        for (std::size_t j = 0; j < codes.size(); ++j) {
+        for (std::size_t j = 0; (row.codeBelowOne || row.largestCode > most_) && j < codes.size(); ++j) {
             if (codes[j] < 1)
                 return refuse(row, "category codes start at 1; rater " + std::to_string(j + 1) + " has code " +
                                        std::to_string(codes[j]));
@@ -76,7 +76,7 @@ public:
     }
 
     // The study, once every row is in; or what keeps it from being one.
-    std::optional<InputError> finish(Study& study) const {
+    std::optional<InputError> finish(Study& study) {
         if (R_ < 2 || R_ > kMaxRaters)
             return InputError{1, 0, R_ <= 0 ? "the first line holds no TAB: a table separates its columns by TABs"
                                             : "a table needs 2 to 20 raters; the first line has " + std::to_string(R_)};
@@ -87,18 +87,11 @@ public:
         if (subjects_ < 3)
             return InputError{0, 0, "a study needs at least 3 subjects; the frequencies add up to " +
                                         std::to_string(subjects_)};
+        if (B_ != K) renumber(K);
         study.R = R_;
         study.K = K;
-        const std::size_t P = patternCount(K, R_);
-        study.frequency.assign(P, 0);
-        if (weighted_) study.fileWeight.assign(P, 1.0);
-        std::vector<std::uint16_t> digits(static_cast<std::size_t>(R_));
-        for (std::size_t b = 0; b < frequency_.size(); ++b) {
-            if (firstLine_[b] == 0) continue;
-            const std::size_t p = inBase(b, B_, K, digits);
-            study.frequency[p] = frequency_[b];
-            if (weighted_) study.fileWeight[p] = weight_[b];
-        }
+        study.frequency = std::move(frequency_);
+        if (weighted_) study.fileWeight = std::move(weight_);
         return std::nullopt;
     }
 

@@ -21,7 +21,7 @@ namespace kappa {
 class PatternWalk {
 public:
     PatternWalk(std::int32_t K, std::int32_t R)
-        : K_(static_cast<std::uint16_t>(K)), digits_(static_cast<std::size_t>(R), 0) {}
+        : K_(static_cast<std::uint16_t>(K)), digits_(static_cast<std::size_t>(R), 0), agreeStep_(agreeStep(K, R)) {}
 
     bool done() const { return done_; }
     std::size_t pattern() const { return p_; }
@@ -29,6 +29,9 @@ public:
     // The first rater whose digit differs from the previous pattern's (0 for
     // the first pattern): levels before it are unchanged.
     std::size_t firstChanged() const { return firstChanged_; }
+    // Whether all raters chose the same category, k: pattern k (1 + K + ...
+    // + K^(R-1)).
+    bool allAgree() const { return p_ == digits_[0] * agreeStep_; }
 
     // Moves on to the next pattern: the last digits that are K - 1 roll over
     // to 0 and the digit before them goes up by one.
@@ -45,16 +48,19 @@ public:
     }
 
 private:
+    static std::size_t agreeStep(std::int32_t K, std::int32_t R) {
+        std::size_t step = 0;
+        for (std::int32_t j = 0; j < R; ++j) step = step * static_cast<std::size_t>(K) + 1;
+        return step;
+    }
+
     std::uint16_t K_;
     std::vector<std::uint16_t> digits_;
+    std::size_t agreeStep_;
     std::size_t p_ = 0;
     std::size_t firstChanged_ = 0;
     bool done_ = false;
 };
-
-// Whether all raters chose the same category in pattern p: the all-agree
-// patterns are the multiples of 1 + K + ... + K^(R-1).
-inline bool allAgree(std::size_t p, std::size_t patterns, std::size_t K) { return p % ((patterns - 1) / (K - 1)) == 0; }
 
 // Sum over raters of table[d_j][j] for the current pattern's digits d, added
 // in rater order starting from 0.

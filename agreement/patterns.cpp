@@ -13,7 +13,6 @@ AgreementCounts TablaInicial(const Study& study) {
     counts.K = study.K;
     const auto R = static_cast<std::size_t>(study.R);
     const auto K = static_cast<std::size_t>(study.K);
-    const std::size_t P = study.frequency.size();
     counts.clases.reset(K, R);
     counts.ac.assign(K, 0);
 
@@ -37,7 +36,7 @@ AgreementCounts TablaInicial(const Study& study) {
                   last.begin() + static_cast<std::ptrdiff_t>(walk.firstChanged()));
         const std::int64_t F = study.frequency[walk.pattern()];
         block[R - 1] += F;
-        if (allAgree(walk.pattern(), P, K)) counts.ac[d[0]] = F;
+        if (walk.allAgree()) counts.ac[d[0]] = F;
         n += F;
     }
     close(0);

@@ -34,7 +34,6 @@ double chanceDisagreement(const AgreementCounts& counts, const Marginals& m) {
 
 UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& counts, const Marginals& m) {
     const auto K = static_cast<std::size_t>(counts.K);
-    const std::size_t P = study.frequency.size();
     const double n = counts.n;
     UnweightedKappa u;
 
@@ -61,7 +60,7 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
         for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
             U.update(walk);
             const std::int64_t F = study.frequency[walk.pattern()];
-            if (F > 0 && !allAgree(walk.pattern(), P, K)) term(static_cast<double>(F), -(1 - u.kappa) * U.value());
+            if (F > 0 && !walk.allAgree()) term(static_cast<double>(F), -(1 - u.kappa) * U.value());
         }
     };
     Variance variance;

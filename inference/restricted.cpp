@@ -8,7 +8,6 @@ namespace kappa {
 UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                   const UnweightedKappa& kappa) {
     const auto K = static_cast<std::size_t>(counts.K);
-    const std::size_t P = study.frequency.size();
     const double n = counts.n;
     const double R1 = counts.R - 1;
     UnweightedRestricted r;
@@ -26,7 +25,7 @@ UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& cou
         for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
             U.update(walk);
             const std::size_t p = walk.pattern();
-            const double delta = allAgree(p, P, K) ? 1.0 : 0.0;
+            const double delta = walk.allAgree() ? 1.0 : 0.0;
             visit(study.frequency[p], U.value(), m.prodt[p], delta - U.value());
         }
     };

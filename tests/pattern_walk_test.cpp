@@ -94,7 +94,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
             const double q = quadraticFactor(K, R) * static_cast<double>(squares);
             const double l = linearFactor(K, R) * static_cast<double>(distances);
             EXPECT_EQ(std::tuple(sum.value(), longSum.value(), products.prodt(), prodtOnly.prodt(), m.prodt[p],
-                                 quadratic.value(), linear.value(), allAgree(p, P, Kz)),
+                                 quadratic.value(), linear.value(), walk.allAgree()),
                       std::tuple(s, S, prodt, prodt, prodtOfCounts, q, l, agree))
                 << "p = " << p;
             EXPECT_TRUE(std::ranges::equal(products.factorE(), without)) << "p = " << p;

@@ -73,35 +73,35 @@ struct Columns {
     std::size_t count = 0;
     std::int64_t line = 0;
 
-    // The 0-based column that `spec` names (a header name, else a 1-based
+    // The 0-based column that `wanted` names (a header name, else a 1-based
     // number); an error for `option` otherwise.
-    std::optional<std::size_t> find(std::string_view spec, std::string_view option,
+    std::optional<std::size_t> find(std::string_view wanted, std::string_view option,
                                     std::optional<InputError>& error) const {
         std::size_t found = count, matches = 0;
         for (std::size_t c = 0; c < names.size(); ++c)
-            if (names[c] == spec) found = c, ++matches;
+            if (names[c] == wanted) found = c, ++matches;
         if (matches > 1) {
             error = InputError{line, 0,
-                              std::string(option) + " " + quote(spec) + ": " + std::to_string(matches) +
+                              std::string(option) + " " + quote(wanted) + ": " + std::to_string(matches) +
                                   " columns of the header have that name; give its number instead"};
             return std::nullopt;
         }
         if (matches == 1) return found;
-        if (const auto number = wholeNumberLabel(spec); number && spec.find_first_not_of("0123456789") == spec.npos) {
+        if (const auto number = wholeNumberLabel(wanted); number && wanted.find_first_not_of("0123456789") == wanted.npos) {
             if (*number >= 1 && static_cast<std::size_t>(*number) <= count)
                 return static_cast<std::size_t>(*number - 1);
             error = InputError{line, 0,
-                              std::string(option) + " " + std::string(spec) + ": line " + std::to_string(line) +
-                                  " has " + plural(count, "field") + ", so no column " + std::string(spec)};
+                              std::string(option) + " " + std::string(wanted) + ": line " + std::to_string(line) +
+                                  " has " + plural(count, "field") + ", so no column " + std::string(wanted)};
             return std::nullopt;
         }
         if (names.empty())
             error = InputError{0, 0,
-                              std::string(option) + " " + quote(spec) +
+                              std::string(option) + " " + quote(wanted) +
                                   ": without a header, columns are given by their 1-based numbers"};
         else
             error = InputError{line, 0,
-                              std::string(option) + " " + quote(spec) + ": no column of the header has that name (" +
+                              std::string(option) + " " + quote(wanted) + ": no column of the header has that name (" +
                                   listOf(names) + ")"};
         return std::nullopt;
     }
@@ -222,10 +222,10 @@ InputError noLines(const DelimitedReader& reader, const char* expected) {
 }
 
 // The optional columns --id and --by.
-bool findOptional(const Columns& columns, const std::string& spec, const char* option,
+bool findOptional(const Columns& columns, const std::string& wanted, const char* option,
                   std::optional<std::size_t>& column, std::optional<InputError>& error) {
-    if (spec.empty()) return true;
-    column = columns.find(spec, option, error);
+    if (wanted.empty()) return true;
+    column = columns.find(wanted, option, error);
     return column.has_value();
 }
 
@@ -244,8 +244,8 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
         for (std::size_t c = 0; c < columns.count; ++c)
             if (c != id && c != by) raters.push_back(c);
     } else {
-        for (const std::string& spec : options.columns) {
-            const auto c = columns.find(spec, "--columns", error);
+        for (const std::string& wanted : options.columns) {
+            const auto c = columns.find(wanted, "--columns", error);
             if (!c) return error;
             if (c == id || c == by || std::find(raters.begin(), raters.end(), *c) != raters.end())
                 return InputError{columns.line, static_cast<std::int64_t>(*c + 1),
@@ -741,8 +741,8 @@ std::optional<std::string> checkInputOptions(const InputOptions& options) {
     if (options.format == InputFormat::Long && !options.columns.empty() && options.columns.size() != 3)
         return "--columns of a long file names three columns, subject, rater and category; found " +
                std::to_string(options.columns.size());
-    for (const std::string& spec : options.columns)
-        if (spec.empty()) return std::string("--columns has an empty item");
+    for (const std::string& wanted : options.columns)
+        if (wanted.empty()) return std::string("--columns has an empty item");
     const std::vector<std::string> labels = expandCategories(options.categories);
     if (!options.categories.empty()) {
         if (options.categories.size() == 1 && labels.size() == 1)

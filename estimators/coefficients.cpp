@@ -409,16 +409,20 @@ struct Result {
     std::vector<std::string> notes;
 };
 
-std::string count(double subjects) { return std::to_string(static_cast<std::int64_t>(subjects)); }
+// "1 subject with a single rating", "2 subjects with a single rating".
+std::string singleRated(double subjects) {
+    const auto n = static_cast<std::int64_t>(subjects);
+    return std::to_string(n) + (n == 1 ? " subject" : " subjects") + " with a single rating";
+}
 
 std::string undefinedChanceNote(const std::string& name) {
-    return "The chance agreement p_e is 1 (every rating falls in one category, or in categories whose mutual "
-           "weights are all 1), so " + name + ", its standard error, test and interval are undefined.";
+    return "the chance agreement p_e is 1 (every rating falls in one category, or in categories whose mutual "
+           "weights are all 1), so " + name + ", its standard error, test and interval are undefined";
 }
 
 std::string tooFewSubjectsNote(const std::string& name, const char* subjects) {
-    return "The variance of " + name + " needs at least two " + subjects +
-           " (its divisor is n (n - 1)), so its standard error, test and interval are undefined.";
+    return "the variance of " + name + " needs at least two " + subjects +
+           " (its divisor is n (n - 1)), so its standard error, test and interval are undefined";
 }
 
 // Every coefficient but alpha. The linearised contribution of subject i,
@@ -436,11 +440,10 @@ Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<doub
     out.subjects = static_cast<std::int64_t>(t.n);
     out.df = t.n - 1;
     if (t.n > t.n2)
-        out.notes.push_back(count(t.n - t.n2) + " subject(s) with a single rating add to the category "
-                            "prevalences only.");
+        out.notes.push_back(singleRated(t.n - t.n2) + " count in the category prevalences only");
     if (t.n2 == 0) {
-        out.notes.push_back("No subject has two ratings or more, so the observed agreement and " + name +
-                            " are undefined.");
+        out.notes.push_back("no subject has two ratings or more, so the observed agreement and " + name +
+                            " are undefined");
         return out;
     }
     const double pa = t.sumA / t.n2;
@@ -463,9 +466,9 @@ Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<doub
         case Coefficient::Conger: {
             CongerChance conger = congerChance(w, t.raterCounts, t.n);
             if (conger.idleRater >= 0) {
-                out.notes.push_back("Rater " + std::to_string(conger.idleRater + 1) +
+                out.notes.push_back("rater " + std::to_string(conger.idleRater + 1) +
                                     " rated no subject, so that rater's marginal proportions and " + name +
-                                    " are undefined.");
+                                    " are undefined");
                 return out;
             }
             pe = conger.pe;
@@ -476,7 +479,7 @@ Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<doub
         case Coefficient::Gwet: {
             if (study.K < 2) {
                 out.notes.push_back(name + " needs at least two categories (its chance agreement divides by "
-                                           "K (K - 1)), so it is undefined.");
+                                           "K (K - 1)), so it is undefined");
                 return out;
             }
             const double scale = weightTotal(w) / (K * (K - 1));
@@ -544,10 +547,10 @@ Result krippendorffAlpha(const Study& study, const Matrix<double>& w, const std:
     out.subjects = static_cast<std::int64_t>(n0);
     out.df = n0 - 1;
     if (n0 > n)
-        out.notes.push_back(count(n0 - n) + " subject(s) with a single rating are left out of " + name +
-                            "; the degrees of freedom still count them.");
+        out.notes.push_back(singleRated(n0 - n) + " left out of " + name +
+                            "; the degrees of freedom still count them");
     if (n == 0) {
-        out.notes.push_back("No subject has two ratings or more, so " + name + " is undefined.");
+        out.notes.push_back("no subject has two ratings or more, so " + name + " is undefined");
         return out;
     }
 
@@ -613,9 +616,9 @@ Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting we
 
     Result r;
     if (c == Coefficient::Kappa || weighting == Weighting::File) {
-        r.notes.push_back("Hubert's kappa and weights from a file are not computed by this routine.");
+        r.notes.push_back("Hubert's kappa and weights from a file are not computed by this routine");
     } else if (study.R < 2) {
-        r.notes.push_back(e.name + " needs at least two raters.");
+        r.notes.push_back(e.name + " needs at least two raters");
     } else {
         const Matrix<double> w = agreementWeights(weighting, study.K);
         r = c == Coefficient::Alpha ? krippendorffAlpha(study, w, e.name) : agreementCoefficient(study, c, w, e.name);
@@ -631,10 +634,10 @@ Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting we
     e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence);
     if (e.se == 0) {
         e.notes.push_back(e.kappa == kappa0
-                              ? "The standard error is 0 and kappa0 equals the estimate, so the test statistic "
-                                "is 0/0 and the test is undefined; the interval is the estimate alone."
-                              : "The standard error is 0, so the interval is the estimate alone and the test "
-                                "rejects kappa0 with p = 0.");
+                              ? "the standard error is 0 and kappa0 equals the estimate, so the test statistic "
+                                "is 0/0 and the test is undefined; the interval is the estimate alone"
+                              : "the standard error is 0, so the interval is the estimate alone and the test "
+                                "rejects kappa0 with p = 0");
     }
     return e;
 }

@@ -75,6 +75,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     a.subjects = static_cast<std::int64_t>(counts.n);
     for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
     a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
+    if (counts.n == 0) a.notes.push_back("no subject was rated by every rater: there is no raw agreement");
     // The chance products, which only Hubert's kappa needs.
     const bool hubert = std::find(request.coefficients.begin(), request.coefficients.end(), Coefficient::Kappa) !=
                         request.coefficients.end();

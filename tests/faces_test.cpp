@@ -130,6 +130,7 @@ std::string onTerminal(const char* locale) {
 }
 
 TEST(Faces, PlusMinusInUtf8OnAUtf8TerminalOnly) {
+    if (onTerminal("C") == "no pseudo-terminal") GTEST_SKIP() << "this machine offers no pseudo-terminal";
     EXPECT_NE(onTerminal("C.UTF-8").find("0.7000 \xC2\xB1 0.07106"), std::string::npos);
     EXPECT_NE(onTerminal("C").find("0.7000 \xF1 0.07106"), std::string::npos);
 }

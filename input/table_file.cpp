@@ -200,9 +200,12 @@ private:
             const bool negative = *p == '-';
             if (*p == '-' || *p == '+') ++p;
             const char* const digits = p;
-            std::int64_t value = 0;
-            while (isDigit(*p)) value = value * 10 + (*p++ - '0');
-            if (p == digits || p - digits > 9 || !isBlank(*p)) return Quick::NotPlain;
+            std::int32_t value = 0;
+            for (; isDigit(*p); ++p) {
+                if (p - digits == 9) return Quick::NotPlain;  // more digits than a plain number has
+                value = value * 10 + (*p - '0');
+            }
+            if (p == digits || !isBlank(*p)) return Quick::NotPlain;
             const auto number = static_cast<std::int32_t>(negative ? -value : value);
             if (count < raters) {
                 largest = std::max(largest, number);

@@ -41,6 +41,9 @@ TEST(TableChunks, EveryCutGivesTheSameRows) {
         {"negative codes", "-1\t-3\t4\n-2\t-5\t6\n", ParseOutcome::Status::Read, 0, {"-1:4@1", "-2:6@2"}},
         // A run of digits far beyond 64 bits is a number, not a whole one.
         {"long digit run", "1\t777777777777777777777777\t4\n", ParseOutcome::Status::Malformed, 1, {}},
+        // The same past the first line, which is read a line at a time.
+        {"long digit run later", "1\t2\t4\n1\t777777777777777777777777\t4\n", ParseOutcome::Status::Malformed, 2,
+         {"2:4@1"}},
     };
     const std::size_t reads[] = {1, 2, 3, 5, SIZE_MAX};  // the most bytes a read hands out
     for (const Case& c : cases)

@@ -21,12 +21,6 @@ int usage() {
     return 2;
 }
 
-bool readNumber(const char* text, long long low, long long high, long long& value) {
-    char* end = nullptr;
-    value = std::strtoll(text, &end, 10);
-    return end != text && *end == '\0' && value >= low && value <= high;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,8 +36,8 @@ int main(int argc, char** argv) {
             return usage();
     }
     long long R = 0, K = 0, seed = 1;
-    if (count < 3 || !readNumber(positional[0], 2, 20, R) || !readNumber(positional[1], 2, 1048576, K) ||
-        (count == 4 && !readNumber(positional[3], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
+    if (count < 3 || !kappa::bench::readNumber(positional[0], 2, 20, R) || !kappa::bench::readNumber(positional[1], 2, 1048576, K) ||
+        (count == 4 && !kappa::bench::readNumber(positional[3], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
         return usage();
     double patterns = 1;
     for (long long j = 0; j < R; ++j) patterns *= static_cast<double>(K);

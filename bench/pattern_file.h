@@ -6,10 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace kappa::bench {
+
+// A command-line argument that must be a whole number in [low, high].
+inline bool readNumber(const char* text, long long low, long long high, long long& value) {
+    char* end = nullptr;
+    value = std::strtoll(text, &end, 10);
+    return end != text && *end == '\0' && value >= low && value <= high;
+}
 
 struct PatternFile {
     std::string bytes;        // the file's contents

@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "check.h"
 #include "agreement/pattern_walk.h"
 #include "agreement/patterns.h"
 #include "estimators/weights.h"
@@ -48,14 +49,8 @@ using namespace kappa;
 // Largest K^R analysed; keeps every execution short.
 constexpr std::size_t kPatternCap = 4096;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "data_file_fuzz: %s\n", what);
-    std::abort();
-}
-
-void expect(bool holds, const char* what) {
-    if (!holds) fail(what);
-}
+using kappa::fuzz::expect;
+using kappa::fuzz::fail;
 
 int lineCount(std::string_view bytes) {
     int lines = 1;

@@ -10,13 +10,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "check.h"
 #include "console/program.h"
 #include "console/scripted_console.h"
 #include "input/data_file.h"
@@ -32,14 +32,8 @@ namespace {
 // cycles. Seven answers make one cycle that reaches a report.
 constexpr std::size_t kMaxLines = 64;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "dialogue_fuzz: %s\n", what);
-    std::abort();
-}
-
-void expect(bool holds, const char* what) {
-    if (!holds) fail(what);
-}
+using kappa::fuzz::expect;
+using kappa::fuzz::fail;
 
 // The answer lines as the terminal console splits its input: at each line
 // break, the text after the last one being a line of its own.

@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check.h"
 #include "input/byte_source.h"
 #include "input/data_file.h"
 #include "input/study_reader.h"
@@ -36,14 +37,8 @@ using namespace kappa;
 constexpr std::int64_t kRewriteCap = 20000;
 constexpr std::size_t kRewritePatterns = 65536;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "readers_fuzz: %s\n", what);
-    std::abort();
-}
-
-void expect(bool holds, const char* what) {
-    if (!holds) fail(what);
-}
+using kappa::fuzz::expect;
+using kappa::fuzz::fail;
 
 // A group as the checks compare it: its complete patterns that occur and its
 // incomplete subjects (the dense table is dropped as soon as it is read).

@@ -615,10 +615,12 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
     // above a column of number labels: so it is when that makes the table square.
     if (headerLine != 0 && header.size() == width && !labelColumn && !isNumber(header[0]) && rows.size() + 1 == width)
         labelColumn = true;
+    // Header fields before the first column label: the corner above the row labels.
+    const std::size_t corner = headerLine != 0 && header.size() == width && labelColumn ? 1 : 0;
     std::vector<std::string> columnLabels;
     if (headerLine != 0) {
         if (header.size() == width) {
-            columnLabels.assign(header.begin() + (labelColumn ? 1 : 0), header.end());
+            columnLabels.assign(header.begin() + static_cast<std::ptrdiff_t>(corner), header.end());
         } else if (header.size() + 1 == width && labelColumn) {  // a header without the corner cell
             columnLabels = header;
         } else {
@@ -651,8 +653,7 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
         for (const Row& row : rows) rowLabels.push_back(row.first);
     for (std::size_t c = 0; c < columnLabels.size(); ++c)
         if (columnLabels[c].empty())
-            return InputError{headerLine, static_cast<std::int64_t>(c + 1 + (header.size() == width && labelColumn)),
-                             "an empty column label"};
+            return InputError{headerLine, static_cast<std::int64_t>(corner + c + 1), "an empty column label"};
     for (std::size_t r = 0; r < rowLabels.size(); ++r)
         if (rowLabels[r].empty()) return InputError{rows[r].line, 1, "an empty row label"};
     if (!rowLabels.empty() && !columnLabels.empty()) {
@@ -672,7 +673,7 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
     for (std::size_t k = 0; k < labels.size(); ++k) {
         const bool inRows = !rowLabels.empty();
         const std::int64_t line = inRows ? rows[k].line : headerLine;
-        const auto column = static_cast<std::int64_t>(inRows ? 1 : k + 1 + (header.size() == width && labelColumn));
+        const auto column = static_cast<std::int64_t>(inRows ? 1 : corner + k + 1);
         const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k]);
         if (outcome != CategoryLabels::Lookup::Found)
             return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -434,9 +435,9 @@ std::string tooFewSubjectsNote(const std::string& name, const char* subjects) {
 //   Conger   e_i = sum_g lambda_ig / (R (R - 1))
 // Percent agreement (p_e = 0) and Brennan-Prediger (p_e = T_w / K^2) have no
 // such term.
-Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<double>& w, const std::string& name) {
+Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c, const Matrix<double>& w,
+                            const std::string& name) {
     Result out;
-    const Tallies t = tally(study, w);
     out.subjects = static_cast<std::int64_t>(t.n);
     out.df = t.n - 1;
     if (t.n > t.n2)
@@ -537,9 +538,8 @@ Result agreementCoefficient(const Study& study, Coefficient c, const Matrix<doub
 // freedom, n0 counting every subject with a rating. With r_i = R throughout
 // this is alpha = 1 - (1 - p_a)(nR - 1) / (nR (1 - p_e)), with the variance of
 // Fleiss' kappa.
-Result krippendorffAlpha(const Study& study, const Matrix<double>& w, const std::string& name) {
+Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<double>& w, const std::string& name) {
     Result out;
-    const Tallies t = tally(study, w);
     // alpha reports n0, the subjects that its reference distribution counts
     // (as every other coefficient does); its value uses the n of them with two
     // ratings or more.
@@ -607,21 +607,40 @@ std::string coefficientName(Coefficient c, Weighting weighting) {
 
 }  // namespace
 
-Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0) {
+// What every coefficient of one weighting reads: the weights and the first
+// pass over the subjects.
+struct ChanceCorrectedStudy::Shared {
+    Matrix<double> w;
+    Tallies t;
+};
+
+ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighting)
+    : study_(study), weighting_(weighting) {
+    if (weighting != Weighting::File && study.R >= 2) {
+        auto shared = std::make_unique<Shared>();
+        shared->w = agreementWeights(weighting, study.K);
+        shared->t = tally(study, shared->w);
+        shared_ = std::move(shared);
+    }
+}
+
+ChanceCorrectedStudy::~ChanceCorrectedStudy() = default;
+
+Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0) const {
     Estimate e;
     e.coefficient = c;
-    e.weights = weighting;
-    e.name = coefficientName(c, weighting);
+    e.weights = weighting_;
+    e.name = coefficientName(c, weighting_);
 
     Result r;
-    if (c == Coefficient::Kappa || weighting == Weighting::File) {
+    if (c == Coefficient::Kappa || weighting_ == Weighting::File) {
         r.notes.push_back("Hubert's kappa and weights from a file are not computed by this routine");
-    } else if (study.R < 2) {
+    } else if (!shared_) {
         r.notes.push_back(e.name + " needs at least two raters");
     } else {
-        const Matrix<double> w = agreementWeights(weighting, study.K);
-        r = c == Coefficient::Alpha ? krippendorffAlpha(study, w, e.name) : agreementCoefficient(study, c, w, e.name);
+        const Matrix<double>& w = shared_->w;
+        r = c == Coefficient::Alpha ? krippendorffAlpha(study_, shared_->t, w, e.name)
+                                    : agreementCoefficient(study_, shared_->t, c, w, e.name);
     }
 
     e.subjects = r.subjects;
@@ -640,6 +659,11 @@ Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting we
                                 "rejects kappa0 with p = 0");
     }
     return e;
+}
+
+Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
+                                 double kappa0) {
+    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0);
 }
 
 }  // namespace kappa

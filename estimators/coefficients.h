@@ -26,16 +26,38 @@
 // any kappa0 other than kappa, no test at kappa0 = kappa.
 #pragma once
 
+#include <memory>
+
 #include "inference/estimate.h"
 #include "tables/study.h"
 
 namespace kappa {
 
+// The coefficients of one study with one weighting, which share the weight
+// matrix and the first pass over the subjects (observed agreement and
+// marginals): ask it for each coefficient in turn. It refers to the study,
+// which must outlive it.
+class ChanceCorrectedStudy {
+public:
+    ChanceCorrectedStudy(const Study& study, Weighting weighting);
+    ~ChanceCorrectedStudy();
+
+    // As chanceCorrectedEstimate below, for this study and weighting.
+    Estimate estimate(Coefficient c, double confidence, double kappa0) const;
+
+private:
+    struct Shared;
+    const Study& study_;
+    Weighting weighting_;
+    std::unique_ptr<const Shared> shared_;  // none when no coefficient can be computed
+};
+
 // The estimate of coefficient c (not Kappa) with the built-in weights of
 // `weighting` (not File) on the categories 1..K of the study: value, variance,
 // p_a and p_e (`observed`, `chance`; for alpha the corrected p_a), the number
 // of subjects with a rating, and the Wald test of kappa0 against t with its
-// interval at `confidence` percent.
+// interval at `confidence` percent. For several coefficients of one weighting,
+// a ChanceCorrectedStudy reads the study once for all of them.
 Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
                                  double kappa0);
 

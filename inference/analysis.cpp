@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -85,12 +86,21 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     // The critical value of the normal intervals falls short of the normal
     // quantile as the level grows.
     const bool zFallsShort = std::abs(a.z - a.zExact) > 0.001 * a.zExact;
+    // The other coefficients keep their places in the order asked and are
+    // computed below, weighting by weighting.
+    struct Place {
+        std::size_t index;
+        Coefficient coefficient;
+        Weighting weights;
+    };
+    std::vector<Place> places;
     for (const Coefficient coefficient : request.coefficients) {
         if (coefficient != Coefficient::Kappa) {
             for (const Weighting weights : request.weights)
-                if (takesWeights(coefficient, weights))
-                    a.estimates.push_back(
-                        chanceCorrectedEstimate(study, coefficient, weights, request.confidence, request.kappa0));
+                if (takesWeights(coefficient, weights)) {
+                    places.push_back({a.estimates.size(), coefficient, weights});
+                    a.estimates.emplace_back();
+                }
             continue;
         }
         for (std::optional<Estimate>& e : hubertEstimates(study, counts, m, request.weights, setting)) {
@@ -100,6 +110,16 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
                                           "quantile %.5f by more than 0.1 %%",
                                           a.z, a.zExact));
             a.estimates.push_back(std::move(*e));
+        }
+    }
+    // One weight matrix and one first pass over the subjects serve every
+    // coefficient of a weighting, and only one weighting's are held at a time.
+    for (const Weighting weights : request.weights) {
+        std::optional<ChanceCorrectedStudy> shared;
+        for (const Place& place : places) {
+            if (place.weights != weights) continue;
+            if (!shared) shared.emplace(study, weights);
+            a.estimates[place.index] = shared->estimate(place.coefficient, request.confidence, request.kappa0);
         }
     }
     return a;

@@ -23,6 +23,8 @@ int usage() {
 
 }  // namespace
 
+using kappa::bench::readNumber;
+
 int main(int argc, char** argv) {
     bool weighted = false;
     const char* positional[4] = {};
@@ -36,8 +38,8 @@ int main(int argc, char** argv) {
             return usage();
     }
     long long R = 0, K = 0, seed = 1;
-    if (count < 3 || !kappa::bench::readNumber(positional[0], 2, 20, R) || !kappa::bench::readNumber(positional[1], 2, 1048576, K) ||
-        (count == 4 && !kappa::bench::readNumber(positional[3], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
+    if (count < 3 || !readNumber(positional[0], 2, 20, R) || !readNumber(positional[1], 2, 1048576, K) ||
+        (count == 4 && !readNumber(positional[3], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
         return usage();
     double patterns = 1;
     for (long long j = 0; j < R; ++j) patterns *= static_cast<double>(K);

@@ -22,11 +22,13 @@ int usage() {
 
 }  // namespace
 
+using kappa::bench::readNumber;
+
 int main(int argc, char** argv) {
     long long subjects = 0, R = 0, K = 0, seed = 1;
     if (argc < 6 || argc > 7 || (std::strcmp(argv[1], "ratings") != 0 && std::strcmp(argv[1], "long") != 0) ||
-        !kappa::bench::readNumber(argv[2], 1, 1'000'000'000'000, subjects) || !kappa::bench::readNumber(argv[3], 2, 20, R) ||
-        !kappa::bench::readNumber(argv[4], 2, 1024, K) || (argc == 7 && !kappa::bench::readNumber(argv[6], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
+        !readNumber(argv[2], 1, 1'000'000'000'000, subjects) || !readNumber(argv[3], 2, 20, R) ||
+        !readNumber(argv[4], 2, 1024, K) || (argc == 7 && !readNumber(argv[6], 0, 0x7FFFFFFFFFFFFFFFll, seed)))
         return usage();
     const bool wide = std::strcmp(argv[1], "ratings") == 0;
     std::FILE* out = std::fopen(argv[5], "wb");

@@ -206,7 +206,7 @@ private:
                 value = value * 10 + (*p - '0');
             }
             if (p == digits || !isBlank(*p)) return Quick::NotPlain;
-            const auto number = static_cast<std::int32_t>(negative ? -value : value);
+            const std::int32_t number = negative ? -value : value;
             if (count < raters) {
                 largest = std::max(largest, number);
                 smallest = std::min(smallest, number);

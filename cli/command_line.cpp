@@ -192,6 +192,7 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
             continue;
         }
         Analysis analysis = engine.analyse(group.study, prepared.request);
+        analysis.notes.insert(analysis.notes.end(), read.notes.begin(), read.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
 
         Source source{path, groupName, cl.input.format, std::nullopt};

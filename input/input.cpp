@@ -19,6 +19,7 @@ InputRead readInput(const std::string& path, const InputOptions& options) {
     read.groups = std::move(studies.groups);
     read.delimiter = studies.input.delimiter;
     read.ordered = studies.input.ordered;
+    read.notes = std::move(studies.input.notes);
     return read;
 }
 

@@ -48,6 +48,9 @@ struct InputRead {
     std::vector<StudyGroup> groups;  // in order of first appearance
     char delimiter = '\t';           // the delimiter used (found or given)
     bool ordered = true;             // the categories have an order: numbers, or an explicit list
+    // What the reader decided about the file that every output must say (a
+    // column left out, margins left out of a cross-table, ...).
+    std::vector<std::string> notes;
     std::optional<InputError> error; // set when the file could not be read; nothing else then holds
 };
 

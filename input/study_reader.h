@@ -40,6 +40,8 @@ struct InputDescription {
     // ids of a long file in order of first appearance, or the matrix's rows
     // and columns.
     std::vector<std::string> raters;
+    // Sentences about how the file was read, for every output.
+    std::vector<std::string> notes;
 };
 
 

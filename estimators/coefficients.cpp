@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "agreement/patterns.h"
+#include "estimators/rounding.h"
 #include "estimators/weight_matrix.h"
 #include "inference/student_t.h"
 #include "tables/matrix.h"
@@ -410,6 +412,38 @@ struct Result {
     std::vector<std::string> notes;
 };
 
+// The bounds on rounding errors of one study's coefficients (see
+// estimators/rounding.h): p_a sums over the patterns and the groups of
+// incomplete subjects, each a_i over pairs of raters; p_e sums over pairs of
+// categories.
+class Rounding {
+public:
+    explicit Rounding(const Study& study)
+        : operations_(static_cast<double>(study.frequency.size() + study.incomplete.size()) +
+                      static_cast<double>(study.K) * study.K + static_cast<double>(study.R) * study.R) {}
+
+    // p_a - p_e (or any difference of two such sums, with `magnitude` the sum
+    // of their sizes), exactly 0 within its rounding error.
+    double settled(double difference, double magnitude) const {
+        return kappa::settled(difference, roundingError(operations_, magnitude));
+    }
+    // A sum of squared deviations of u_i over `subjects` subjects, each u_i
+    // no larger than `largest`.
+    double settledVariance(double S, double subjects, double largest) const {
+        return kappa::settledVariance(S, subjects, roundingError(operations_, largest));
+    }
+
+private:
+    double operations_;
+};
+
+double largestEntry(const Matrix<double>& x) {
+    double largest = 0.0;
+    for (std::size_t g = 0; g < x.rows(); ++g)
+        for (const double entry : x[g]) largest = std::max(largest, std::abs(entry));
+    return largest;
+}
+
 // "1 subject with a single rating", "2 subjects with a single rating".
 std::string singleRated(double subjects) {
     const auto n = static_cast<std::int64_t>(subjects);
@@ -505,7 +539,8 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
         return out;
     }
     const double d = 1 - pe;
-    const double kappa = (pa - pe) / d;
+    const Rounding rounding(study);
+    const double kappa = rounding.settled(pa - pe, pa + pe) / d;
     out.value = kappa;
     if (t.n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects"));
@@ -520,7 +555,11 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
         const double u = agreementSlope * (s.a - (s.r >= 2 ? pe : 0.0)) - chanceSlope * (e - pe);
         return s.f * (u - kappa) * (u - kappa);
     });
-    out.variance = S / (t.n * (t.n - 1));
+    // a_i is at most 1 and e_i at most the largest entry of x (times R for Conger).
+    const double eLargest = largestEntry(x) * (perRaterPair > 0 ? static_cast<double>(R) * perRaterPair : 1.0);
+    out.variance = rounding.settledVariance(S, t.n, std::abs(agreementSlope) * (1 + pe) +
+                                                        std::abs(chanceSlope) * (eLargest + pe)) /
+                   (t.n * (t.n - 1));
     return out;
 }
 
@@ -569,7 +608,8 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
         return out;
     }
     const double d = 1 - pe;
-    out.value = (out.observed - pe) / d;
+    const Rounding rounding(study);
+    out.value = rounding.settled(out.observed - pe, out.observed + pe) / d;
     if (n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects with two ratings or more"));
         return out;
@@ -588,8 +628,28 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
         const double u = (aStar - pe) / d - chanceSlope * (e - pe);
         return s.f * (u - alphaPrime) * (u - alphaPrime);
     });
-    out.variance = S / (n * (n - 1));
+    // a_i* is at most about 2 r_i / r-bar, e_i at most r_i / r-bar times the largest omega.
+    const double spread = 2 * static_cast<double>(study.R) * perRating;
+    out.variance = rounding.settledVariance(S, n, (spread + pe) / d + std::abs(chanceSlope) * (spread + pe)) /
+                   (n * (n - 1));
     return out;
+}
+
+// The ratings in each category of the subjects with two ratings or more:
+// the margins of Krippendorff's coincidence matrix.
+std::vector<double> pairableValues(const Study& study) {
+    const AgreementCounts complete = TablaInicial(study);
+    std::vector<double> values(static_cast<std::size_t>(study.K), 0.0);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        for (const std::int64_t count : complete.clases[k]) values[k] += static_cast<double>(count);
+    for (const IncompleteSubjects& group : study.incomplete) {
+        const auto rated = std::count_if(group.codes.begin(), group.codes.end(),
+                                         [](std::uint16_t c) { return c != kMissing; });
+        if (rated < 2) continue;
+        for (const std::uint16_t c : group.codes)
+            if (c != kMissing) values[c] += static_cast<double>(group.count);
+    }
+    return values;
 }
 
 std::string coefficientName(Coefficient c, Weighting weighting) {
@@ -618,7 +678,9 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
     : study_(study), weighting_(weighting) {
     if (weighting != Weighting::File && study.R >= 2) {
         auto shared = std::make_unique<Shared>();
-        shared->w = agreementWeights(weighting, study.K);
+        shared->w = agreementWeights(weighting, study.K,
+                                     weighting == Weighting::KrippendorffOrdinal ? pairableValues(study)
+                                                                                 : std::vector<double>{});
         shared->t = tally(study, shared->w);
         shared_ = std::move(shared);
     }
@@ -626,7 +688,8 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
 
 ChanceCorrectedStudy::~ChanceCorrectedStudy() = default;
 
-Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0) const {
+Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0,
+                                        Alternative alternative) const {
     Estimate e;
     e.coefficient = c;
     e.weights = weighting_;
@@ -650,20 +713,16 @@ Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double
     e.observed = r.observed;
     e.chance = r.chance;
     e.notes = std::move(r.notes);
-    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence);
-    if (e.se == 0) {
-        e.notes.push_back(e.kappa == kappa0
-                              ? "the standard error is 0 and kappa0 equals the estimate, so the test statistic "
-                                "is 0/0 and the test is undefined; the interval is the estimate alone"
-                              : "the standard error is 0, so the interval is the estimate alone and the test "
-                                "rejects kappa0 with p = 0");
-    }
+    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence, alternative);
+    if (e.wald.zeroVariance)
+        e.notes.push_back("the standard error is 0 (every subject adds the same to the estimate): the test "
+                          "statistic divides by 0, so there is no test, and the interval is the estimate alone");
     return e;
 }
 
 Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0) {
-    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0);
+                                 double kappa0, Alternative alternative) {
+    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0, alternative);
 }
 
 }  // namespace kappa

@@ -177,6 +177,19 @@ const Published kPublished[] = {
     // Krippendorff's 3 coders x 15 units, two units without a rating.
     {kKrippendorff, C::Alpha, W::None, "0.691358"},
     {kKrippendorff, C::Alpha, W::Quadratic, "0.810845"},
+    // Krippendorff's ordinal metric: his published 0.815 on cac.raw4raters (the
+    // example of Krippendorff 2011), then values from an independent exact
+    // computation (Python fractions: alpha from the coincidence matrix; the
+    // others from their definitions with the metric's weights).
+    {k4Raters, C::Alpha, W::KrippendorffOrdinal, "0.815"},
+    {k4Raters, C::Alpha, W::KrippendorffOrdinal, "0.8153875037549"},
+    {kKrippendorff, C::Alpha, W::KrippendorffOrdinal, "0.8067214199413"},
+    {kGender, C::Alpha, W::KrippendorffOrdinal, "0.0797942386831"},
+    {kGender, C::Fleiss, W::KrippendorffOrdinal, "0.0641975308642", "0.1564506757362"},
+    {kGender, C::Conger, W::KrippendorffOrdinal, "0.1179208688906", "0.1237861815069"},
+    {kGender, C::Gwet, W::KrippendorffOrdinal, "0.1115018315018", "0.1431817698187"},
+    {kGender, C::BrennanPrediger, W::KrippendorffOrdinal, "0.0026315789474", "0.1762252881861"},
+    {kGender, C::Percent, W::KrippendorffOrdinal, "0.6631111111111", "0.0595249862318"},
 };
 
 TEST(ChanceCorrected, PublishedValues) {

@@ -21,13 +21,6 @@ constexpr const char* kHeadings[kColumnCount] = {"File", "Group", "Coefficient",
 
 bool rightAligned(int column) { return column >= EstimateColumn && column != Ci; }
 
-std::string limit(double x) { return std::isinf(x) && x < 0 ? "-Infinity" : fixed(x, 4); }
-
-std::string pValue(double p) {
-    if (std::isnan(p)) return "n/a";
-    return p < 0.0001 ? "< 0.0001" : fixed(p, 4);
-}
-
 }  // namespace
 
 void SummaryTable::add(const Source& source, const Analysis& a) {
@@ -40,8 +33,10 @@ void SummaryTable::add(const Source& source, const Analysis& a) {
         row[Weights] = std::string(weightingId(e.weights));
         row[EstimateColumn] = fixed(e.kappa, 4);
         row[Se] = fixed(e.se, 5);
-        row[Ci] = std::isnan(e.wald.ci.lower) ? "n/a" : "[" + limit(e.wald.ci.lower) + ", " + limit(e.wald.ci.upper) + "]";
-        row[P] = pValue(e.reportPValue);
+        row[Ci] = std::isnan(e.wald.ci.lower)
+                      ? "n/a"
+                      : "[" + format::intervalLimit(e.wald.ci.lower) + ", " + format::intervalLimit(e.wald.ci.upper) + "]";
+        row[P] = format::pValue(e.reportPValue);
         row[Subjects] = std::to_string(e.subjects);
         rows_.push_back(std::move(row));
     }

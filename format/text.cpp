@@ -50,11 +50,7 @@ std::string heading(const Estimate& e) {
     return e.name + " " + weights;
 }
 
-std::string pValue(double p) {
-    if (std::isnan(p)) return " = n/a";
-    if (p < 0.0001) return " < 0.0001";
-    return " = " + fixed(p, 4);
-}
+std::string pValue(double p) { return (p < 0.0001 ? " " : " = ") + format::pValue(p); }
 
 // A statistic, "n/a" where there is no test.
 std::string statistic(double x, bool test) { return test ? fixed(x, 4) : "n/a"; }
@@ -71,9 +67,9 @@ std::string distribution(const WaldTest& test) {
     return "Student's t with " + shortest(test.df) + " df";
 }
 
-std::string limit(double x) { return std::isinf(x) && x < 0 ? "-Infinity" : fixed(x, 4); }
-
-std::string piece(const Interval& ci) { return "(" + limit(ci.lower) + ", " + limit(ci.upper) + ")"; }
+std::string piece(const Interval& ci) {
+    return "(" + format::intervalLimit(ci.lower) + ", " + format::intervalLimit(ci.upper) + ")";
+}
 
 std::string interval(const Interval& ci) { return " CI = " + piece(ci) + "."; }
 

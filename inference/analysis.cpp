@@ -67,7 +67,7 @@ void noteCohenIsConger(Analysis& a) {
         });
         if (cohen)
             conger.notes.push_back(
-                "with two raters Conger's kappa is Cohen's kappa, the same estimate as above with other inference: "
+                "with two raters Conger's kappa is Cohen's kappa, the same estimate with other inference: "
                 "a standard error from the variance over subjects and Student's t, where Cohen's kappa has its "
                 "large-sample variance, the normal distribution and the restricted and independence tests");
     }

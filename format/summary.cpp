@@ -33,9 +33,10 @@ void SummaryTable::add(const Source& source, const Analysis& a) {
         row[Weights] = std::string(weightingId(e.weights));
         row[EstimateColumn] = fixed(e.kappa, 4);
         row[Se] = fixed(e.se, 5);
-        row[Ci] = std::isnan(e.wald.ci.lower)
-                      ? "n/a"
-                      : "[" + format::intervalLimit(e.wald.ci.lower) + ", " + format::intervalLimit(e.wald.ci.upper) + "]";
+        row[Ci] = "n/a";
+        if (!std::isnan(e.wald.ci.lower))
+            row[Ci] = std::string("[") + format::intervalLimit(e.wald.ci.lower) + ", " +
+                      format::intervalLimit(e.wald.ci.upper) + "]";
         row[P] = format::pValue(e.reportPValue);
         row[Subjects] = std::to_string(e.subjects);
         rows_.push_back(std::move(row));

@@ -68,7 +68,9 @@ std::string distribution(const WaldTest& test) {
 }
 
 std::string piece(const Interval& ci) {
-    return "(" + format::intervalLimit(ci.lower) + ", " + format::intervalLimit(ci.upper) + ")";
+    std::string text = "(";
+    text += format::intervalLimit(ci.lower) + ", " + format::intervalLimit(ci.upper) + ")";
+    return text;
 }
 
 std::string interval(const Interval& ci) { return " CI = " + piece(ci) + "."; }

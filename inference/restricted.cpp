@@ -47,7 +47,7 @@ UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& cou
     const double R = counts.R, P = static_cast<double>(study.frequency.size());
     r.aError = roundingError(P + R * static_cast<double>(K) + 2 * R, Yvalue + agreeing * agreeing);
     r.bError = roundingError(R * static_cast<double>(K) + 2 * R, Xvalue + half);
-    r.mmI = settledVariance(independence.value(), 1.0, roundingError(2 * R, 1 + R));
+    r.mmI = settledVariance(independence.value(), 1.0, roundingError(P + 2 * R, 1 + R));
     return r;
 }
 

@@ -229,7 +229,7 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     // the errors aError, bError, cError), with the scale factor d = z^2 / (n Q^2).
     const double n = at.n, Q = restricted.Q;
     const auto restrictedFor = [&](Basis basis, const RestrictedVariance& V, const RestrictedVariance& error) {
-        const auto [a, b, c] = V;
+        const double a = V.a, b = V.b, c = V.c;
         const auto equation = [&](double z) {
             const double d = (z * z) / (n * Q * Q);
             return Equation{1 - d * a, (b - a) * d + kappaHat, kappaHat * kappaHat - d * (a - 2 * b + c),

@@ -412,6 +412,23 @@ struct Result {
     std::vector<std::string> notes;
 };
 
+// A sum of squared deviations over subjects, and the smallest and largest of
+// the values it saw.
+struct Deviations {
+    double sum = 0.0;
+    double smallest = HUGE_VAL;
+    double largest = -HUGE_VAL;
+
+    static Deviations of(double f, double u, double mean) { return {f * (u - mean) * (u - mean), u, u}; }
+    Deviations& operator+=(const Deviations& other) {
+        sum += other.sum;
+        smallest = std::min(smallest, other.smallest);
+        largest = std::max(largest, other.largest);
+        return *this;
+    }
+    double spread() const { return largest >= smallest ? largest - smallest : 0.0; }
+};
+
 // The bounds on rounding errors of one study's coefficients (see
 // estimators/rounding.h): p_a sums over the patterns and the groups of
 // incomplete subjects, each a_i over pairs of raters; p_e sums over pairs of
@@ -427,10 +444,9 @@ public:
     double settled(double difference, double magnitude) const {
         return kappa::settled(difference, roundingError(operations_, magnitude));
     }
-    // A sum of squared deviations of u_i over `subjects` subjects, each u_i
-    // no larger than `largest`.
-    double settledVariance(double S, double subjects, double largest) const {
-        return kappa::settledVariance(S, subjects, roundingError(operations_, largest));
+    // A sum of squared deviations of u_i, each no larger than `largest`.
+    double settledVariance(const Deviations& S, double largest) const {
+        return kappa::settledVariance(S.sum, S.spread(), roundingError(operations_, largest));
     }
 
 private:
@@ -550,16 +566,16 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
     // u_i = agreementSlope (a_i - p_e [r_i >= 2]) - chanceSlope (e_i - p_e)
     const double agreementSlope = t.n / t.n2 / d;
     const double chanceSlope = x.rows() > 0 ? 2 * (1 - kappa) / d : 0.0;
-    const double S = sumOverSubjects<double>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
+    const Deviations S = sumOverSubjects<Deviations>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
         const double e = perRaterPair > 0 ? s.E * perRaterPair : s.e;
         const double u = agreementSlope * (s.a - (s.r >= 2 ? pe : 0.0)) - chanceSlope * (e - pe);
-        return s.f * (u - kappa) * (u - kappa);
+        return Deviations::of(s.f, u, kappa);
     });
     // a_i is at most 1 and e_i at most the largest entry of x (times R for Conger).
     const double eLargest = largestEntry(x) * (perRaterPair > 0 ? static_cast<double>(R) * perRaterPair : 1.0);
-    out.variance = rounding.settledVariance(S, t.n, std::abs(agreementSlope) * (1 + pe) +
-                                                        std::abs(chanceSlope) * (eLargest + pe)) /
-                   (t.n * (t.n - 1));
+    out.variance =
+        rounding.settledVariance(S, std::abs(agreementSlope) * (1 + pe) + std::abs(chanceSlope) * (eLargest + pe)) /
+        (t.n * (t.n - 1));
     return out;
 }
 
@@ -620,18 +636,18 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
     const double chanceSlope = 2 * (1 - alphaPrime) / d;
     const double perRating = 1 / rbar;
     const Matrix<double> x = sameForEveryRater(static_cast<std::size_t>(study.R), omega);
-    const double S = sumOverSubjects<double>(study, w, &x, [=](const Subject& s) {
-        if (s.r < 2) return 0.0;
+    const Deviations S = sumOverSubjects<Deviations>(study, w, &x, [=](const Subject& s) {
+        if (s.r < 2) return Deviations{};
         const double size = (s.r - rbar) * perRating;  // (r_i - r-bar) / r-bar
         const double aStar = s.a * s.r * perRating - paPrime * size;
         const double e = s.E * perRating - pe * size;
         const double u = (aStar - pe) / d - chanceSlope * (e - pe);
-        return s.f * (u - alphaPrime) * (u - alphaPrime);
+        return Deviations::of(s.f, u, alphaPrime);
     });
     // a_i* is at most about 2 r_i / r-bar, e_i at most r_i / r-bar times the largest omega.
-    const double spread = 2 * static_cast<double>(study.R) * perRating;
-    out.variance = rounding.settledVariance(S, n, (spread + pe) / d + std::abs(chanceSlope) * (spread + pe)) /
-                   (n * (n - 1));
+    const double largest = 2 * static_cast<double>(study.R) * perRating;
+    out.variance =
+        rounding.settledVariance(S, (largest + pe) / d + std::abs(chanceSlope) * (largest + pe)) / (n * (n - 1));
     return out;
 }
 

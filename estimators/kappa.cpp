@@ -72,10 +72,9 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     forEachSubjectTerm([&](double F, long double g) { variance.addToMean(F, g); });
     forEachSubjectTerm([&](double F, long double g) { variance.addDeviation(F, g); });
     // Each g is within a few roundings of T or U (at most R) times 1 - kappa,
-    // whose error comes from Q; the mean sums over the patterns.
-    const double P = static_cast<double>(study.frequency.size());
-    const double gError = roundingError(P + R * static_cast<double>(K) + 2 * R, 1 + std::abs(1 - u.kappa) * R);
-    u.varkappa = settledVariance(variance.value(), n, gError) / n / (n * u.Q * u.Q);
+    // whose error comes from Q.
+    const double gError = roundingError(R * static_cast<double>(K) + 2 * R, 1 + std::abs(1 - u.kappa) * R);
+    u.varkappa = settledVariance(variance.value(), variance.spread(), gError) / n / (n * u.Q * u.Q);
     return u;
 }
 

@@ -26,10 +26,10 @@ inline double roundingError(double operations, double magnitude) {
 inline double settled(double value, double error) { return std::abs(value) <= error ? 0.0 : value; }
 
 // A sum of squared deviations S = sum w (g - mean)^2 of values g each within
-// `error` of its exact value, with a mean as accurate: exactly 0 when it is no
-// larger than sum w (2 error)^2, which it may reach when every g is the same.
-inline double settledVariance(double S, double totalWeight, double error) {
-    return S <= 4 * totalWeight * error * error ? 0.0 : S;
-}
+// `error` of its exact value: exactly 0 when the values (those of positive
+// weight) spread over no more than 2 error, as they may when every g is the
+// same. The spread, not S, decides: a few values far from many equal ones
+// make a small S that is no rounding error.
+inline double settledVariance(double S, double spread, double error) { return spread <= 2 * error ? 0.0 : S; }
 
 }  // namespace kappa

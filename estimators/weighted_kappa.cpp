@@ -47,7 +47,7 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
     // probabilities: at most R times the largest weight.
     const double residualError =
         roundingError(w.operations, w.largestWeight * (1 + R * (1 + std::abs(1 - w.kappa))));
-    w.varkappa = settledVariance(variance.value(), n, residualError) / (n * w.Ie * w.Ie) / n;
+    w.varkappa = settledVariance(variance.value(), variance.spread(), residualError) / (n * w.Ie * w.Ie) / n;
 }
 
 }  // namespace

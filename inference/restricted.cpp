@@ -47,7 +47,7 @@ UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& cou
     const double R = counts.R, P = static_cast<double>(study.frequency.size());
     r.aError = roundingError(P + R * static_cast<double>(K) + 2 * R, Yvalue + agreeing * agreeing);
     r.bError = roundingError(R * static_cast<double>(K) + 2 * R, Xvalue + half);
-    r.mmI = settledVariance(independence.value(), 1.0, roundingError(P + 2 * R, 1 + R));
+    r.mmI = settledVariance(independence.value(), independence.spread(), roundingError(2 * R, 1 + R));
     return r;
 }
 
@@ -82,7 +82,7 @@ WeightedRestricted restricted_2(const Study& study, const AgreementCounts& count
     Variance independence;
     for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
     for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
-    w.mmIv = settledVariance(independence.value(), 1.0,
+    w.mmIv = settledVariance(independence.value(), independence.spread(),
                              roundingError(kappa.operations, kappa.largestWeight * (1 + counts.R)));
     return w;
 }

@@ -123,18 +123,19 @@ void explainSet(Estimate& e, const RestrictedTest& r, Alternative alternative) {
     }
     const IntervalSet& set = *r.ciSet;
     const std::string is = "the restricted interval" + basis + " is ";
+    // A kappa0 is accepted when the test has a statistic there and does not reject it.
     if (set.empty()) {
-        note(is + "empty: the restricted test rejects every kappa0 up to 1");
+        note(is + "empty: the restricted test accepts no kappa0 up to 1");
     } else if (set.size() > 1) {
-        note(is + "two disjoint pieces: the restricted test rejects the kappa0 between " + limit(set[0].upper) +
+        note(is + "two disjoint pieces: the restricted test accepts no kappa0 between " + limit(set[0].upper) +
              " and " + limit(set[1].lower));
     } else if (std::isinf(set[0].lower) && set[0].upper == 1.0) {
-        note(is + "all of (-infinity, 1]: the restricted test rejects no kappa0 up to 1");
+        note(is + "all of (-infinity, 1]: the restricted test accepts every kappa0 up to 1");
     } else if (std::isinf(set[0].lower) && alternative != Alternative::Less) {
-        note(is + "unbounded below: the restricted test rejects no kappa0 below " + limit(set[0].upper));
+        note(is + "unbounded below: the restricted test accepts every kappa0 below " + limit(set[0].upper));
     } else if (!std::isinf(set[0].lower) && alternative == Alternative::Less) {
-        note(is + "bounded below: below " + limit(set[0].lower) +
-             " the restricted variance is negative and the test has no statistic");
+        note(is + "bounded below: the restricted test accepts no kappa0 below " + limit(set[0].lower) +
+             ", where its variance is negative");
     }
 }
 

@@ -178,8 +178,8 @@ const Published kPublished[] = {
     {kKrippendorff, C::Alpha, W::None, "0.691358"},
     {kKrippendorff, C::Alpha, W::Quadratic, "0.810845"},
     // Krippendorff's ordinal metric: his published 0.815 on cac.raw4raters (the
-    // example of Krippendorff 2011), then values from an independent exact
-    // computation (Python fractions: alpha from the coincidence matrix; the
+    // example of Krippendorff 2011), then the exact values of
+    // bench/krippendorff_check.py (alpha from the coincidence matrix; the
     // others from their definitions with the metric's weights).
     {k4Raters, C::Alpha, W::KrippendorffOrdinal, "0.815"},
     {k4Raters, C::Alpha, W::KrippendorffOrdinal, "0.8153875037549"},

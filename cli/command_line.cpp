@@ -92,6 +92,7 @@ private:
 struct Prepared {
     AnalysisRequest request;
     std::vector<std::string> notes;  // about the analysis as a whole
+    std::vector<Estimate> leftOut;   // asked for, but not estimated
 };
 
 bool requests(const AnalysisRequest& request, Coefficient c) {
@@ -146,6 +147,13 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
             prepared.notes.push_back("Hubert's kappa is left out: " + count +
                                      ", and it needs every rater's rating of every subject (--drop-incomplete "
                                      "leaves such subjects out of every coefficient)");
+            for (const Weighting w : request.weights)
+                if (takesWeights(Coefficient::Kappa, w)) {
+                    Estimate& e = prepared.leftOut.emplace_back();
+                    e.weights = w;
+                    e.name = "Hubert's kappa";
+                    e.notes = {prepared.notes.back()};
+                }
         }
     }
 
@@ -171,7 +179,7 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
 // Analyses every group of one file and writes the results. False when the
 // file, or one of its groups, could not be analysed.
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
-                 std::ostream& err, bool& first) {
+                 std::ostream& err, bool& first, SummaryTable& summary) {
     InputRead read = engine.read(path, cl.input);
     if (read.error) {
         err << locatedMessage(path, *read.error);
@@ -194,9 +202,14 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
         Analysis analysis = engine.analyse(group.study, prepared.request);
         analysis.notes.insert(analysis.notes.end(), read.notes.begin(), read.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
+        analysis.leftOut = std::move(prepared.leftOut);
 
         Source source{path, groupName, cl.input.format, std::nullopt};
         if (cl.input.format != InputFormat::Table) source.delimiter = read.delimiter;
+        if (cl.format == OutputFormat::Summary) {
+            summary.add(source, analysis);  // written at the end, aligned over every file
+            continue;
+        }
         if (!first) sink.write(formatSeparator(cl.format));
         first = false;
         sink.write(formatAnalysis(cl.format, source, analysis));
@@ -250,14 +263,16 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
 
     sink.write(formatPreamble(cl.format));
     bool allAnalysed = true, first = true;
+    SummaryTable summary;
     for (const std::string& path : cl.files) {
         try {
-            allAnalysed = analyseFile(path, cl, engine, sink, err, first) && allAnalysed;
+            allAnalysed = analyseFile(path, cl, engine, sink, err, first, summary) && allAnalysed;
         } catch (const std::bad_alloc&) {
             err << locatedMessage(path, InputError{0, 0, "not enough memory to analyse this file"});
             allAnalysed = false;
         }
     }
+    sink.write(summary.text());
     if (!sink.finish()) {
         err << "kappa: error writing " << (file ? *cl.output : "standard output") << sink.reason() << "\n";
         return kExitFailed;

@@ -20,13 +20,16 @@ struct UsageError {
 
 constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
                                       InputFormat::Matrix};
-constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv};
+constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv,
+                                       OutputFormat::Summary};
+constexpr std::array kAlternatives = {Alternative::TwoSided, Alternative::Greater, Alternative::Less};
 constexpr std::array kCoefficients = {Coefficient::Kappa,  Coefficient::Fleiss,          Coefficient::Conger,
                                       Coefficient::Gwet,   Coefficient::BrennanPrediger, Coefficient::Alpha,
                                       Coefficient::Percent};
 constexpr std::array kWeightings = {Weighting::None,    Weighting::Quadratic, Weighting::Linear,
                                     Weighting::File,    Weighting::Ordinal,   Weighting::Radical,
-                                    Weighting::Ratio,   Weighting::Circular,  Weighting::Bipolar};
+                                    Weighting::Ratio,   Weighting::Circular,  Weighting::Bipolar,
+                                    Weighting::KrippendorffOrdinal};
 
 // At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
 
@@ -45,6 +48,12 @@ constexpr const char* kFooter =
     "  csv, every coefficient of a ratings file with ordered text labels and empty cells:\n"
     "    kappa --input ratings --id id --categories none,mild,moderate,severe --drop-incomplete \\\n"
     "          --coefficients all --format csv examples/ratings.csv\n"
+    "  one-sided: is Cohen's kappa above 0.6?\n"
+    "    kappa --kappa0 0.6 --alternative greater examples/Kappa_data.txt\n"
+    "\n"
+    "Weights: 'ordinal' is Gwet's (irrCAC's), from the ranks of the categories alone;\n"
+    "'krippendorff-ordinal' is Krippendorff's ordinal metric, from the frequencies of the\n"
+    "values (as in Krippendorff 2011 and the common alpha packages).\n"
     "\n"
     "Exit status: 0 when every FILE was analysed, 1 when some FILE could not be (the others are\n"
     "still analysed) or the output could not be written, 2 on a usage error (nothing is analysed).\n"
@@ -192,7 +201,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     app.get_formatter()->column_width(26);
 
     std::string input, delimiter, columns, id, by, categories, missing, coefficients, weights, confidence, kappa0,
-        format, output;
+        alternative, format, output;
     bool noHeader = false, dropIncomplete = false;
     std::vector<std::string> files;
 
@@ -224,12 +233,17 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                "kappa (default: Hubert's, Cohen's for 2 raters), fleiss,\nconger, gwet, bp, alpha, percent, or all");
     CLI::Option* weightsOption =
         option("-w,--weights", weights, "LIST",
-               "none (default), quadratic, linear, file (the table's\nweight column), ordinal, radical, ratio, "
-               "circular, bipolar");
+               "none (default), quadratic, linear, file (the table's\nweight column), ordinal (Gwet's), radical, "
+               "ratio, circular,\nbipolar, krippendorff-ordinal (Krippendorff's ordinal metric)");
     CLI::Option* confidenceOption =
         option("-c,--confidence", confidence, "PCT", "the confidence level of the intervals, 50 < PCT < 100\n(default 95)");
     CLI::Option* kappa0Option = option("-k,--kappa0", kappa0, "VALUE", "the kappa under test, at most 1 (default 0)");
-    CLI::Option* formatOption = option("-f,--format", format, "FORMAT", "text (default), json or csv");
+    CLI::Option* alternativeOption =
+        option("--alternative", alternative, "SIDE",
+               "two-sided (default), greater (kappa > kappa0) or less\n(kappa < kappa0): the tests' tail and the "
+               "intervals' bounds");
+    CLI::Option* formatOption =
+        option("-f,--format", format, "FORMAT", "text (default), json, csv, or summary (a row per\nestimate)");
     CLI::Option* outputOption = option("-o,--output", output, "FILE", "write to FILE instead of standard output");
     app.set_version_flag("-V,--version", "kappa " KAPPA_VERSION, "print the version and exit");
     app.add_option("FILE", files, "a data file; '-' or none: standard input")->type_name("");
@@ -292,6 +306,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                 throw UsageError{"--kappa0 must be a finite number at most 1, not " + inQuotes(kappa0)};
             cl.request.kappa0 = *k0;
         }
+        if (alternativeOption->count())
+            cl.request.alternative = parseName("--alternative", "alternative", alternative, kAlternatives, alternativeId);
         if (outputOption->count()) cl.output = output;
 
         // What each input format has.

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "agreement/patterns.h"
+#include "estimators/rounding.h"
 #include "estimators/weight_matrix.h"
 #include "inference/student_t.h"
 #include "tables/matrix.h"
@@ -410,6 +412,54 @@ struct Result {
     std::vector<std::string> notes;
 };
 
+// A sum of squared deviations over subjects, and the smallest and largest of
+// the values it saw.
+struct Deviations {
+    double sum = 0.0;
+    double smallest = HUGE_VAL;
+    double largest = -HUGE_VAL;
+
+    static Deviations of(double f, double u, double mean) { return {f * (u - mean) * (u - mean), u, u}; }
+    Deviations& operator+=(const Deviations& other) {
+        sum += other.sum;
+        smallest = std::min(smallest, other.smallest);
+        largest = std::max(largest, other.largest);
+        return *this;
+    }
+    double spread() const { return largest >= smallest ? largest - smallest : 0.0; }
+};
+
+// The bounds on rounding errors of one study's coefficients (see
+// estimators/rounding.h): p_a sums over the patterns and the groups of
+// incomplete subjects, each a_i over pairs of raters; p_e sums over pairs of
+// categories.
+class Rounding {
+public:
+    explicit Rounding(const Study& study)
+        : operations_(static_cast<double>(study.frequency.size() + study.incomplete.size()) +
+                      static_cast<double>(study.K) * study.K + static_cast<double>(study.R) * study.R) {}
+
+    // p_a - p_e (or any difference of two such sums, with `magnitude` the sum
+    // of their sizes), exactly 0 within its rounding error.
+    double settled(double difference, double magnitude) const {
+        return kappa::settled(difference, roundingError(operations_, magnitude));
+    }
+    // A sum of squared deviations of u_i, each no larger than `largest`.
+    double settledVariance(const Deviations& S, double largest) const {
+        return kappa::settledVariance(S.sum, S.spread(), roundingError(operations_, largest));
+    }
+
+private:
+    double operations_;
+};
+
+double largestEntry(const Matrix<double>& x) {
+    double largest = 0.0;
+    for (std::size_t g = 0; g < x.rows(); ++g)
+        for (const double entry : x[g]) largest = std::max(largest, std::abs(entry));
+    return largest;
+}
+
 // "1 subject with a single rating", "2 subjects with a single rating".
 std::string singleRated(double subjects) {
     const auto n = static_cast<std::int64_t>(subjects);
@@ -505,7 +555,8 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
         return out;
     }
     const double d = 1 - pe;
-    const double kappa = (pa - pe) / d;
+    const Rounding rounding(study);
+    const double kappa = rounding.settled(pa - pe, pa + pe) / d;
     out.value = kappa;
     if (t.n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects"));
@@ -515,12 +566,16 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
     // u_i = agreementSlope (a_i - p_e [r_i >= 2]) - chanceSlope (e_i - p_e)
     const double agreementSlope = t.n / t.n2 / d;
     const double chanceSlope = x.rows() > 0 ? 2 * (1 - kappa) / d : 0.0;
-    const double S = sumOverSubjects<double>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
+    const Deviations S = sumOverSubjects<Deviations>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
         const double e = perRaterPair > 0 ? s.E * perRaterPair : s.e;
         const double u = agreementSlope * (s.a - (s.r >= 2 ? pe : 0.0)) - chanceSlope * (e - pe);
-        return s.f * (u - kappa) * (u - kappa);
+        return Deviations::of(s.f, u, kappa);
     });
-    out.variance = S / (t.n * (t.n - 1));
+    // a_i is at most 1 and e_i at most the largest entry of x (times R for Conger).
+    const double eLargest = largestEntry(x) * (perRaterPair > 0 ? static_cast<double>(R) * perRaterPair : 1.0);
+    out.variance =
+        rounding.settledVariance(S, std::abs(agreementSlope) * (1 + pe) + std::abs(chanceSlope) * (eLargest + pe)) /
+        (t.n * (t.n - 1));
     return out;
 }
 
@@ -569,7 +624,8 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
         return out;
     }
     const double d = 1 - pe;
-    out.value = (out.observed - pe) / d;
+    const Rounding rounding(study);
+    out.value = rounding.settled(out.observed - pe, out.observed + pe) / d;
     if (n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects with two ratings or more"));
         return out;
@@ -580,16 +636,36 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
     const double chanceSlope = 2 * (1 - alphaPrime) / d;
     const double perRating = 1 / rbar;
     const Matrix<double> x = sameForEveryRater(static_cast<std::size_t>(study.R), omega);
-    const double S = sumOverSubjects<double>(study, w, &x, [=](const Subject& s) {
-        if (s.r < 2) return 0.0;
+    const Deviations S = sumOverSubjects<Deviations>(study, w, &x, [=](const Subject& s) {
+        if (s.r < 2) return Deviations{};
         const double size = (s.r - rbar) * perRating;  // (r_i - r-bar) / r-bar
         const double aStar = s.a * s.r * perRating - paPrime * size;
         const double e = s.E * perRating - pe * size;
         const double u = (aStar - pe) / d - chanceSlope * (e - pe);
-        return s.f * (u - alphaPrime) * (u - alphaPrime);
+        return Deviations::of(s.f, u, alphaPrime);
     });
-    out.variance = S / (n * (n - 1));
+    // a_i* is at most about 2 r_i / r-bar, e_i at most r_i / r-bar times the largest omega.
+    const double largest = 2 * static_cast<double>(study.R) * perRating;
+    out.variance =
+        rounding.settledVariance(S, (largest + pe) / d + std::abs(chanceSlope) * (largest + pe)) / (n * (n - 1));
     return out;
+}
+
+// The ratings in each category of the subjects with two ratings or more:
+// the margins of Krippendorff's coincidence matrix.
+std::vector<double> pairableValues(const Study& study) {
+    const AgreementCounts complete = TablaInicial(study);
+    std::vector<double> values(static_cast<std::size_t>(study.K), 0.0);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        for (const std::int64_t count : complete.clases[k]) values[k] += static_cast<double>(count);
+    for (const IncompleteSubjects& group : study.incomplete) {
+        const auto rated = std::count_if(group.codes.begin(), group.codes.end(),
+                                         [](std::uint16_t c) { return c != kMissing; });
+        if (rated < 2) continue;
+        for (const std::uint16_t c : group.codes)
+            if (c != kMissing) values[c] += static_cast<double>(group.count);
+    }
+    return values;
 }
 
 std::string coefficientName(Coefficient c, Weighting weighting) {
@@ -618,7 +694,9 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
     : study_(study), weighting_(weighting) {
     if (weighting != Weighting::File && study.R >= 2) {
         auto shared = std::make_unique<Shared>();
-        shared->w = agreementWeights(weighting, study.K);
+        shared->w = agreementWeights(weighting, study.K,
+                                     weighting == Weighting::KrippendorffOrdinal ? pairableValues(study)
+                                                                                 : std::vector<double>{});
         shared->t = tally(study, shared->w);
         shared_ = std::move(shared);
     }
@@ -626,7 +704,8 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
 
 ChanceCorrectedStudy::~ChanceCorrectedStudy() = default;
 
-Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0) const {
+Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0,
+                                        Alternative alternative) const {
     Estimate e;
     e.coefficient = c;
     e.weights = weighting_;
@@ -650,20 +729,16 @@ Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double
     e.observed = r.observed;
     e.chance = r.chance;
     e.notes = std::move(r.notes);
-    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence);
-    if (e.se == 0) {
-        e.notes.push_back(e.kappa == kappa0
-                              ? "the standard error is 0 and kappa0 equals the estimate, so the test statistic "
-                                "is 0/0 and the test is undefined; the interval is the estimate alone"
-                              : "the standard error is 0, so the interval is the estimate alone and the test "
-                                "rejects kappa0 with p = 0");
-    }
+    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence, alternative);
+    if (e.wald.zeroVariance)
+        e.notes.push_back("the standard error is 0 (every subject adds the same to the estimate): the test "
+                          "statistic divides by 0, so there is no test, and the interval is the estimate alone");
     return e;
 }
 
 Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0) {
-    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0);
+                                 double kappa0, Alternative alternative) {
+    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0, alternative);
 }
 
 }  // namespace kappa

@@ -22,8 +22,9 @@
 // coefficients with estimated chance agreement), Gwet's coefficient with a
 // single category, no subject with two ratings, fewer than two subjects (a
 // value but no variance), a rater who rated no subject (Conger). A standard
-// error of 0 gives the one-point interval [kappa, min(1, kappa)] and p = 0 for
-// any kappa0 other than kappa, no test at kappa0 = kappa.
+// error of 0 gives the one-point interval [kappa, min(1, kappa)] and no test.
+// Observed agreement equal to chance agreement, and a variance of 0, are
+// decided within their rounding errors (estimators/rounding.h).
 #pragma once
 
 #include <memory>
@@ -43,7 +44,8 @@ public:
     ~ChanceCorrectedStudy();
 
     // As chanceCorrectedEstimate below, for this study and weighting.
-    Estimate estimate(Coefficient c, double confidence, double kappa0) const;
+    Estimate estimate(Coefficient c, double confidence, double kappa0,
+                      Alternative alternative = Alternative::TwoSided) const;
 
 private:
     struct Shared;
@@ -59,6 +61,6 @@ private:
 // interval at `confidence` percent. For several coefficients of one weighting,
 // a ChanceCorrectedStudy reads the study once for all of them.
 Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0);
+                                 double kappa0, Alternative alternative = Alternative::TwoSided);
 
 }  // namespace kappa

@@ -1,8 +1,10 @@
 #include "estimators/kappa.h"
 
+#include <cmath>
 #include <vector>
 
 #include "agreement/pattern_walk.h"
+#include "estimators/rounding.h"
 #include "estimators/variance.h"
 
 namespace kappa {
@@ -44,8 +46,11 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     // kappa keeps all its digits when agreement is nearly complete.
     u.Q = chanceDisagreement(counts, m);
     const double D0 = (n - static_cast<double>(counts.crudo)) / n;
-    u.kappa = (u.Q - D0) / u.Q;
-    u.complement = D0 / u.Q;
+    // I0 - Ie: Q sums R K products of up to R + 1 factors.
+    const double R = counts.R;
+    const double beyondChance = settled(u.Q - D0, roundingError(R * static_cast<double>(K) + R, u.Q + D0));
+    u.kappa = beyondChance / u.Q;
+    u.complement = beyondChance == 0 ? 1.0 : D0 / u.Q;
 
     // The variance of kappa is that over the subjects of g: f_k = 1 - (1 -
     // kappa) T_k for a subject on whom all raters chose k, and -(1 - kappa) U_p
@@ -66,7 +71,10 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     Variance variance;
     forEachSubjectTerm([&](double F, long double g) { variance.addToMean(F, g); });
     forEachSubjectTerm([&](double F, long double g) { variance.addDeviation(F, g); });
-    u.varkappa = variance.value() / n / (n * u.Q * u.Q);
+    // Each g is within a few roundings of T or U (at most R) times 1 - kappa,
+    // whose error comes from Q.
+    const double gError = roundingError(R * static_cast<double>(K) + 2 * R, 1 + std::abs(1 - u.kappa) * R);
+    u.varkappa = settledVariance(variance.value(), variance.spread(), gError) / n / (n * u.Q * u.Q);
     return u;
 }
 

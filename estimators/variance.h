@@ -1,6 +1,9 @@
 // The variance of a discrete distribution given as terms (weight, value).
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 namespace kappa {
 
 // The sum of w (g - mean)^2 over the terms, mean the w-weighted mean of g, in
@@ -11,13 +14,19 @@ namespace kappa {
 //
 // Only the deviations need to be accurate: a mean that is off by delta adds
 // just delta^2 sum w to the result. So g may come in a wider type than
-// double, and each deviation is formed in that type.
+// double, and each deviation is formed in that type. The first pass also
+// finds how far apart the values of positive weight are, which says whether
+// they may all be the same (see settledVariance in estimators/rounding.h).
 class Variance {
 public:
     template <typename Real>
     void addToMean(double w, Real g) {
         weight_ += w;
         weighted_ += w * static_cast<double>(g);
+        if (w > 0) {
+            smallest_ = std::min(smallest_, static_cast<double>(g));
+            largest_ = std::max(largest_, static_cast<double>(g));
+        }
     }
     template <typename Real>
     void addDeviation(double w, Real g) {
@@ -29,6 +38,8 @@ public:
         sum_ += w * (deviation * deviation);
     }
     double value() const { return sum_; }
+    // The largest value of positive weight less the smallest; 0 without any.
+    double spread() const { return largest_ >= smallest_ ? largest_ - smallest_ : 0.0; }
 
 private:
     bool centred_ = false;
@@ -36,6 +47,8 @@ private:
     double weight_ = 0.0;
     double weighted_ = 0.0;
     double sum_ = 0.0;
+    double smallest_ = HUGE_VAL;
+    double largest_ = -HUGE_VAL;
 };
 
 }  // namespace kappa

@@ -38,7 +38,7 @@ Matrix<double> fromGap(std::size_t K, GapDistance d) {
 
 }  // namespace
 
-Matrix<double> agreementWeights(Weighting weighting, std::int32_t categories) {
+Matrix<double> agreementWeights(Weighting weighting, std::int32_t categories, std::span<const double> pairableValues) {
     if (weighting == Weighting::File) return {};
     const auto K = static_cast<std::size_t>(std::max(categories, 1));
     if (K == 1 || weighting == Weighting::None) {
@@ -69,11 +69,31 @@ Matrix<double> agreementWeights(Weighting weighting, std::int32_t categories) {
         case Weighting::Circular: {
             // sin^2(pi m / U) = sin^2(pi (U - m) / U): the shorter way round the
             // circle is used, so that categories equally far apart get equal
-            // weights to the last bit.
+            // weights to the last bit. At multiples of 30 and 45 degrees, where
+            // sin^2 is 0, 1/4, 1/2, 3/4 or 1, it is that number exactly (K = 3,
+            // 4 and 6 have no other angles), so that the weights are exact too.
             const double U = xmax - xmin + 1;
             return fromGap(K, [U](double gap) {
-                const double s = std::sin(std::numbers::pi * std::min(gap, U - gap) / U);
+                const double shorter = std::min(gap, U - gap);
+                const double twelfths = 12 * shorter / U;  // the angle in units of 15 degrees
+                if (twelfths == 0 || twelfths == 2 || twelfths == 3 || twelfths == 4 || twelfths == 6)
+                    return twelfths == 0 ? 0.0 : twelfths == 6 ? 1.0 : (twelfths - 1) / 4;
+                const double s = std::sin(std::numbers::pi * shorter / U);
                 return s * s;
+            });
+        }
+        case Weighting::KrippendorffOrdinal: {
+            // delta^2 between categories c <= k: (sum of n_g for g = c..k - (n_c + n_k) / 2)^2,
+            // n_g the pairable values in category g.
+            std::vector<double> cumulative(K + 1, 0.0);  // cumulative[k]: the values in categories before k
+            for (std::size_t k = 0; k < K; ++k)
+                cumulative[k + 1] = cumulative[k] + (k < pairableValues.size() ? pairableValues[k] : 0.0);
+            if (cumulative[K] == 0) return agreementWeights(Weighting::None, categories);
+            return fromDistance(K, [&](std::size_t k, std::size_t l) {
+                const std::size_t c = std::min(k, l), h = std::max(k, l);
+                const double nc = cumulative[c + 1] - cumulative[c], nh = cumulative[h + 1] - cumulative[h];
+                const double between = cumulative[h + 1] - cumulative[c] - (nc + nh) / 2;
+                return between * between;
             });
         }
         case Weighting::Bipolar:

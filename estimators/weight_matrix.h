@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "inference/estimate.h"
 #include "tables/matrix.h"
@@ -25,7 +26,12 @@ namespace kappa {
 //   Ordinal    d = m (m - 1) / 2 with m = |k - l| + 1 (ranks only)
 //   Circular   d = sin^2(pi (x_k - x_l) / U), U = xmax - xmin + 1
 //   Bipolar    d = (x_k - x_l)^2 / [(x_k + x_l - 2 xmin)(2 xmax - x_k - x_l)], d_kk = 0
+//   KrippendorffOrdinal
+//              d = (sum of n_g for g = k..l - (n_k + n_l) / 2)^2 for k <= l,
+//              Krippendorff's ordinal metric on the pairable values: n_g is
+//              the number of ratings in category g of the subjects with two
+//              ratings or more (pairableValues); the identity when there are none
 // File weights belong to the pattern table, not to categories: an empty matrix.
-Matrix<double> agreementWeights(Weighting w, std::int32_t K);
+Matrix<double> agreementWeights(Weighting w, std::int32_t K, std::span<const double> pairableValues = {});
 
 }  // namespace kappa

@@ -1,6 +1,10 @@
 #include "estimators/weighted_kappa.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "agreement/pattern_walk.h"
+#include "estimators/rounding.h"
 #include "estimators/variance.h"
 #include "estimators/weights.h"
 
@@ -13,6 +17,13 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
     const std::size_t P = study.frequency.size();
     w.complement = w.I0 / w.Ie;
     w.kappa = 1 - w.complement;
+    // Ie - I0, each a sum over the patterns.
+    const double R = study.R;
+    w.operations = static_cast<double>(P) + 4 * R;
+    if (w.Ie > 0 && settled(w.Ie - w.I0, roundingError(w.operations, w.Ie + w.I0)) == 0) {
+        w.complement = 1.0;
+        w.kappa = 0.0;
+    }
 
     w.vbarSum.resize(P);
     RaterSum<double> s(w.vbar);
@@ -27,9 +38,16 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
     // below the mean square.
     const auto residual = [&](std::size_t p) { return w.v[p] - w.vbarSum[p] * (1 - w.kappa); };
     Variance variance;
-    for (std::size_t p = 0; p < P; ++p) variance.addToMean(static_cast<double>(study.frequency[p]), residual(p));
+    for (std::size_t p = 0; p < P; ++p) {
+        variance.addToMean(static_cast<double>(study.frequency[p]), residual(p));
+        w.largestWeight = std::max(w.largestWeight, std::abs(w.v[p]));
+    }
     for (std::size_t p = 0; p < P; ++p) variance.addDeviation(static_cast<double>(study.frequency[p]), residual(p));
-    w.varkappa = variance.value() / (n * w.Ie * w.Ie) / n;
+    // s_p sums R entries of vbar, each a sum over patterns of weights times
+    // probabilities: at most R times the largest weight.
+    const double residualError =
+        roundingError(w.operations, w.largestWeight * (1 + R * (1 + std::abs(1 - w.kappa))));
+    w.varkappa = settledVariance(variance.value(), variance.spread(), residualError) / (n * w.Ie * w.Ie) / n;
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ struct WeightedKappa {
     double kappa = 0.0;     // 1 - I0 / Ie
     double complement = 0.0;  // 1 - kappa = I0 / Ie
     double varkappa = 0.0;  // the variance of kappa
+    // For the bounds on rounding errors (estimators/rounding.h): the largest
+    // weight, and the roundings of a sum over the patterns.
+    double largestWeight = 0.0;
+    double operations = 0.0;
     // vbar[k][j]: the sum of factorE[p][j] v_p over the patterns in which
     // rater j answers k: the expected weight when rater j answers k and the
     // others answer by chance.

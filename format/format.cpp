@@ -7,6 +7,7 @@ std::string_view outputFormatId(OutputFormat f) {
         case OutputFormat::Text: return "text";
         case OutputFormat::Json: return "json";
         case OutputFormat::Csv: return "csv";
+        case OutputFormat::Summary: return "summary";
     }
     return "";
 }
@@ -38,6 +39,11 @@ std::string formatAnalysis(OutputFormat format, const Source& source, const Anal
         case OutputFormat::Text: return formatText(source, analysis);
         case OutputFormat::Json: return formatJson(source, analysis);
         case OutputFormat::Csv: return formatCsv(source, analysis);
+        case OutputFormat::Summary: {
+            SummaryTable table;
+            table.add(source, analysis);
+            return table.text();
+        }
     }
     return "";
 }

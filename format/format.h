@@ -4,19 +4,21 @@
 // text: a readable report per file (and group), in the words of the dialogue.
 // json: JSON Lines, one object per file (and group).
 // csv:  one header line, then one row per file, group, estimate and basis.
+// summary: one aligned table of every file's estimates, a row each.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "inference/analysis.h"
 #include "input/input.h"
 
 namespace kappa {
 
-enum class OutputFormat { Text, Json, Csv };
+enum class OutputFormat { Text, Json, Csv, Summary };
 
 // Identifiers used on the command line and in the outputs.
 std::string_view outputFormatId(OutputFormat f);
@@ -43,7 +45,24 @@ std::string formatText(const Source& source, const Analysis& analysis);
 std::string formatJson(const Source& source, const Analysis& analysis);
 std::string formatCsv(const Source& source, const Analysis& analysis);
 
+// The summary table, aligned over every analysis it is given: one row per
+// estimate with its group, coefficient, weights, estimate, standard error,
+// Wald interval, the p-value of the report line's test and subjects.
+class SummaryTable {
+public:
+    void add(const Source& source, const Analysis& analysis);
+    std::string text() const;  // the header and the rows; nothing without rows
+
+private:
+    std::vector<std::vector<std::string>> rows_;
+    bool groups_ = false;
+};
+
 // The CSV columns, in order.
 std::span<const std::string_view> csvColumns();
+
+// A restricted interval's pieces as JSON writes them: [[lower, upper], ...],
+// null for a lower limit of -infinity; "null" when it cannot be computed.
+std::string intervalSetText(const std::optional<IntervalSet>& set);
 
 }  // namespace kappa

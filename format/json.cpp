@@ -21,23 +21,38 @@ Json interval(const Interval& ci) {
     return Json::array({number(ci.lower), number(ci.upper)});
 }
 
+// The pieces [lower, upper] of a restricted interval (null lower limit:
+// unbounded below); null when it cannot be computed.
+Json intervalSet(const std::optional<IntervalSet>& set) {
+    if (!set) return nullptr;
+    Json pieces = Json::array();
+    for (const Interval& ci : *set) pieces.push_back(interval(ci));
+    return pieces;
+}
+
+// A statistic, null where there is no test.
+Json statistic(double x, bool test) { return test ? number(x) : Json(nullptr); }
+
 Json wald(const WaldTest& test) {
     Json j;
     j["distribution"] = test.distribution == Distribution::StudentT ? "t" : "normal";
     j["df"] = number(test.df);
-    j["statistic"] = number(test.statistic);
+    j["statistic"] = statistic(test.statistic, !test.zeroVariance);
     j["p_value"] = number(test.pValue);
     j["ci"] = interval(test.ci);
     return j;
 }
 
 Json restricted(const RestrictedTest& test) {
+    const bool statistic = !test.negativeVariance && !test.zeroVariance;
     Json j;
     j["basis"] = basisId(test.basis);
-    j["statistic"] = test.negativeVariance ? Json(nullptr) : number(test.statistic);
-    j["p_value"] = test.negativeVariance ? Json(nullptr) : number(test.pValue);
-    j["ci"] = test.noSolution ? Json(nullptr) : interval(test.ci);
-    j["independence"] = {{"statistic", number(test.independence)}, {"p_value", number(test.independencePValue)}};
+    j["statistic"] = statistic ? number(test.statistic) : Json(nullptr);
+    j["p_value"] = statistic ? number(test.pValue) : Json(nullptr);
+    j["ci"] = test.ciSet && test.ciSet->size() == 1 ? interval(test.ciSet->front()) : Json(nullptr);
+    j["independence"] = {{"statistic", kappa::statistic(test.independence, !test.independenceZeroVariance)},
+                         {"p_value", number(test.independencePValue)}};
+    j["ci_set"] = intervalSet(test.ciSet);
     return j;
 }
 
@@ -55,10 +70,13 @@ Json estimate(const Estimate& e) {
     j["restricted"] = Json::array();
     for (const RestrictedTest& test : e.restricted) j["restricted"].push_back(restricted(test));
     j["notes"] = e.notes;
+    j["report"] = e.report;
     return j;
 }
 
 }  // namespace
+
+std::string intervalSetText(const std::optional<IntervalSet>& set) { return intervalSet(set).dump(); }
 
 std::string formatJson(const Source& source, const Analysis& a) {
     Json j;
@@ -73,8 +91,10 @@ std::string formatJson(const Source& source, const Analysis& a) {
     j["category_labels"] = a.labels;
     j["confidence"] = number(a.confidence);
     j["kappa0"] = number(a.kappa0);
+    j["alternative"] = alternativeId(a.alternative);
     j["z"] = number(a.z);
     j["raw_agreement"] = number(a.rawAgreement);
+    j["raw_agreement_subjects"] = a.rawAgreementSubjects;
     j["estimates"] = Json::array();
     for (const Estimate& e : a.estimates) j["estimates"].push_back(estimate(e));
     j["notes"] = a.notes;

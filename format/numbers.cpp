@@ -23,4 +23,11 @@ std::string fixed(double x, int decimals) {
     return buffer;
 }
 
+std::string intervalLimit(double x) { return std::isinf(x) && x < 0 ? "-Infinity" : fixed(x, 4); }
+
+std::string pValue(double p) {
+    if (std::isnan(p)) return "n/a";
+    return p < 0.0001 ? "< 0.0001" : fixed(p, 4);
+}
+
 }  // namespace kappa::format

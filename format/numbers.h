@@ -13,4 +13,10 @@ std::string shortest(double x);
 // "n/a" for NaN.
 std::string fixed(double x, int decimals);
 
+// A limit of an interval with 4 decimals; "-Infinity" for an unbounded lower limit.
+std::string intervalLimit(double x);
+
+// A p-value with 4 decimals, "< 0.0001" below that, "n/a" for NaN.
+std::string pValue(double p);
+
 }  // namespace kappa::format

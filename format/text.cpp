@@ -45,14 +45,21 @@ std::string categoryList(const std::vector<std::string>& labels) {
 std::string heading(const Estimate& e) {
     if (e.weights == Weighting::None || e.weights == Weighting::File) return e.name;
     std::string weights(weightingId(e.weights));
-    for (char& c : weights) c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : weights)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return e.name + " " + weights;
 }
 
-std::string pValue(double p) {
-    if (std::isnan(p)) return " = n/a";
-    if (p < 0.0001) return " < 0.0001";
-    return " = " + fixed(p, 4);
+std::string pValue(double p) { return (p < 0.0001 ? " " : " = ") + format::pValue(p); }
+
+// A statistic, "n/a" where there is no test.
+std::string statistic(double x, bool test) { return test ? fixed(x, 4) : "n/a"; }
+
+// "(two-sided, standard normal)", "(one-sided, greater, Student's t with 19 df)".
+std::string pValueLine(Alternative alternative, const std::string& distribution, double p) {
+    const std::string tail =
+        alternative == Alternative::TwoSided ? "two-sided" : "one-sided, " + std::string(alternativeId(alternative));
+    return " p-value (" + tail + ", " + distribution + ")" + pValue(p) + ".";
 }
 
 std::string distribution(const WaldTest& test) {
@@ -60,8 +67,21 @@ std::string distribution(const WaldTest& test) {
     return "Student's t with " + shortest(test.df) + " df";
 }
 
-std::string interval(const Interval& ci, const std::string& end = ".") {
-    return " CI = (" + fixed(ci.lower, 4) + ", " + fixed(ci.upper, 4) + ")" + end;
+std::string piece(const Interval& ci) {
+    std::string text = "(";
+    text += format::intervalLimit(ci.lower) + ", " + format::intervalLimit(ci.upper) + ")";
+    return text;
+}
+
+std::string interval(const Interval& ci) { return " CI = " + piece(ci) + "."; }
+
+// The restricted interval as a set: its pieces, or none.
+std::string intervalSet(const std::optional<IntervalSet>& set) {
+    if (!set) return interval({});
+    if (set->empty()) return " CI = none.";
+    std::string pieces;
+    for (const Interval& ci : *set) pieces += (pieces.empty() ? "" : " and ") + piece(ci);
+    return " CI = " + pieces + ".";
 }
 
 struct Writer {
@@ -79,7 +99,7 @@ void observedAndChance(Writer& w, const Estimate& e) {
         w.line(" Observed disagreement = " + observed + ", chance-expected disagreement = " + chance + ".");
 }
 
-void restricted(Writer& w, const RestrictedTest& test, const std::string& kappa0) {
+void restricted(Writer& w, const RestrictedTest& test, const std::string& kappa0, Alternative alternative) {
     switch (test.basis) {
         case Basis::None: w.line("\n RESTRICTED INFERENCES:"); break;
         case Basis::V: w.line("\n RESTRICTED INFERENCES BASED ON v:"); break;
@@ -88,12 +108,14 @@ void restricted(Writer& w, const RestrictedTest& test, const std::string& kappa0
     if (test.negativeVariance) {
         w.line(" Variance for test statistic (for kappa = " + kappa0 + ") is negative.");
     } else {
-        w.line(" Test statistic (for kappa = " + kappa0 + ") = " + fixed(test.statistic, 4) + ".");
-        w.line(" p-value (two-sided, standard normal)" + pValue(test.pValue) + ".");
+        w.line(" Test statistic (for kappa = " + kappa0 + ") = " + statistic(test.statistic, !test.zeroVariance) +
+               ".");
+        w.line(pValueLine(alternative, "standard normal", test.pValue));
     }
-    w.line(test.noSolution ? " (-Infinity, 1.0): the CI has no solution." : interval(test.ci));
-    w.line(" Test statistic (for the independence test) = " + fixed(test.independence, 4) + ".");
-    w.line(" p-value (two-sided, standard normal)" + pValue(test.independencePValue) + ".");
+    w.line(intervalSet(test.ciSet));
+    w.line(" Test statistic (for the independence test) = " +
+           statistic(test.independence, !test.independenceZeroVariance) + ".");
+    w.line(pValueLine(alternative, "standard normal", test.independencePValue));
 }
 
 void estimate(Writer& w, const Estimate& e, const Analysis& a) {
@@ -102,17 +124,21 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
     if (e.subjects != a.subjects) w.line(" Subjects used: " + std::to_string(e.subjects));
     observedAndChance(w, e);
 
+    // Percent agreement is a proportion, and its test is of the proportion given.
+    const std::string tested = e.coefficient == Coefficient::Percent ? "the proportion p_a" : "kappa";
     w.line("\n UNRESTRICTED INFERENCES:");
-    w.line(" Test statistic (for kappa = " + kappa0 + ") = " + fixed(e.wald.statistic, 4) + ".");
-    w.line(" p-value (two-sided, " + distribution(e.wald) + ")" + pValue(e.wald.pValue) + ".");
+    w.line(" Test statistic (for " + tested + " = " + kappa0 + ") = " +
+           statistic(e.wald.statistic, !e.wald.zeroVariance) + ".");
+    w.line(pValueLine(a.alternative, distribution(e.wald), e.wald.pValue));
     w.line(interval(e.wald.ci));
 
-    for (const RestrictedTest& test : e.restricted) restricted(w, test, kappa0);
+    for (const RestrictedTest& test : e.restricted) restricted(w, test, kappa0, a.alternative);
 
     if (!e.notes.empty()) {
         w.line("\n Notes:");
         for (const std::string& note : e.notes) w.line(" - " + note);
     }
+    w.line("\n Report: " + e.report);
 }
 
 }  // namespace
@@ -128,8 +154,13 @@ std::string formatText(const Source& source, const Analysis& a) {
     if (a.dropped > 0) w.line(" Subjects left out for missing ratings: " + std::to_string(a.dropped));
     w.line(" Raters: " + std::to_string(a.raters));
     w.line(" Categories: " + std::to_string(a.categories) + " (" + categoryList(a.labels) + ")");
-    w.line(" Confidence: " + shortest(a.confidence) + " % (z = " + fixed(a.z, 5) + ")");
+    const bool oneSided = a.alternative != Alternative::TwoSided;
+    w.line(" Confidence: " + shortest(a.confidence) + " % (" + (oneSided ? "one-sided " : "") + "z = " + fixed(a.z, 5) +
+           ")");
     w.line(" Kappa under test: " + shortest(a.kappa0));
+    if (oneSided)
+        w.line(std::string(" Alternative: ") + (a.alternative == Alternative::Greater ? "greater" : "less") +
+               " (kappa " + (a.alternative == Alternative::Greater ? ">" : "<") + " kappa0)");
     w.line(" Raw agreement: " + fixed(a.rawAgreement, 5));
     for (const std::string& note : a.notes) w.line(" Note: " + note);
     for (const Estimate& e : a.estimates) estimate(w, e, a);

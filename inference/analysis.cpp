@@ -14,6 +14,7 @@
 #include "estimators/weights.h"
 #include "inference/hubert_inference.h"
 #include "inference/normal_quantile.h"
+#include "inference/report_line.h"
 #include "inference/restricted.h"
 #include "inference/text.h"
 
@@ -55,6 +56,23 @@ std::vector<std::optional<Estimate>> hubertEstimates(const Study& study, const A
     return estimates;
 }
 
+// At two raters Conger's kappa is Cohen's, which Hubert's kappa gives too:
+// one estimate, with two kinds of inference.
+void noteCohenIsConger(Analysis& a) {
+    if (a.raters != 2) return;
+    for (Estimate& conger : a.estimates) {
+        if (conger.coefficient != Coefficient::Conger) continue;
+        const bool cohen = std::any_of(a.estimates.begin(), a.estimates.end(), [&](const Estimate& e) {
+            return e.coefficient == Coefficient::Kappa && e.weights == conger.weights;
+        });
+        if (cohen)
+            conger.notes.push_back(
+                "with two raters Conger's kappa is Cohen's kappa, the same estimate with other inference: "
+                "a standard error from the variance over subjects and Student's t, where Cohen's kappa has its "
+                "large-sample variance, the normal distribution and the restricted and independence tests");
+    }
+}
+
 }  // namespace
 
 Analysis analyse(const Study& study, const AnalysisRequest& request) {
@@ -65,8 +83,9 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     a.dropped = study.dropped;
     a.confidence = request.confidence;
     a.kappa0 = request.kappa0;
-    a.z = confidenceQuantile(request.confidence);
-    a.zExact = exactConfidenceQuantile(request.confidence);
+    a.alternative = request.alternative;
+    a.z = confidenceQuantile(request.confidence, request.alternative);
+    a.zExact = exactConfidenceQuantile(request.confidence, request.alternative);
     if (study.R < 2 || study.K < 2 || study.frequency.size() != patternCount(study.K, study.R)) {
         a.notes.push_back("an analysis needs at least two raters and two categories");
         return a;
@@ -76,12 +95,18 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     a.subjects = static_cast<std::int64_t>(counts.n);
     for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
     a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
-    if (counts.n == 0) a.notes.push_back("no subject was rated by every rater: there is no raw agreement");
+    a.rawAgreementSubjects = static_cast<std::int64_t>(counts.n);
+    if (counts.n == 0)
+        a.notes.push_back("no subject was rated by every rater: there is no raw agreement");
+    else if (a.rawAgreementSubjects < a.subjects)
+        a.notes.push_back(format("the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
+                                 static_cast<long long>(a.rawAgreementSubjects), static_cast<long long>(a.subjects)));
     // The chance products, which only Hubert's kappa needs.
     const bool hubert = std::find(request.coefficients.begin(), request.coefficients.end(), Coefficient::Kappa) !=
                         request.coefficients.end();
     const Marginals m = hubert ? Invariante(counts) : Marginals{};
-    const HubertSetting setting{counts.n, study.R, a.z, request.kappa0};
+    const HubertSetting setting{counts.n, study.R, confidenceQuantile(request.confidence), request.kappa0,
+                                request.alternative, a.z};
 
     // The critical value of the normal intervals falls short of the normal
     // quantile as the level grows.
@@ -119,9 +144,12 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
         for (const Place& place : places) {
             if (place.weights != weights) continue;
             if (!shared) shared.emplace(study, weights);
-            a.estimates[place.index] = shared->estimate(place.coefficient, request.confidence, request.kappa0);
+            a.estimates[place.index] =
+                shared->estimate(place.coefficient, request.confidence, request.kappa0, request.alternative);
         }
     }
+    noteCohenIsConger(a);
+    for (Estimate& e : a.estimates) addReportLine(e, a);
     return a;
 }
 

@@ -20,6 +20,7 @@ struct AnalysisRequest {
     std::vector<Weighting> weights = {Weighting::None};
     double confidence = 95.0;  // percent, 50 < confidence < 100
     double kappa0 = 0.0;       // the kappa under test, finite and at most 1
+    Alternative alternative = Alternative::TwoSided;
 };
 
 struct Analysis {
@@ -30,13 +31,20 @@ struct Analysis {
     std::int64_t dropped = 0;         // subjects left out for missing ratings
     double confidence = 95.0;
     double kappa0 = 0.0;
-    // The critical value of the normal intervals: the numerical integration
-    // that the program has always used (1.95994 at 95 %), and the exact
-    // normal quantile beside it.
+    Alternative alternative = Alternative::TwoSided;
+    // The critical value of the normal intervals (of the one-sided bounds
+    // with a one-sided alternative): the numerical integration that the
+    // program has always used (1.95994 at 95 %), and the exact normal
+    // quantile beside it.
     double z = kNaN;
     double zExact = kNaN;
-    double rawAgreement = kNaN;  // proportion of the subjects rated by every rater on whom all agree
+    double rawAgreement = kNaN;        // proportion of the subjects rated by every rater on whom all agree
+    std::int64_t rawAgreementSubjects = 0;  // the subjects rated by every rater
     std::vector<Estimate> estimates;
+    // Estimates that were asked for but left out (Hubert's kappa of a study
+    // with missing ratings under --coefficients all): coefficient, weights,
+    // name and the note that says why; every number NaN.
+    std::vector<Estimate> leftOut;
     std::vector<std::string> notes;  // about the analysis as a whole
 };
 

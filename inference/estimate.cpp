@@ -26,6 +26,7 @@ std::string_view weightingId(Weighting w) {
         case Weighting::Ratio: return "ratio";
         case Weighting::Circular: return "circular";
         case Weighting::Bipolar: return "bipolar";
+        case Weighting::KrippendorffOrdinal: return "krippendorff-ordinal";
     }
     return "";
 }
@@ -34,6 +35,15 @@ bool takesWeights(Coefficient c, Weighting w) {
     if (c == Coefficient::Kappa)
         return w == Weighting::None || w == Weighting::Quadratic || w == Weighting::Linear || w == Weighting::File;
     return w != Weighting::File;
+}
+
+std::string_view alternativeId(Alternative a) {
+    switch (a) {
+        case Alternative::TwoSided: return "two-sided";
+        case Alternative::Greater: return "greater";
+        case Alternative::Less: return "less";
+    }
+    return "";
 }
 
 std::string_view basisId(Basis b) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +22,7 @@ enum class Coefficient { Kappa, Fleiss, Conger, Gwet, BrennanPrediger, Alpha, Pe
 
 // The weights of an estimate. None is the identity (unweighted); File is the
 // disagreement weight column of a table file.
-enum class Weighting { None, Quadratic, Linear, File, Ordinal, Radical, Ratio, Circular, Bipolar };
+enum class Weighting { None, Quadratic, Linear, File, Ordinal, Radical, Ratio, Circular, Bipolar, KrippendorffOrdinal };
 
 // Identifiers used on the command line and in JSON and CSV.
 std::string_view coefficientId(Coefficient c);
@@ -31,12 +32,23 @@ std::string_view weightingId(Weighting w);
 // linear and file; the others take every weighting but file.
 bool takesWeights(Coefficient c, Weighting w);
 
-// A two-sided confidence interval. The upper limit is clipped at 1; the lower
-// one never is. NaN limits: no interval.
+// The alternative hypothesis of every test with a direction: kappa != kappa0,
+// kappa > kappa0 or kappa < kappa0.
+enum class Alternative { TwoSided, Greater, Less };
+std::string_view alternativeId(Alternative a);
+
+// A confidence interval: two-sided, or the one-sided bound of the
+// alternative (upper limit 1 for greater, lower limit -infinity for less).
+// The upper limit is clipped at 1; the lower one never is. NaN limits: no
+// interval.
 struct Interval {
     double lower = kNaN;
     double upper = kNaN;
 };
+
+// A set of kappa0 as its disjoint closed pieces in increasing order, the
+// first possibly unbounded below (lower limit -infinity).
+using IntervalSet = std::vector<Interval>;
 
 enum class Distribution { Normal, StudentT };
 
@@ -44,9 +56,12 @@ enum class Distribution { Normal, StudentT };
 struct WaldTest {
     Distribution distribution = Distribution::Normal;
     double df = kNaN;         // degrees of freedom of Student's t; NaN for the normal
-    double statistic = kNaN;  // (kappa - kappa0) / se
-    double pValue = kNaN;     // two-sided
+    double statistic = kNaN;  // (kappa - kappa0) / se, as computed (the dialogue prints it)
+    double pValue = kNaN;     // in the tail of the alternative; NaN when there is no test
     Interval ci;
+    // The standard error is exactly 0: the statistic divides by 0 and there
+    // is no test (no p-value); the interval is the estimate alone.
+    bool zeroVariance = false;
 };
 
 // The basis of a restricted test: None for unweighted kappa, V (disagreement
@@ -60,11 +75,23 @@ struct RestrictedTest {
     Basis basis = Basis::None;
     bool negativeVariance = false;  // the variance at kappa0 is below 0: no statistic
     double statistic = kNaN;
-    double pValue = kNaN;           // two-sided, standard normal
+    double pValue = kNaN;           // standard normal, in the tail of the alternative
     bool noSolution = false;        // the interval's equation has no real root: no interval
-    Interval ci;                    // the two roots in the order (L, U), U clipped at 1, never sorted
+    // The two roots of the interval's equation in the order (L, U), U clipped
+    // at 1, never sorted: the interval as the dialogue prints it.
+    Interval ci;
     double independence = kNaN;     // statistic of the test of independence
     double independencePValue = kNaN;
+    // The variance at kappa0 is exactly 0: no restricted test (the dialogue
+    // still prints the quotient).
+    bool zeroVariance = false;
+    // The variance term of the independence test is exactly 0: no independence test.
+    bool independenceZeroVariance = false;
+    // The restricted interval of the command line: every kappa0 <= 1 that the
+    // same restricted test, at the same level and with the same alternative,
+    // does not reject. One piece, one unbounded below, two pieces, all of
+    // (-infinity, 1], or none; nullopt when it cannot be computed.
+    std::optional<IntervalSet> ciSet;
 };
 
 struct Estimate {
@@ -80,6 +107,10 @@ struct Estimate {
     WaldTest wald;
     std::vector<RestrictedTest> restricted;  // Hubert's kappa only
     std::vector<std::string> notes;          // a sentence for every missing value and caveat
+    // The line a paper can use, in APA style: the estimate, the Wald interval
+    // and the test of the report (see inference/report_line.h).
+    std::string report;
+    double reportPValue = kNaN;  // the p-value of that test
 };
 
 }  // namespace kappa

@@ -3,11 +3,20 @@
 #include <cmath>
 #include <string>
 
+#include "estimators/rounding.h"
+#include "inference/intervals.h"
 #include "inference/text.h"
 
 namespace kappa {
 
-double normalPValue(double statistic) { return std::erfc(std::abs(statistic) / std::sqrt(2.0)); }
+double normalPValue(double statistic, Alternative alternative) {
+    switch (alternative) {
+        case Alternative::TwoSided: break;
+        case Alternative::Greater: return std::erfc(statistic / std::sqrt(2.0)) / 2;
+        case Alternative::Less: return std::erfc(-statistic / std::sqrt(2.0)) / 2;
+    }
+    return std::erfc(std::abs(statistic) / std::sqrt(2.0));
+}
 
 namespace {
 
@@ -19,43 +28,78 @@ double fromTested(double kappaHat, double complement, double kp) {
 }
 
 // Kappa with its standard error, the Wald test of kp and the Wald interval;
-// only the upper limit is clipped.
+// only the upper limit is clipped. A variance of exactly 0 leaves no test.
 void waldInference(Estimate& e, double kappaHat, double difference, double varHat, const HubertSetting& at) {
-    const double z = at.z;
     e.kappa = kappaHat;
     e.variance = varHat;
     e.se = std::sqrt(varHat);
     e.wald.distribution = Distribution::Normal;
     e.wald.statistic = difference / e.se;
-    e.wald.pValue = normalPValue(e.wald.statistic);
-    e.wald.ci.lower = kappaHat - z * e.se;
-    e.wald.ci.upper = kappaHat + z * e.se;
-    if (e.wald.ci.upper > 1.0) e.wald.ci.upper = 1.0;
+    e.wald.zeroVariance = varHat == 0;
+    if (!e.wald.zeroVariance) e.wald.pValue = normalPValue(e.wald.statistic, at.alternative);
+    e.wald.ci = waldInterval(kappaHat, at.critical() * e.se, at.alternative);
+}
+
+// The restricted test's equation at a critical value c: kappa0 is not
+// rejected where (kappa - kappa0)^2 - c^2 V(kappa0) = S kappa0^2 - 2 M kappa0
+// + C is not positive, D = M^2 - S C its discriminant over 4.
+struct Equation {
+    double S, M, C, D;
+};
+
+// The restricted variance V(kappa0) = (a u^2 - 2 b u + c) / (n Q^2), u = 1 - kappa0.
+struct RestrictedVariance {
+    double a, b, c;
+};
+
+// The kappa0 <= 1 that the restricted test does not reject: (kappa - kappa0)^2
+// <= c^2 V(kappa0) two-sided; one-sided, those and every kappa0 on the side of
+// the estimate that the alternative does not test where V(kappa0) >= 0. When
+// the estimate's own variance V(kappa) is 0, kappa is a limit.
+std::optional<IntervalSet> restrictedSet(double kappaHat, const Equation& eq, const RestrictedVariance& V,
+                                         Alternative alternative, double knownRoot) {
+    if (!std::isfinite(kappaHat) || std::isnan(eq.S) || std::isnan(eq.M) || std::isnan(eq.C) ||
+        std::isnan(eq.D))
+        return std::nullopt;
+    IntervalSet accepted = whereNotPositive(eq.S, eq.M, eq.C, eq.D, knownRoot);
+    if (alternative != Alternative::TwoSided) {
+        // V(kappa0) >= 0, as a quadratic in kappa0: a k^2 + 2 (b - a) k + (a - 2 b + c).
+        const IntervalSet defined = whereNotPositive(-V.a, V.b - V.a, -(V.a - 2 * V.b + V.c), V.b * V.b - V.a * V.c);
+        const IntervalSet untested = alternative == Alternative::Greater ? IntervalSet{{kappaHat, HUGE_VAL}}
+                                                                          : IntervalSet{{-HUGE_VAL, kappaHat}};
+        accepted = unite(accepted, intersect(untested, defined));
+    }
+    return upToOne(accepted);
 }
 
 // The restricted statistic from kappa - kp and the restricted variance V0 at
-// kp, and the interval from the discriminant D of its equation: the roots
-// (M -+ sqrt(D)) / S.
-RestrictedTest restrictedTest(Basis basis, double difference, double V0, double D, double M, double S) {
+// kp, the dialogue's interval from the discriminant D of the two-sided
+// equation (the roots (M -+ sqrt(D)) / S), and the command line's set.
+RestrictedTest restrictedTest(Basis basis, double kappaHat, double varHat, double difference, double V0,
+                              const Equation& twoSided, const Equation& atCritical, const RestrictedVariance& V,
+                              Alternative alternative) {
     RestrictedTest r;
     r.basis = basis;
     r.negativeVariance = V0 < 0;
     if (!r.negativeVariance) {
         r.statistic = difference / std::sqrt(V0);
-        r.pValue = normalPValue(r.statistic);
+        r.zeroVariance = V0 == 0;
+        if (!r.zeroVariance) r.pValue = normalPValue(r.statistic, alternative);
     }
-    r.noSolution = D < 0;
+    const double knownRoot = varHat == 0 ? kappaHat : kNaN;
+    r.noSolution = twoSided.D < 0;
     if (!r.noSolution) {
-        r.ci.lower = (M - std::sqrt(D)) / S;
-        r.ci.upper = (std::sqrt(D) + M) / S;
+        r.ci = quadraticRoots(twoSided.S, twoSided.M, twoSided.D, knownRoot);
         if (r.ci.upper > 1.0) r.ci.upper = 1.0;
     }
+    r.ciSet = restrictedSet(kappaHat, atCritical, V, alternative, knownRoot);
     return r;
 }
 
-void independenceTest(RestrictedTest& r, double I) {
+void independenceTest(RestrictedTest& r, double I, double independenceTerm, Alternative alternative) {
     r.independence = I;
-    r.independencePValue = normalPValue(I);
+    r.independenceZeroVariance = independenceTerm == 0;
+    if (!r.independenceZeroVariance) r.independencePValue = normalPValue(I, alternative);
 }
 
 std::string basisWords(Basis basis) {
@@ -65,6 +109,34 @@ std::string basisWords(Basis basis) {
         case Basis::W: return " (based on w)";
     }
     return "";
+}
+
+// What the set of a restricted interval is, when it is not the one piece
+// that the alternative leads one to expect: bounded, or unbounded below for less.
+void explainSet(Estimate& e, const RestrictedTest& r, Alternative alternative) {
+    const std::string basis = basisWords(r.basis);
+    const auto note = [&](const std::string& sentence) { e.notes.push_back(sentence); };
+    const auto limit = [](double x) { return format("%.4f", x); };
+    if (!r.ciSet) {
+        note("the restricted interval" + basis + " cannot be computed for these data");
+        return;
+    }
+    const IntervalSet& set = *r.ciSet;
+    const std::string is = "the restricted interval" + basis + " is ";
+    // A kappa0 is accepted when the test has a statistic there and does not reject it.
+    if (set.empty()) {
+        note(is + "empty: the restricted test accepts no kappa0 up to 1");
+    } else if (set.size() > 1) {
+        note(is + "two disjoint pieces: the restricted test accepts no kappa0 between " + limit(set[0].upper) +
+             " and " + limit(set[1].lower));
+    } else if (std::isinf(set[0].lower) && set[0].upper == 1.0) {
+        note(is + "all of (-infinity, 1]: the restricted test accepts every kappa0 up to 1");
+    } else if (std::isinf(set[0].lower) && alternative != Alternative::Less) {
+        note(is + "unbounded below: the restricted test accepts every kappa0 below " + limit(set[0].upper));
+    } else if (!std::isinf(set[0].lower) && alternative == Alternative::Less) {
+        note(is + "bounded below: the restricted test accepts no kappa0 below " + limit(set[0].lower) +
+             ", where its variance is negative");
+    }
 }
 
 // A sentence for every value that cannot be computed.
@@ -82,10 +154,9 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
     if (e.variance < 0)
         note(format("the estimated variance of kappa is negative (%g): no standard error, Wald test or Wald interval",
                     e.variance));
-    else if (e.se == 0)
-        note(e.kappa == at.kp ? "the standard error is 0 and kappa equals the kappa under test: the Wald statistic is "
-                                "undefined"
-                              : "the standard error is 0: the Wald statistic is infinite");
+    else if (e.wald.zeroVariance)
+        note("the standard error is 0 (every subject adds the same to the estimate): the Wald statistic divides by 0, "
+             "so there is no Wald test, and the interval is the estimate alone");
     else if (!std::isfinite(e.se))
         note("the standard error of kappa cannot be computed for these data");
     for (const RestrictedTest& r : e.restricted) {
@@ -93,15 +164,18 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
         if (r.negativeVariance)
             note(format("restricted variance%s at kappa0 = %g is negative: no restricted statistic", basis.c_str(),
                         at.kp));
-        else if (!std::isfinite(r.statistic))
-            note(format("restricted variance%s at kappa0 = %g is 0: the restricted statistic is %s", basis.c_str(),
-                        at.kp, std::isnan(r.statistic) ? "undefined" : "infinite"));
-        if (r.noSolution)
-            note(format("the restricted interval%s has no solution: its equation has no real root", basis.c_str()));
-        else if (!std::isfinite(r.ci.lower) || !std::isfinite(r.ci.upper))
-            note(format("the restricted interval%s cannot be computed for these data", basis.c_str()));
+        else if (r.zeroVariance)
+            note(format("restricted variance%s at kappa0 = %g is 0: the restricted statistic divides by 0, so there "
+                        "is no restricted test",
+                        basis.c_str(), at.kp));
+        explainSet(e, r, at.alternative);
     }
-    if (!e.restricted.empty() && !std::isfinite(e.restricted.front().independence))
+    if (e.restricted.empty()) return;
+    const RestrictedTest& first = e.restricted.front();
+    if (first.independenceZeroVariance)
+        note("the variance term of the independence test is 0 (as when a rater chose one category for every "
+             "subject): its statistic divides by 0, so there is no independence test");
+    else if (!std::isfinite(first.independence))
         note(format("the variance term of the independence test is %s: no independence statistic",
                     independenceTerm <= 0 ? "not positive" : "not a number"));
 }
@@ -120,15 +194,21 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
     const double difference = fromTested(kappa.kappa, kappa.complement, at.kp);
     waldInference(e, kappa.kappa, difference, kappa.varkappa, at);
 
-    // The restricted test of kp and its inverted interval, with the scale
-    // factor d = z^2 / (n Q^2).
-    const double n = at.n, z = at.z, Q = kappa.Q, a = restricted.a, b = restricted.b;
-    const double d = z * z / (n * Q * Q);
+    // The restricted test of kp, and the equation of its inverted interval
+    // with the scale factor d = z^2 / (n Q^2).
+    const double n = at.n, Q = kappa.Q, a = restricted.a, b = restricted.b;
+    const auto equation = [&](double z) {
+        const double d = z * z / (n * Q * Q);
+        return Equation{1 - d * a, kappa.kappa + (b - a) * d, kappa.kappa * kappa.kappa - d * (a - 2 * b),
+                        d * d * b * b + z * z * kappa.varkappa};
+    };
     const double u = 1 - at.kp;
-    const double V0 = (a * (u * u) - 2 * b * u) / (n * (Q * Q));
-    const double D = d * d * b * b + z * z * kappa.varkappa;
-    e.restricted.push_back(restrictedTest(Basis::None, difference, V0, D, kappa.kappa + (b - a) * d, 1 - d * a));
-    independenceTest(e.restricted.back(), kappa.kappa * Q * std::sqrt(n / restricted.mmI));
+    const double V0 = settled(a * (u * u) - 2 * b * u, restricted.aError * (u * u) + 2 * restricted.bError * std::abs(u)) /
+                      (n * (Q * Q));
+    e.restricted.push_back(restrictedTest(Basis::None, kappa.kappa, kappa.varkappa, difference, V0, equation(at.z),
+                                          equation(at.critical()), {a, b, 0.0}, at.alternative));
+    independenceTest(e.restricted.back(), kappa.kappa * Q * std::sqrt(n / restricted.mmI), restricted.mmI,
+                     at.alternative);
     explain(e, at, Q, restricted.mmI);
     return e;
 }
@@ -146,18 +226,27 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     const double difference = fromTested(kappaHat, kappa.complement, at.kp);
     waldInference(e, kappaHat, difference, varHat, at);
 
-    // The restricted test and interval for the coefficients a, b, c, with the
-    // scale factor d = z^2 / (n Q^2).
-    const double n = at.n, z = at.z, Q = restricted.Q;
-    const double d = (z * z) / (n * Q * Q);
-    const auto restrictedFor = [&](Basis basis, double a, double b, double c) {
+    // The restricted test and interval for the coefficients a, b, c (within
+    // the errors aError, bError, cError), with the scale factor d = z^2 / (n Q^2).
+    const double n = at.n, Q = restricted.Q;
+    const auto restrictedFor = [&](Basis basis, const RestrictedVariance& V, const RestrictedVariance& error) {
+        const double a = V.a, b = V.b, c = V.c;
+        const auto equation = [&](double z) {
+            const double d = (z * z) / (n * Q * Q);
+            return Equation{1 - d * a, (b - a) * d + kappaHat, kappaHat * kappaHat - d * (a - 2 * b + c),
+                            (b * b - c * a) * (d * d) + varHat * (z * z)};
+        };
         const double u = 1 - at.kp;
-        const double V0 = ((u * u) * a - (b + b) * u + c) / (n * Q * Q);
-        const double D = (b * b - c * a) * (d * d) + varHat * (z * z);
-        return restrictedTest(basis, difference, V0, D, (b - a) * d + kappaHat, 1 - d * a);
+        const double V0 = settled((u * u) * a - (b + b) * u + c,
+                                  (u * u) * error.a + 2 * std::abs(u) * error.b + error.c) /
+                          (n * Q * Q);
+        return restrictedTest(basis, kappaHat, varHat, difference, V0, equation(at.z), equation(at.critical()), V,
+                              at.alternative);
     };
-    e.restricted.push_back(restrictedFor(Basis::V, restricted.a, restricted.b, restricted.c));
-    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / restricted.mmIv));
+    const RestrictedVariance error{restricted.aError, restricted.bError, restricted.cError};
+    e.restricted.push_back(restrictedFor(Basis::V, {restricted.a, restricted.b, restricted.c}, error));
+    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / restricted.mmIv), restricted.mmIv,
+                     at.alternative);
 
     // The same with the agreement weights w = 1 - v, whose independence term
     // is the same as that of v.
@@ -166,8 +255,12 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     const double bw = restricted.b - Q * (R * (1 - kappaHat) + 1);
     const double cw = restricted.c - Q * 2 * (1 - kappaHat);
     const double mmIw = restricted.mmIv;
-    e.restricted.push_back(restrictedFor(Basis::W, aw, bw, cw));
-    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / mmIw));
+    const double P = kappa.operations;
+    const RestrictedVariance errorW{error.a + roundingError(P, Q * 2 * R),
+                                    error.b + roundingError(P, Q * (R * std::abs(1 - kappaHat) + 1)),
+                                    error.c + roundingError(P, Q * 2 * std::abs(1 - kappaHat))};
+    e.restricted.push_back(restrictedFor(Basis::W, {aw, bw, cw}, errorW));
+    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / mmIw), mmIw, at.alternative);
     explain(e, at, Q, restricted.mmIv);
     return e;
 }

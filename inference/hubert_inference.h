@@ -16,8 +16,13 @@ namespace kappa {
 struct HubertSetting {
     double n = 0.0;       // subjects
     std::int32_t R = 0;   // raters
-    double z = 0.0;       // critical value of the intervals
+    double z = 0.0;       // critical value of the two-sided intervals
     double kp = 0.0;      // kappa under test
+    Alternative alternative = Alternative::TwoSided;
+    double zOneSided = 0.0;  // critical value of the one-sided bounds
+
+    // The critical value of the intervals of the alternative.
+    double critical() const { return alternative == Alternative::TwoSided ? z : zOneSided; }
 };
 
 // Unweighted: one restricted test, basis none.
@@ -29,7 +34,8 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
 Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& restricted, Weighting weights,
                           const HubertSetting& setting);
 
-// Two-sided p-value of a statistic referred to the standard normal.
-double normalPValue(double statistic);
+// The p-value of a statistic referred to the standard normal, in the tail of
+// the alternative: P(|Z| >= |statistic|), P(Z >= statistic) or P(Z <= statistic).
+double normalPValue(double statistic, Alternative alternative = Alternative::TwoSided);
 
 }  // namespace kappa

@@ -28,15 +28,18 @@ long double Inv_Normal(long double p) {
 
 namespace {
 
-double upperProbability(double Cf) {
+// 1 - a/2 for a two-sided interval at level 1 - a = Cf / 100, 1 - a for a
+// one-sided bound.
+double upperProbability(double Cf, Alternative alternative) {
     const double q = Cf / 100;
+    if (alternative != Alternative::TwoSided) return q;
     const double a = 1 - q;
     return 1 - a / 2;
 }
 
 }  // namespace
 
-double confidenceQuantile(double Cf) {
+double confidenceQuantile(double Cf, Alternative alternative) {
     // The sum takes a few hundred thousand steps, and depends on the level
     // alone: the usual levels are kept here (a test checks each against the
     // sum), any other is summed once and remembered.
@@ -50,17 +53,17 @@ double confidenceQuantile(double Cf) {
         {0x1.feb851eb851ecp-1, 0x1.6744e50c64274p+1},  // 99.5 %
         {0x1.ffbe76c8b4396p-1, 0x1.a50bb6ed6ea83p+1},  // 99.9 %
     };
-    const double p = upperProbability(Cf);
+    const double p = upperProbability(Cf, alternative);
     if (std::isnan(p)) return static_cast<double>(Inv_Normal(p));
     const auto [entry, added] = known.try_emplace(p, 0.0);
     if (added) entry->second = static_cast<double>(Inv_Normal(p));
     return entry->second;
 }
 
-double exactConfidenceQuantile(double Cf) {
+double exactConfidenceQuantile(double Cf, Alternative alternative) {
     using namespace boost::math::policies;
     using Quiet = policy<domain_error<ignore_error>, overflow_error<ignore_error>, evaluation_error<ignore_error>>;
-    const double p = upperProbability(Cf);
+    const double p = upperProbability(Cf, alternative);
     if (!(p > 0 && p < 1)) return std::numeric_limits<double>::quiet_NaN();
     return boost::math::quantile(boost::math::normal_distribution<double, Quiet>(), p);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inference/estimate.h"
+
 namespace kappa {
 
 // The standard normal quantile for a probability p above one half: the right
@@ -8,10 +10,11 @@ namespace kappa {
 long double Inv_Normal(long double p);
 
 // The upper quantile z of a two-sided interval at confidence level Cf
-// percent, by Inv_Normal: the critical value of every normal interval.
-double confidenceQuantile(double Cf);
+// percent (of a one-sided bound with a one-sided alternative), by
+// Inv_Normal: the critical value of every normal interval.
+double confidenceQuantile(double Cf, Alternative alternative = Alternative::TwoSided);
 
 // The same quantile to full precision (Boost.Math), to say how far z is from it.
-double exactConfidenceQuantile(double Cf);
+double exactConfidenceQuantile(double Cf, Alternative alternative = Alternative::TwoSided);
 
 }  // namespace kappa

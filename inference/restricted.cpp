@@ -1,6 +1,7 @@
 #include "inference/restricted.h"
 
 #include "agreement/pattern_walk.h"
+#include "estimators/rounding.h"
 #include "estimators/variance.h"
 
 namespace kappa {
@@ -38,9 +39,15 @@ UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& cou
     forEachPattern([&](std::int64_t, long double, double prodt, long double g) { independence.addDeviation(prodt, g); });
 
     const double agreeing = 1 + R1 * kappa.Ie;
+    const double half = (1 + (2.0 * counts.R - 1) * kappa.Ie) / 2;
     r.a = Yvalue - agreeing * agreeing;
-    r.b = Xvalue - (1 + (2.0 * counts.R - 1) * kappa.Ie) / 2;
-    r.mmI = independence.value();
+    r.b = Xvalue - half;
+    // Yvalue sums over the patterns, Xvalue over the categories, of U or T
+    // (at most R, a few roundings each) times counts.
+    const double R = counts.R, P = static_cast<double>(study.frequency.size());
+    r.aError = roundingError(P + R * static_cast<double>(K) + 2 * R, Yvalue + agreeing * agreeing);
+    r.bError = roundingError(R * static_cast<double>(K) + 2 * R, Xvalue + half);
+    r.mmI = settledVariance(independence.value(), independence.spread(), roundingError(2 * R, 1 + R));
     return r;
 }
 
@@ -64,6 +71,10 @@ WeightedRestricted restricted_2(const Study& study, const AgreementCounts& count
     w.a = Yvalue - R1 * w.Q * R1 * w.Q;
     w.b = Xvalue;
     w.c = Zvalue;
+    // Sums over the patterns of terms that are never negative.
+    w.aError = roundingError(kappa.operations, Yvalue + R1 * w.Q * R1 * w.Q);
+    w.bError = roundingError(kappa.operations, Xvalue);
+    w.cError = roundingError(kappa.operations, Zvalue);
 
     // M - ((R - 1) Q)^2 is the variance of v_p - s_p under the chance
     // probabilities (its mean is -(R - 1) Q): summed as squared deviations
@@ -71,7 +82,8 @@ WeightedRestricted restricted_2(const Study& study, const AgreementCounts& count
     Variance independence;
     for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
     for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
-    w.mmIv = independence.value();
+    w.mmIv = settledVariance(independence.value(), independence.spread(),
+                             roundingError(kappa.operations, kappa.largestWeight * (1 + counts.R)));
     return w;
 }
 

@@ -14,9 +14,12 @@ namespace kappa {
 // Unweighted: the restricted variance at k0 is
 //   (a (1 - k0)^2 - 2 b (1 - k0)) / (n Q^2)
 // and mmI is the variance term of the independence test.
+// The errors bound the rounding errors of a and b (estimators/rounding.h);
+// mmI is exactly 0 when it is within its own.
 struct UnweightedRestricted {
     double a = 0.0, b = 0.0;
     double mmI = 0.0;
+    double aError = 0.0, bError = 0.0;
 };
 UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                   const UnweightedKappa& kappa);
@@ -29,6 +32,7 @@ struct WeightedRestricted {
     double Ie = 0.0;  // 1 - Q
     double a = 0.0, b = 0.0, c = 0.0;
     double mmIv = 0.0;
+    double aError = 0.0, bError = 0.0, cError = 0.0;  // as in UnweightedRestricted
 };
 WeightedRestricted restricted_2(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                 const WeightedKappa& kappa);

@@ -5,6 +5,8 @@
 
 #include <boost/math/distributions/students_t.hpp>
 
+#include "inference/intervals.h"
+
 namespace kappa {
 
 namespace {
@@ -24,40 +26,44 @@ bool validDf(double df) { return std::isfinite(df) && df > 0; }
 
 }  // namespace
 
-double studentTwoSidedP(double t, double df) {
+double studentPValue(double t, double df, Alternative alternative) {
     if (std::isnan(t) || !validDf(df)) return kNaN;
-    if (std::isinf(t)) return 0.0;
-    // The upper tail is taken directly, so that small p-values keep their digits.
-    return 2 * boost::math::cdf(boost::math::complement(StudentT(df), std::abs(t)));
+    // P(T >= x), the upper tail taken directly so that small p-values keep their digits.
+    const auto upper = [&](double x) {
+        if (std::isinf(x)) return x > 0 ? 0.0 : 1.0;
+        return boost::math::cdf(boost::math::complement(StudentT(df), x));
+    };
+    switch (alternative) {
+        case Alternative::TwoSided: break;
+        case Alternative::Greater: return upper(t);
+        case Alternative::Less: return upper(-t);
+    }
+    return 2 * upper(std::abs(t));
 }
 
-double studentConfidenceQuantile(double Cf, double df) {
+double studentConfidenceQuantile(double Cf, double df, Alternative alternative) {
     if (!(Cf > 0 && Cf < 100) || !validDf(df)) return kNaN;
     const double a = 1 - Cf / 100;
-    return boost::math::quantile(boost::math::complement(StudentT(df), a / 2));
+    return boost::math::quantile(boost::math::complement(StudentT(df), alternative == Alternative::TwoSided ? a / 2 : a));
 }
 
-WaldTest studentWald(double estimate, double se, double df, double kappa0, double Cf) {
+WaldTest studentWald(double estimate, double se, double df, double kappa0, double Cf, Alternative alternative) {
     WaldTest wald;
     wald.distribution = Distribution::StudentT;
     wald.df = df;
     if (std::isnan(estimate) || std::isnan(se)) return wald;
 
+    wald.statistic = (estimate - kappa0) / se;
     if (se == 0) {
-        // No sampling variation: the interval is the estimate itself and any
-        // other kappa0 lies infinitely many standard errors away.
-        wald.ci = {estimate, std::min(1.0, estimate)};
-        if (estimate != kappa0) {
-            wald.statistic = estimate > kappa0 ? HUGE_VAL : -HUGE_VAL;
-            wald.pValue = 0.0;
-        }
+        // No sampling variation: the interval is the estimate itself, and the
+        // statistic divides by 0.
+        wald.zeroVariance = true;
+        wald.ci = waldInterval(estimate, 0.0, alternative);
         return wald;
     }
-
-    wald.statistic = (estimate - kappa0) / se;
-    wald.pValue = studentTwoSidedP(wald.statistic, df);
-    const double t = studentConfidenceQuantile(Cf, df);
-    if (!std::isnan(t)) wald.ci = {estimate - t * se, std::min(1.0, estimate + t * se)};
+    wald.pValue = studentPValue(wald.statistic, df, alternative);
+    const double t = studentConfidenceQuantile(Cf, df, alternative);
+    if (!std::isnan(t)) wald.ci = waldInterval(estimate, t * se, alternative);
     return wald;
 }
 

@@ -98,12 +98,15 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"-k", "1.01"}, "--kappa0 must be a finite number at most 1, not '1.01'"},
         {{"-k", "nan"}, "--kappa0 must be a finite number at most 1, not 'nan'"},
         {{"-w", "cubic"}, "unknown weights 'cubic' in --weights (expected none, quadratic, linear, file, ordinal, "
-                          "radical, ratio, circular or bipolar)"},
+                          "radical, ratio, circular, bipolar or krippendorff-ordinal)"},
         {{"-w", "linear,linear"}, "--weights names 'linear' twice"},
         {{"-C", "cohen"}, "unknown coefficient 'cohen' in --coefficients (expected kappa, fleiss, conger, gwet, bp, "
                           "alpha or percent)"},
         {{"-C", "all,kappa"}, "--coefficients all stands alone"},
-        {{"-f", "xml"}, "unknown output format 'xml' in --format (expected text, json or csv)"},
+        {{"-f", "xml"}, "unknown output format 'xml' in --format (expected text, json, csv or summary)"},
+        {{"--alternative", "above"}, "unknown alternative 'above' in --alternative (expected two-sided, greater or "
+                                     "less)"},
+        {{"-C", "kappa", "-w", "krippendorff-ordinal"}, "coefficient 'kappa' has no 'krippendorff-ordinal' weights"},
         {{"-i", "excel"}, "unknown input format 'excel' in --input (expected table, ratings, long or matrix)"},
         {{"-i", "ratings", "-w", "file"}, "--weights file needs --input table"},
         {{"--id", "id"}, "--id does not apply to --input table"},

@@ -28,6 +28,7 @@ Analysis handBuilt() {
     a.z = 1.959941;
     a.zExact = 1.959963984540054;
     a.rawAgreement = 0.85;
+    a.rawAgreementSubjects = 100;
     a.notes = {"a note about the whole analysis"};
 
     Estimate cohen;
@@ -42,10 +43,12 @@ Analysis handBuilt() {
     RestrictedTest none;
     none.negativeVariance = true;
     none.ci = {0.5694, 0.8246};
+    none.ciSet = IntervalSet{{0.5694, 0.8246}};
     none.independence = 7.0353;
     none.independencePValue = 1.99e-12;
     cohen.restricted = {none};
     cohen.notes = {"restricted variance at kappa0 = 0 is negative: no restricted statistic"};
+    cohen.report = "Cohen's kappa = .70, 95% CI [.56, .84], z = 7.04, p < .001; 100 subjects, 2 raters.";
 
     Estimate quadratic = cohen;
     quadratic.weights = Weighting::Quadratic;
@@ -60,15 +63,20 @@ Analysis handBuilt() {
     v.statistic = 4.3584;
     v.pValue = 1.31e-05;
     v.ci = {0.5787, 0.8452};
+    v.ciSet = IntervalSet{{-HUGE_VAL, 0.1234}, {0.5787, 0.8452}};
     v.independence = 7.3076;
     v.independencePValue = 2.7e-13;
     RestrictedTest w = v;
     w.basis = Basis::W;
     w.noSolution = true;
     w.ci = {};
+    w.ciSet = IntervalSet{};
     w.pValue = 0.1234567;
     quadratic.restricted = {v, w};
-    quadratic.notes = {"the restricted interval based on w has no real solution"};
+    quadratic.notes = {"the restricted interval (based on v) is two disjoint pieces",
+                       "the restricted interval (based on w) is empty"};
+    quadratic.report = "Cohen's weighted kappa (quadratic weights) = .73, 95% CI [.61, 1.00], z = 7.31, p < .001; "
+                       "100 subjects, 2 raters.";
 
     Estimate fleiss;
     fleiss.coefficient = Coefficient::Fleiss;
@@ -79,6 +87,7 @@ Analysis handBuilt() {
     fleiss.wald.distribution = Distribution::StudentT;
     fleiss.wald.df = 101;
     fleiss.notes = {"chance agreement p_e = 1: the coefficient is undefined"};
+    fleiss.report = "Fleiss' kappa cannot be computed; 102 subjects, 2 raters.";
 
     a.estimates = {cohen, quadratic, fleiss};
     return a;
@@ -125,7 +134,9 @@ TEST(Format, JsonReadsBackWithNullsExplained) {
     const auto& estimates = j["estimates"];
     EXPECT_EQ(estimates[0]["se"].get<double>(), 0.07106335201775947) << "full precision";
     EXPECT_TRUE(estimates[0]["restricted"][0]["statistic"].is_null()) << "negative restricted variance";
-    EXPECT_TRUE(estimates[1]["restricted"][1]["ci"].is_null()) << "no real solution";
+    EXPECT_TRUE(estimates[1]["restricted"][0]["ci"].is_null()) << "two pieces";
+    EXPECT_TRUE(estimates[1]["restricted"][0]["ci_set"][0][0].is_null()) << "unbounded below";
+    EXPECT_EQ(estimates[1]["restricted"][1]["ci_set"], nlohmann::json::array()) << "empty";
     EXPECT_TRUE(estimates[2]["kappa"].is_null());
     EXPECT_TRUE(estimates[2]["wald"]["ci"].is_null());
     EXPECT_EQ(estimates[2]["wald"]["df"], 101);
@@ -161,7 +172,9 @@ TEST(Format, CsvColumnsRowsAndQuoting) {
         "file", "group", "weights", "basis", "subjects", "raters", "categories", "raw_agreement", "kappa", "se",
         "observed", "chance", "wald_statistic", "wald_p_value", "wald_ci_lower", "wald_ci_upper",
         "restricted_statistic", "restricted_p_value", "restricted_ci_lower", "restricted_ci_upper",
-        "independence_statistic", "independence_p_value", "dropped_subjects", "coefficient", "wald_df"};
+        "independence_statistic", "independence_p_value", "dropped_subjects", "coefficient", "wald_df",
+        "confidence", "kappa0", "alternative", "name", "report", "notes", "restricted_ci_set",
+        "raw_agreement_subjects"};
     const auto rows = parseCsv(formatAll(OutputFormat::Csv));
     ASSERT_EQ(rows.size(), 1u + 1 + 2 + 1) << "header, then a row per estimate and basis";
     EXPECT_EQ(rows[0], columns);
@@ -170,8 +183,11 @@ TEST(Format, CsvColumnsRowsAndQuoting) {
     EXPECT_EQ(rows[1][16], "") << "negative restricted variance: no statistic";
     EXPECT_EQ(rows[3][3], "w");
     EXPECT_EQ(rows[3][18], "") << "no restricted interval";
+    EXPECT_EQ(rows[3][31], "[]") << "an empty restricted interval";
     EXPECT_EQ(rows[4][3], "") << "no restricted tests: one row, empty basis";
     EXPECT_EQ(rows[4][24], "101");
+    EXPECT_EQ(rows[4][30], "a note about the whole analysis; chance agreement p_e = 1: the coefficient is undefined")
+        << "the analysis's notes, then the estimate's";
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+#include "inference/report_line.h"
+
+#include <cmath>
+#include <string>
+
+#include "inference/text.h"
+
+namespace kappa {
+
+ReportedTest recommendedTest(Coefficient coefficient, double kappa0) {
+    // Until a coverage study says otherwise: for Hubert's kappa the usual test
+    // of no agreement beyond chance at kappa0 = 0, the restricted test of any
+    // other kappa0; for the other coefficients their t test.
+    if (coefficient != Coefficient::Kappa) return ReportedTest::Wald;
+    return kappa0 == 0 ? ReportedTest::Independence : ReportedTest::Restricted;
+}
+
+namespace {
+
+// A value that cannot exceed 1 without its leading zero: ".68", "-.25", "1.00".
+std::string withoutLeadingZero(double x, int decimals) {
+    std::string text = format("%.*f", decimals, x);
+    const std::size_t zero = text.find("0.");
+    if (zero != std::string::npos && (zero == 0 || text[zero - 1] == '-')) text.erase(zero, 1);
+    return text;
+}
+
+std::string limit(double x) {
+    if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+    return withoutLeadingZero(x, 2);
+}
+
+// "p < .001", "p = .023", "p > .999".
+std::string pText(double p) {
+    if (p < 0.001) return "p < .001";
+    if (p >= 0.9995) return "p > .999";
+    return "p = " + withoutLeadingZero(p, 3);
+}
+
+// How the coefficient is written in a hypothesis.
+const char* symbol(Coefficient c) {
+    switch (c) {
+        case Coefficient::Percent: return "p_a";
+        case Coefficient::Alpha: return "alpha";
+        default: return "kappa";
+    }
+}
+
+std::string nameWithWeights(const Estimate& e) {
+    switch (e.weights) {
+        case Weighting::None: return e.name;
+        case Weighting::File: return e.name + " (weights from the file)";
+        default: return e.name + " (" + std::string(weightingId(e.weights)) + " weights)";
+    }
+}
+
+struct Test {
+    double statistic = kNaN, pValue = kNaN;
+    Distribution distribution = Distribution::Normal;
+    double df = kNaN;
+};
+
+Test chosenTest(const Estimate& e, double kappa0) {
+    const Test wald{e.wald.statistic, e.wald.pValue, e.wald.distribution, e.wald.df};
+    if (e.restricted.empty()) return wald;
+    const RestrictedTest& r = e.restricted.front();  // based on v when weighted
+    Test chosen = wald;
+    switch (recommendedTest(e.coefficient, kappa0)) {
+        case ReportedTest::Wald: break;
+        case ReportedTest::Restricted: chosen = {r.statistic, r.pValue}; break;
+        case ReportedTest::Independence: chosen = {r.independence, r.independencePValue}; break;
+    }
+    return std::isnan(chosen.pValue) ? wald : chosen;
+}
+
+}  // namespace
+
+void addReportLine(Estimate& e, const Analysis& a) {
+    std::string line = nameWithWeights(e);
+    if (std::isnan(e.kappa)) {
+        line += " cannot be computed";
+    } else {
+        line += " = " + withoutLeadingZero(e.kappa, 2);
+        if (!std::isnan(e.wald.ci.lower) && !std::isnan(e.wald.ci.upper))
+            line += format(", %g%% CI [", a.confidence) + limit(e.wald.ci.lower) + ", " + limit(e.wald.ci.upper) + "]";
+        const Test test = chosenTest(e, a.kappa0);
+        e.reportPValue = test.pValue;
+        if (!std::isnan(test.pValue)) {
+            line += test.distribution == Distribution::StudentT ? format(", t(%.0f) = ", test.df) : std::string(", z = ");
+            line += format("%.2f", test.statistic) + ", " + pText(test.pValue);
+            const std::string k0 = withoutLeadingZero(a.kappa0, 2);
+            switch (a.alternative) {
+                case Alternative::TwoSided:
+                    if (a.kappa0 != 0) line += std::string(" (H0: ") + symbol(e.coefficient) + " = " + k0 + ")";
+                    break;
+                case Alternative::Greater: line += std::string(" (H1: ") + symbol(e.coefficient) + " > " + k0 + ")"; break;
+                case Alternative::Less: line += std::string(" (H1: ") + symbol(e.coefficient) + " < " + k0 + ")"; break;
+            }
+        }
+    }
+    line += format("; %lld subjects, %d raters.", static_cast<long long>(e.subjects), a.raters);
+    e.report = line;
+}
+
+}  // namespace kappa

@@ -27,6 +27,9 @@ struct InputOptions {
     std::optional<char> delimiter;
     // Ratings and long: the first line names the columns.
     bool header = true;
+    // --header: the first line names the columns even when it looks like a
+    // row of ratings (without it such a line is refused).
+    bool headerConfirmed = false;
     // Ratings: the raters' columns, by name or 1-based number (default: all
     // but the id and by columns). Long: the subject, rater and category columns.
     std::vector<std::string> columns;
@@ -36,6 +39,9 @@ struct InputOptions {
     std::vector<std::string> categories;
     // The fields that mean "not rated"; "" stands for the empty field.
     std::vector<std::string> missing = {"", "NA"};
+    // Labels that differ only in case or surrounding blanks are one category
+    // (spelled as first seen); without it they are refused.
+    bool ignoreCase = false;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).

@@ -168,38 +168,40 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
     return std::nullopt;
 }
 
-// Analyses every group of one file and writes the results. False when the
-// file, or one of its groups, could not be analysed.
+// Analyses every group of one file as soon as the reader has built it, and
+// writes the results. False when the file, or one of its groups, could not be
+// analysed.
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
                  std::ostream& err, bool& first) {
-    InputRead read = engine.read(path, cl.input);
+    bool analysed = true, anyGroup = false;
+    const auto analyseGroup = [&](StudyGroup&& group, const InputRead& about) {
+        anyGroup = true;
+        std::optional<std::string> groupName;
+        if (!cl.input.by.empty()) groupName = group.group;
+        Prepared prepared;
+        if (const auto error = prepare(group.study, about.ordered, cl, prepared)) {
+            err << locatedMessage(path, *error, groupName);
+            analysed = false;
+            return;
+        }
+        Analysis analysis = engine.analyse(group.study, prepared.request);
+        analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
+        analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
+
+        Source source{path, groupName, cl.input.format, std::nullopt};
+        if (cl.input.format != InputFormat::Table) source.delimiter = about.delimiter;
+        if (!first) sink.write(formatSeparator(cl.format));
+        first = false;
+        sink.write(formatAnalysis(cl.format, source, analysis));
+    };
+    const InputRead read = engine.read(path, cl.input, analyseGroup);
     if (read.error) {
         err << locatedMessage(path, *read.error);
         return false;
     }
-    if (read.groups.empty()) {
+    if (!anyGroup) {
         err << locatedMessage(path, InputError{0, 0, "no ratings found"});
         return false;
-    }
-    bool analysed = true;
-    for (StudyGroup& group : read.groups) {
-        std::optional<std::string> groupName;
-        if (!cl.input.by.empty()) groupName = group.group;
-        Prepared prepared;
-        if (const auto error = prepare(group.study, read.ordered, cl, prepared)) {
-            err << locatedMessage(path, *error, groupName);
-            analysed = false;
-            continue;
-        }
-        Analysis analysis = engine.analyse(group.study, prepared.request);
-        analysis.notes.insert(analysis.notes.end(), read.notes.begin(), read.notes.end());
-        analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
-
-        Source source{path, groupName, cl.input.format, std::nullopt};
-        if (cl.input.format != InputFormat::Table) source.delimiter = read.delimiter;
-        if (!first) sink.write(formatSeparator(cl.format));
-        first = false;
-        sink.write(formatAnalysis(cl.format, source, analysis));
     }
     return analysed;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,7 +61,15 @@ struct InputRead {
     std::optional<InputError> error; // set when the file could not be read; nothing else then holds
 };
 
-// Reads the file at `path` ("-" for standard input).
+// Reads the file at `path` ("-" for standard input), keeping every group.
 InputRead readInput(const std::string& path, const InputOptions& options);
+
+// Reads the file at `path` and hands each group's study to `take` as soon as
+// it is built, with what the file was found to hold (`about`: delimiter,
+// order, notes; no groups), so that memory holds one group's dense table at a
+// time. The result holds no groups; on a refusal `take` has not been called
+// (unless memory ran out while the groups were built).
+using TakeStudy = std::function<void(StudyGroup&& group, const InputRead& about)>;
+InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take);
 
 }  // namespace kappa

@@ -1074,6 +1074,7 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
         Study table;
         if (auto error = readMatrix(reader, options, file, input, table)) return error;
         input.delimiter = reader.delimiter();
+        table.raterNames = input.raters;
         take(StudyGroup{std::string(), std::move(table)});
         return std::nullopt;
     }
@@ -1098,8 +1099,11 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
                              "); give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
-    for (std::size_t g = 0; g < file.groups().size(); ++g)
-        take(StudyGroup{file.groups()[g], file.counts()[g].build(key, categories)});
+    for (std::size_t g = 0; g < file.groups().size(); ++g) {
+        Study study = file.counts()[g].build(key, categories);
+        study.raterNames = input.raters;
+        take(StudyGroup{file.groups()[g], std::move(study)});
+    }
     return std::nullopt;
 }
 

@@ -58,11 +58,15 @@ protected:
 
     Outcome run(const std::vector<std::string>& args) {
         Engine engine;
-        engine.read = [&](const std::string& path, const InputOptions& options) {
+        engine.read = [&](const std::string& path, const InputOptions& options, const TakeStudy& take) {
             paths.push_back(path);
             readOptions.push_back(options);
             const auto found = files.find(path);
-            return found != files.end() ? found->second : failedRead(0, 0, "cannot open: No such file or directory");
+            InputRead read = found != files.end() ? found->second : failedRead(0, 0, "cannot open: No such file or directory");
+            if (read.error) return read;
+            for (StudyGroup& group : read.groups) take(std::move(group), read);
+            read.groups.clear();
+            return read;
         };
         engine.analyse = [&](const Study& s, const AnalysisRequest& request) {
             studies.push_back(s);

@@ -131,6 +131,12 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
         incomplete += group.count;
         if (group.firstLine > 0 && (firstLine == 0 || group.firstLine < firstLine)) firstLine = group.firstLine;
     }
+    // What analyses subjects with missing ratings: the coefficients that use
+    // them (unless only the file's weights, which they do not take, are asked).
+    const bool otherCoefficientsFit = std::any_of(request.weights.begin(), request.weights.end(),
+                                                  [](Weighting w) { return w != Weighting::File; });
+    const std::string useThem =
+        otherCoefficientsFit ? "--coefficients fleiss,gwet,alpha use every subject, whatever ratings it lacks" : "";
     if (incomplete > 0) {
         if (cl.dropIncomplete) {
             study.dropped += incomplete;
@@ -140,7 +146,8 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
             const std::string count = plural(incomplete, "subject has", "subjects have") + " missing ratings";
             if (!cl.allCoefficients)
                 return error("a subject with a missing rating: Hubert's kappa needs every rater's rating of every "
-                             "subject, and " + count + " (--drop-incomplete leaves them out)",
+                             "subject, and " + count + ": " + (useThem.empty() ? "" : useThem + "; ") +
+                             "--drop-incomplete leaves such subjects out",
                              firstLine);
             std::erase(request.coefficients, Coefficient::Kappa);
             prepared.notes.push_back("Hubert's kappa is left out: " + count +
@@ -160,11 +167,11 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
             }
 
     const std::int64_t subjects = completeSubjects(study) + incomplete;
-    if (subjects < 3) {
-        std::string found = "found " + plural(subjects, "subject", "subjects");
-        if (study.dropped > 0) found += " (and " + std::to_string(study.dropped) + " left out for missing ratings)";
-        return error(found + "; at least 3 are needed");
-    }
+    if (subjects < 3 && study.dropped > 0 && cl.dropIncomplete)
+        return error("--drop-incomplete leaves " + (subjects == 0 ? std::string("no subject") : plural(subjects, "subject", "subjects")) +
+                     ", since " + plural(study.dropped, "subject has", "subjects have") +
+                     " missing ratings, and at least 3 are needed" + (useThem.empty() ? "" : ": " + useThem));
+    if (subjects < 3) return error("found " + plural(subjects, "subject", "subjects") + "; at least 3 are needed");
     return std::nullopt;
 }
 

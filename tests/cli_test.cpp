@@ -226,8 +226,11 @@ TEST_F(CommandLine, MissingRatings) {
     Outcome r = run({"-i", "ratings", "r.csv"});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, "kappa: r.csv:4: a subject with a missing rating: Hubert's kappa needs every rater's rating of "
-                     "every subject, and 3 subjects have missing ratings (--drop-incomplete leaves them out)\n");
+                     "every subject, and 3 subjects have missing ratings: --coefficients fleiss,gwet,alpha use every "
+                     "subject, whatever ratings it lacks; --drop-incomplete leaves such subjects out\n");
     EXPECT_TRUE(studies.empty());
+    r = run({"-i", "ratings", "-C", "fleiss,gwet,alpha", "r.csv"});
+    EXPECT_EQ(r.status, kExitAnalysed) << "the coefficients the message names analyse the file";
 
     r = run({"-i", "ratings", "-C", "kappa,fleiss", "--drop-incomplete", "r.csv"});
     EXPECT_EQ(r.status, kExitAnalysed);

@@ -43,7 +43,7 @@ constexpr const char* kFooter =
     "    kappa --weights none,quadratic,linear --format json \\\n"
     "          examples/Weighted_Kappa_data_linear_quadratic.txt\n"
     "  csv, every coefficient of a ratings file with ordered text labels and empty cells:\n"
-    "    kappa --input ratings --id id --categories none,mild,moderate,severe --drop-incomplete \\\n"
+    "    kappa --input ratings --id patient --categories none,mild,moderate,severe --drop-incomplete \\\n"
     "          --coefficients all --format csv examples/ratings.csv\n"
     "\n"
     "Exit status: 0 when every FILE was analysed, 1 when some FILE could not be (the others are\n"

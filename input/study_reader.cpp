@@ -63,6 +63,13 @@ bool allEmpty(std::span<const std::string_view> fields) {
     return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
 }
 
+// "1st", "2nd", "3rd", "4th", "11th", "21st", ...
+std::string ordinal(std::size_t n) {
+    const std::size_t last = n % 10, tens = n % 100;
+    const char* suffix = tens >= 11 && tens <= 13 ? "th" : last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+    return std::to_string(n) + suffix;
+}
+
 std::string plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
@@ -241,8 +248,8 @@ private:
 InputError tooManyGroups(std::int64_t line, std::size_t column) {
     return InputError{
         line, static_cast<std::int64_t>(column + 1),
-        "a group beyond the " + std::to_string(kMaxGroups) +
-            "th: --by names a column of groups, one study for each of its values; is it the right column?"};
+        "a group beyond the " + ordinal(kMaxGroups) +
+            ": --by names a column of groups, one study for each of its values; is it the right column?"};
 }
 
 // The heading of a file that names rater columns as a long file names its
@@ -600,7 +607,7 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
             if (subjects.raters() == static_cast<std::size_t>(kMaxRaters))
                 return InputError{
                     line, static_cast<std::int64_t>(J + 1),
-                    "rater " + quote(fields[J]) + " is the " + std::to_string(kMaxRaters + 1) + "th rater: at most " +
+                    "rater " + quote(fields[J]) + " is the " + ordinal(kMaxRaters + 1) + " rater: at most " +
                         std::to_string(kMaxRaters) +
                         " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
             subjects.addRater();

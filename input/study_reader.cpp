@@ -145,8 +145,13 @@ constexpr std::size_t kMaxGroups = 100000;
 // and the groups with their subjects counted by response pattern.
 class FileCounts {
 public:
-    FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing, bool ignoreCase)
-        : explicit_(std::move(explicitLabels)), missing_(std::move(missing)), labels_(explicit_, missing_, ignoreCase) {}
+    // `missingApplies`: the file has ratings that may be missing (not a cross-table).
+    FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing, bool ignoreCase,
+               bool missingApplies)
+        : explicit_(std::move(explicitLabels)),
+          missing_(std::move(missing)),
+          labels_(explicit_, missing_, ignoreCase),
+          missingApplies_(missingApplies) {}
 
     CategoryLabels& labels() { return labels_; }
     const std::vector<std::string>& groups() const { return groups_; }
@@ -184,6 +189,9 @@ public:
                 "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
         else if (outcome == Outside)
             message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
+        else if (outcome == Marker && !missingApplies_)
+            message = quote(text) + " looks like a missing-value marker, not the label of a category: if it is one, "
+                      "list every category, in order, with --categories";
         else if (outcome == Marker)
             message = quote(text) + " looks like a missing-value marker, but the missing tokens are " +
                       (missing_.empty() ? std::string("none") : listOf(missing_)) + ": --missing " +
@@ -239,6 +247,7 @@ private:
     std::vector<std::string> explicit_;
     std::vector<std::string> missing_;
     CategoryLabels labels_;
+    bool missingApplies_;
     std::vector<std::string> groups_;
     std::vector<PatternCounts> counts_;
     StringTable groupIndex_;
@@ -1076,7 +1085,7 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
     DelimitedReader reader(source, options.delimiter, chunk);
     FileCounts file(expandCategories(options.categories),
                     options.format == InputFormat::Matrix ? std::vector<std::string>{} : options.missing,
-                    options.ignoreCase);
+                    options.ignoreCase, options.format != InputFormat::Matrix);
     if (options.format == InputFormat::Matrix) {
         Study table;
         if (auto error = readMatrix(reader, options, file, input, table)) return error;

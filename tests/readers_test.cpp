@@ -1,6 +1,6 @@
 // Reading ratings, long and matrix files: the fields of delimited text at
 // every chunk size, the example files (three layouts of the same studies),
-// the categories a file gives, and the refusals with their line and column.
+// the categories a file gives (the refusals are in refusals_test.cpp).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -264,96 +264,6 @@ TEST(Readers, GroupsShareTheCategories) {
     for (const StudyGroup& g : read.groups) EXPECT_EQ(g.study.K, 3);
     EXPECT_EQ(completeSubjects(read.groups[0].study), 2);  // subject 1 of item B and of item A are two subjects
     EXPECT_EQ(read.groups[1].study.frequency[2 * 3 + 2], 1);
-}
-
-TEST(Readers, RefusalsSayWhereAndWhat) {
-    struct Case {
-        const char* name;
-        InputFormat format;
-        std::string bytes;
-        std::vector<std::string> categories;
-        std::int64_t line, column;
-        const char* says;
-        std::vector<std::string> missing = {"", "NA"};
-    };
-    const Case cases[] = {
-        {"a row with another number of fields",
-         InputFormat::Ratings,
-         "a,b,c\n1,2,3\n1,2\n",
-         {},
-         3,
-         0,
-         "expected 3 fields as the header has (line 1), found 2"},
-        {"a label outside --categories", InputFormat::Ratings, "a,b\n1,2\n3,1\n", {"2"}, 3, 1, "'3' is not one of"},
-        {"an empty field when only NA is missing",
-         InputFormat::Ratings,
-         "a,b\n1,2\n1,\n",
-         {},
-         3,
-         2,
-         "not a missing token",
-         {"NA"}},
-        {"more labels than K^R allows (20 raters: 2 categories)",
-         InputFormat::Ratings,
-         "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n",
-         {},
-         2,
-         3,
-         "at most 2 categories"},
-        {"integers spanning too many categories", InputFormat::Ratings, "a,b\n1,2000\n", {}, 0, 0, "spanning 2000"},
-        {"a cross-table read as ratings", InputFormat::Ratings, ",1,2\n1,40,10\n2,5,45\n", {}, 1, 1, "--input matrix"},
-        {"a long file read as ratings",
-         InputFormat::Ratings,
-         "subject,rater,category\n1,x,2\n",
-         {},
-         1,
-         2,
-         "--input long"},
-        {"a rater rating a subject twice",
-         InputFormat::Long,
-         "s,r,c\n1,x,1\n1,y,2\n1,x,2\n",
-         {},
-         4,
-         2,
-         "the first is on line 2"},
-        {"a ratings file read as long", InputFormat::Long, "id,r1,r2\n1,a,b\n2,b,b\n", {}, 0, 0, "--input ratings"},
-        {"a cross-table not square", InputFormat::Matrix, "1,2\n3,4\n5,6\n", {}, 3, 0, "square"},
-        {"a negative count", InputFormat::Matrix, "1,-2\n3,4\n", {}, 1, 2, "expected a count"},
-        {"row and column labels that differ",
-         InputFormat::Matrix,
-         ",a,b\nb,1,2\na,3,4\n",
-         {},
-         2,
-         1,
-         "same in the same order"},
-        {"text in the body of a cross-table", InputFormat::Matrix, "a,b\n1,x\n2,3\n", {}, 2, 2, "--input ratings"},
-        {"a total row that is not the sum",
-         InputFormat::Matrix,
-         ",a,b\na,1,2\nb,3,4\nTotal,4,7\n",
-         {},
-         4,
-         3,
-         "'Total' is labelled as a total, but it is not the sum"},
-        {"a total column that is not the sum",
-         InputFormat::Matrix,
-         ",a,b,sum\na,1,2,3\nb,3,4,8\n",
-         {},
-         3,
-         4,
-         "'sum' (line 1, column 4) is labelled as a total"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        InputOptions options;
-        options.format = c.format;
-        options.categories = c.categories;
-        options.missing = c.missing;
-        const StudiesRead read = readText(c.bytes, options);
-        ASSERT_TRUE(read.error);
-        EXPECT_EQ(read.error->line, c.line) << read.error->message;
-        EXPECT_EQ(read.error->column, c.column) << read.error->message;
-        EXPECT_NE(read.error->message.find(c.says), std::string::npos) << read.error->message;
-    }
 }
 
 TEST(Readers, OptionsRefusedBeforeReading) {

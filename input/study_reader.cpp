@@ -795,15 +795,20 @@ std::optional<std::size_t> notColumnSum(const std::vector<MatrixRow>& rows) {
 
 // A cross-table typed from a paper often keeps its margins: a last row and a
 // last column of totals. A row or column labelled as a total is a margin and
-// must hold the sums of the others; without such a label, a last row (or
+// must hold the sums of the others; in a table without labels, a last row (or
 // column) that holds the sums is a margin when the last column (row) does too,
 // or when the table is square only without it. Margins are left out, with a note.
 std::optional<InputError> dropMargins(std::vector<MatrixRow>& rows, std::vector<std::string>& rowLabels,
                                       std::vector<std::string>& columnLabels, std::size_t labelColumns,
-                                      std::int64_t headerLine, std::size_t corner, InputDescription& input) {
+                                      std::int64_t headerLine, std::size_t corner, const CategoryLabels& categories,
+                                      InputDescription& input) {
     const std::size_t nR = rows.size(), nC = rows[0].counts.size();
-    const bool rowLabelled = !rowLabels.empty() && nR >= 2 && isTotalLabel(rowLabels.back());
-    const bool columnLabelled = !columnLabels.empty() && nC >= 2 && isTotalLabel(columnLabels.back());
+    // A label of --categories is a category, whatever it says.
+    const auto total = [&](const std::string& label) {
+        return isTotalLabel(label) && !(categories.isExplicit() && categories.known(canonicalLabel(label)));
+    };
+    const bool rowLabelled = !rowLabels.empty() && nR >= 2 && total(rowLabels.back());
+    const bool columnLabelled = !columnLabels.empty() && nC >= 2 && total(columnLabels.back());
     const std::optional<std::size_t> rowMismatch = nR >= 2 ? notRowSum(rows) : std::optional<std::size_t>(0);
     const std::optional<std::size_t> columnMismatch = nC >= 2 ? notColumnSum(rows) : std::optional<std::size_t>(0);
     const bool rowSums = !rowMismatch && nR >= 3 && rows.back().counts.back() > 0;
@@ -825,8 +830,10 @@ std::optional<InputError> dropMargins(std::vector<MatrixRow>& rows, std::vector<
                          "rows above: it holds " + std::to_string(rows.back().counts[*rowMismatch]) +
                          " where they add up to " + std::to_string(sum) + "; correct it, or leave the row out"};
     }
-    const bool dropRow = rowLabelled || (rowSums && (columnSums || nR == nC + 1));
-    const bool dropColumn = columnLabelled || (columnSums && (rowSums || nC == nR + 1));
+    // Without labels, a row (column) of sums is a margin beside a column (row)
+    // of sums, or when the table is square only without it.
+    const bool dropRow = rowLabelled || (rowLabels.empty() && rowSums && (columnSums || nR == nC + 1));
+    const bool dropColumn = columnLabelled || (columnLabels.empty() && columnSums && (rowSums || nC == nR + 1));
     if (!dropRow && !dropColumn) return std::nullopt;
     std::string margins;
     if (dropRow)
@@ -946,7 +953,8 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
             return InputError{headerLine, static_cast<std::int64_t>(corner + c + 1), "an empty column label"};
     for (std::size_t r = 0; r < rowLabels.size(); ++r)
         if (rowLabels[r].empty()) return InputError{rows[r].line, 1, "an empty row label"};
-    if (auto refusal = dropMargins(rows, rowLabels, columnLabels, labelColumn ? 1 : 0, headerLine, corner, input))
+    if (auto refusal =
+            dropMargins(rows, rowLabels, columnLabels, labelColumn ? 1 : 0, headerLine, corner, file.labels(), input))
         return refusal;
 
     const std::size_t K = rows[0].counts.size();

@@ -80,6 +80,7 @@ std::vector<ColumnJudgement> judgeColumns(RowSample& sample, std::span<const std
             if (c >= fields.size() || isMissing(fields[c])) continue;
             ratedHere.push_back(i);
             ++profiles[i].rated;
+            profiles[i].wholeNumbers = profiles[i].wholeNumbers && wholeNumberLabel(fields[c]).has_value();
             std::string key = labelKey(fields[c]);
             const auto [it, isNew] = rows[i].try_emplace(key, 0);
             ++it->second;

@@ -45,6 +45,7 @@ struct ColumnProfile {
     std::size_t rated = 0;      // rows with a label in this column (not a missing one)
     std::size_t distinct = 0;   // different labels
     std::size_t exclusive = 0;  // labels that no other candidate column has
+    bool wholeNumbers = true;   // every label is a whole number
     std::vector<std::string> first;      // its first labels
     std::vector<std::string> exclusives;  // its first labels that no other column has
 };

@@ -372,6 +372,10 @@ std::optional<InputError> settleColumnRoles(RowSample& sample, const InputOption
     std::string list;
     for (const std::string& name : others) list += (list.empty() ? "" : ",") + name;
     settle.push_back("--columns " + list + " to name the raters' columns");
+    // Codes and a last column of larger numbers: a table of response patterns and their frequencies.
+    const bool table = judged.size() == 1 && judged[0].profile.column + 1 == columns.count &&
+                       judged[0].profile.wholeNumbers && judged[0].role == ColumnRole::Other;
+    if (table) settle.insert(settle.begin(), "--input table if it counts the subjects of each row's combination");
     message += ". Give ";
     for (std::size_t i = 0; i < settle.size(); ++i)
         message += (i == 0 ? "" : i + 1 == settle.size() ? ", or " : ", ") + settle[i];

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "input/byte_source.h"
 #include "input/study_reader.h"
+#include "input/table_input.h"
 
 namespace kappa {
 namespace {
@@ -36,7 +37,9 @@ InputOptions optionsOf(const std::string& typed) {
 
 std::optional<InputError> refusalOf(const std::string& bytes, const std::string& options) {
     ByteSource source(bytes);
-    return readStudies(source, optionsOf(options)).error;
+    const InputOptions input = optionsOf(options);
+    if (input.format == InputFormat::Table) return readTable(source, input).error;
+    return readStudies(source, input).error;
 }
 
 std::string repeated(const std::string& line, int times) {
@@ -80,6 +83,8 @@ const Refusal kRefusals[] = {
      "share almost no labels", "--columns p,q"},
     {"a site beside the raters", "-i ratings", "site,r1,r2\nA,1,1\nA,2,2\nB,1,2\nB,2,2\nA,1,1\nB,2,1\n", 1, 1,
      "--by site", "--by site"},
+    {"a table of response patterns", "-i ratings", "1\t1\t40\n1\t2\t10\n2\t1\t5\n2\t2\t45\n", 1, 3,
+     "--input table", "-i table"},
     {"one column, no delimiter found", "-i ratings", "abc\n1\n", 1, 0, "give the file's delimiter"},
     {"more than 20 raters", "-i ratings", [] {
          std::string header = "c1";

@@ -45,4 +45,17 @@ AgreementCounts TablaInicial(const Study& study) {
     return counts;
 }
 
+Matrix<std::int64_t> ratingsByRater(const Study& study, const AgreementCounts& counts) {
+    const auto R = static_cast<std::size_t>(study.R);
+    const auto K = static_cast<std::size_t>(study.K);
+    Matrix<std::int64_t> ratings;
+    ratings.reset(R, K);
+    for (std::size_t j = 0; j < R; ++j)
+        for (std::size_t k = 0; k < K; ++k) ratings[j][k] = counts.clases[k][j];
+    for (const IncompleteSubjects& group : study.incomplete)
+        for (std::size_t j = 0; j < R && j < group.codes.size(); ++j)
+            if (group.codes[j] != kMissing && group.codes[j] < K) ratings[j][group.codes[j]] += group.count;
+    return ratings;
+}
+
 }  // namespace kappa

@@ -22,4 +22,8 @@ struct AgreementCounts {
 // The counts of the study's complete subjects.
 AgreementCounts TablaInicial(const Study& study);
 
+// ratings[j][k]: the subjects rater j put in category k, complete subjects
+// (from `counts`) and incomplete ones alike.
+Matrix<std::int64_t> ratingsByRater(const Study& study, const AgreementCounts& counts);
+
 }  // namespace kappa

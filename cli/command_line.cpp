@@ -132,6 +132,12 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
         incomplete += group.count;
         if (group.firstLine > 0 && (firstLine == 0 || group.firstLine < firstLine)) firstLine = group.firstLine;
     }
+    // What analyses subjects with missing ratings: the coefficients that use
+    // them (unless only the file's weights, which they do not take, are asked).
+    const bool otherCoefficientsFit = std::any_of(request.weights.begin(), request.weights.end(),
+                                                  [](Weighting w) { return w != Weighting::File; });
+    const std::string useThem =
+        otherCoefficientsFit ? "--coefficients fleiss,gwet,alpha use every subject, whatever ratings it lacks" : "";
     if (incomplete > 0) {
         if (cl.dropIncomplete) {
             study.dropped += incomplete;
@@ -141,7 +147,8 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
             const std::string count = plural(incomplete, "subject has", "subjects have") + " missing ratings";
             if (!cl.allCoefficients)
                 return error("a subject with a missing rating: Hubert's kappa needs every rater's rating of every "
-                             "subject, and " + count + " (--drop-incomplete leaves them out)",
+                             "subject, and " + count + ": " + (useThem.empty() ? "" : useThem + "; ") +
+                             "--drop-incomplete leaves such subjects out",
                              firstLine);
             std::erase(request.coefficients, Coefficient::Kappa);
             prepared.notes.push_back("Hubert's kappa is left out: " + count +
@@ -168,51 +175,53 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
             }
 
     const std::int64_t subjects = completeSubjects(study) + incomplete;
-    if (subjects < 3) {
-        std::string found = "found " + plural(subjects, "subject", "subjects");
-        if (study.dropped > 0) found += " (and " + std::to_string(study.dropped) + " left out for missing ratings)";
-        return error(found + "; at least 3 are needed");
-    }
+    if (subjects < 3 && study.dropped > 0 && cl.dropIncomplete)
+        return error("--drop-incomplete leaves " + (subjects == 0 ? std::string("no subject") : plural(subjects, "subject", "subjects")) +
+                     ", since " + plural(study.dropped, "subject has", "subjects have") +
+                     " missing ratings, and at least 3 are needed" + (useThem.empty() ? "" : ": " + useThem));
+    if (subjects < 3) return error("found " + plural(subjects, "subject", "subjects") + "; at least 3 are needed");
     return std::nullopt;
 }
 
-// Analyses every group of one file and writes the results. False when the
-// file, or one of its groups, could not be analysed.
+// Analyses every group of one file as soon as the reader has built it, and
+// writes the results. False when the file, or one of its groups, could not be
+// analysed.
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
                  std::ostream& err, bool& first, SummaryTable& summary) {
-    InputRead read = engine.read(path, cl.input);
-    if (read.error) {
-        err << locatedMessage(path, *read.error);
-        return false;
-    }
-    if (read.groups.empty()) {
-        err << locatedMessage(path, InputError{0, 0, "no ratings found"});
-        return false;
-    }
-    bool analysed = true;
-    for (StudyGroup& group : read.groups) {
+    bool analysed = true, anyGroup = false;
+    const auto analyseGroup = [&](StudyGroup&& group, const InputRead& about) {
+        anyGroup = true;
         std::optional<std::string> groupName;
         if (!cl.input.by.empty()) groupName = group.group;
         Prepared prepared;
-        if (const auto error = prepare(group.study, read.ordered, cl, prepared)) {
+        if (const auto error = prepare(group.study, about.ordered, cl, prepared)) {
             err << locatedMessage(path, *error, groupName);
             analysed = false;
-            continue;
+            return;
         }
         Analysis analysis = engine.analyse(group.study, prepared.request);
-        analysis.notes.insert(analysis.notes.end(), read.notes.begin(), read.notes.end());
+        analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
         analysis.leftOut = std::move(prepared.leftOut);
 
         Source source{path, groupName, cl.input.format, std::nullopt};
-        if (cl.input.format != InputFormat::Table) source.delimiter = read.delimiter;
+        if (cl.input.format != InputFormat::Table) source.delimiter = about.delimiter;
         if (cl.format == OutputFormat::Summary) {
             summary.add(source, analysis);  // written at the end, aligned over every file
-            continue;
+            return;
         }
         if (!first) sink.write(formatSeparator(cl.format));
         first = false;
         sink.write(formatAnalysis(cl.format, source, analysis));
+    };
+    const InputRead read = engine.read(path, cl.input, analyseGroup);
+    if (read.error) {
+        err << locatedMessage(path, *read.error);
+        return false;
+    }
+    if (!anyGroup) {
+        err << locatedMessage(path, InputError{0, 0, "no ratings found"});
+        return false;
     }
     return analysed;
 }

@@ -19,7 +19,10 @@ inline constexpr int kExitUsage = 2;     // a usage error: nothing was analysed
 
 // The two calls into the core; tests put stand-ins in their place.
 struct Engine {
-    std::function<InputRead(const std::string& path, const InputOptions& options)> read = readInput;
+    std::function<InputRead(const std::string& path, const InputOptions& options, const TakeStudy& take)> read =
+        [](const std::string& path, const InputOptions& options, const TakeStudy& take) {
+            return readInput(path, options, take);
+        };
     std::function<Analysis(const Study& study, const AnalysisRequest& request)> analyse = kappa::analyse;
 };
 

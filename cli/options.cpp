@@ -46,7 +46,7 @@ constexpr const char* kFooter =
     "    kappa --weights none,quadratic,linear --format json \\\n"
     "          examples/Weighted_Kappa_data_linear_quadratic.txt\n"
     "  csv, every coefficient of a ratings file with ordered text labels and empty cells:\n"
-    "    kappa --input ratings --id id --categories none,mild,moderate,severe --drop-incomplete \\\n"
+    "    kappa --input ratings --id patient --categories none,mild,moderate,severe --drop-incomplete \\\n"
     "          --coefficients all --format csv examples/ratings.csv\n"
     "  one-sided: is Cohen's kappa above 0.6?\n"
     "    kappa --kappa0 0.6 --alternative greater examples/Kappa_data.txt\n"
@@ -202,7 +202,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
 
     std::string input, delimiter, columns, id, by, categories, missing, coefficients, weights, confidence, kappa0,
         alternative, format, output;
-    bool noHeader = false, dropIncomplete = false;
+    bool noHeader = false, header = false, ignoreCase = false, dropIncomplete = false;
     std::vector<std::string> files;
 
     const auto option = [&](const char* names, std::string& value, const char* type, const char* help) {
@@ -214,6 +214,10 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: found\nfrom the first line (ratings, long, matrix)");
     CLI::Option* noHeaderOption =
         app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
+    CLI::Option* headerOption =
+        app.add_flag("--header", header,
+                     "the first line names the columns, even when it looks like\na row of ratings (ratings, long)")
+            ->disable_flag_override();
     CLI::Option* columnsOption =
         option("--columns", columns, "LIST",
                "ratings: the raters' columns, by name or 1-based number\n(default: all but --id and --by); "
@@ -223,6 +227,10 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::Option* categoriesOption =
         option("-K,--categories", categories, "N|LIST",
                "the number of categories N (labels 1..N), or the labels in\norder (default: found in the file)");
+    CLI::Option* ignoreCaseOption =
+        app.add_flag("--ignore-case", ignoreCase,
+                     "labels that differ only in case or surrounding blanks are\none category (default: refused)")
+            ->disable_flag_override();
     CLI::Option* missingOption =
         option("--missing", missing, "LIST",
                "the fields that mean \"not rated\", an empty item the empty\nfield (default: the empty field and NA)");
@@ -260,7 +268,10 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         if (formatOption->count())
             cl.format = parseName("--format", "output format", format, kOutputFormats, outputFormatId);
         if (delimiterOption->count()) cl.input.delimiter = parseDelimiter(delimiter);
+        if (noHeader && header) throw UsageError{"--header and --no-header contradict each other"};
         cl.input.header = !noHeader;
+        cl.input.headerConfirmed = header;
+        cl.input.ignoreCase = ignoreCase;
         if (columnsOption->count()) {
             cl.input.columns = splitList(columns);
             for (const std::string& column : cl.input.columns)
@@ -315,6 +326,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         using enum InputFormat;
         checkApplies(delimiterOption, in, {Ratings, Long, Matrix}, "a table is TAB-separated");
         checkApplies(noHeaderOption, in, {Ratings, Long}, "only ratings and long files have a header line");
+        checkApplies(headerOption, in, {Ratings, Long}, "only ratings and long files have a header line");
+        checkApplies(ignoreCaseOption, in, {Ratings, Long, Matrix}, "it is about the labels of categories");
         checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
         checkApplies(idOption, in, {Ratings}, "it names a column of a ratings file");
         checkApplies(byOption, in, {Ratings, Long}, "it names a column of ratings and long files");

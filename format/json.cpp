@@ -95,6 +95,17 @@ std::string formatJson(const Source& source, const Analysis& a) {
     j["z"] = number(a.z);
     j["raw_agreement"] = number(a.rawAgreement);
     j["raw_agreement_subjects"] = a.rawAgreementSubjects;
+    if (a.raterSummary.empty() && a.raters > 0) {
+        j["rater_summary"] = nullptr;
+    } else {
+        j["rater_summary"] = Json::array();
+        for (const RaterSummary& r : a.raterSummary) {
+            Json counts = Json::object();
+            for (std::size_t k = 0; k < r.counts.size() && k < a.labels.size(); ++k) counts[a.labels[k]] = r.counts[k];
+            j["rater_summary"].push_back({{"name", r.name}, {"ratings", r.ratings}, {"counts", std::move(counts)}});
+        }
+    }
+    j["ratings_per_rater"] = {{"min", a.fewestRatings}, {"median", number(a.medianRatings)}, {"max", a.mostRatings}};
     j["estimates"] = Json::array();
     for (const Estimate& e : a.estimates) j["estimates"].push_back(estimate(e));
     j["notes"] = a.notes;

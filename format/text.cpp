@@ -4,6 +4,7 @@
 // standard errors %.5f, the kappa under test %.2f, raw agreement %.5f.
 // p-values with 4 decimals, and "< 0.0001" below that. Values that cannot be
 // computed read "n/a"; the notes say why.
+#include <algorithm>
 #include <cmath>
 
 #include "format/format.h"
@@ -84,10 +85,56 @@ std::string intervalSet(const std::optional<IntervalSet>& set) {
     return " CI = " + pieces + ".";
 }
 
+// The columns a text takes on a terminal: its UTF-8 characters.
+std::size_t displayWidth(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+    return std::string(width - std::min(width, displayWidth(text)), ' ') + text;
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+    return text + std::string(width - std::min(width, displayWidth(text)), ' ');
+}
+
+// Raters listed one by one in the heading, at most; categories shown beside them, at most.
+constexpr std::size_t kMostRatersShown = 20;
+constexpr std::size_t kMostCategoriesShown = 20;
+
 struct Writer {
     std::string text;
     void line(const std::string& s) { text += s + '\n'; }
 };
+
+// Each rater's number of ratings and, for a few categories, of each, in
+// aligned columns; for many raters, the range.
+void raterSummary(Writer& w, const Analysis& a) {
+    if (a.raterSummary.empty() || a.raterSummary.size() > kMostRatersShown) {
+        if (a.raters > 0)
+            w.line(" Ratings per rater: " + std::to_string(a.fewestRatings) + " to " + std::to_string(a.mostRatings) +
+                   " (median " + shortest(a.medianRatings) + ")");
+        return;
+    }
+    const bool byCategory = a.labels.size() <= kMostCategoriesShown;
+    std::vector<std::vector<std::string>> table{{"rater", "ratings"}};
+    if (byCategory) table[0].insert(table[0].end(), a.labels.begin(), a.labels.end());
+    for (const RaterSummary& r : a.raterSummary) {
+        table.push_back({r.name, std::to_string(r.ratings)});
+        if (byCategory)
+            for (const std::int64_t count : r.counts) table.back().push_back(std::to_string(count));
+    }
+    std::vector<std::size_t> widths(table[0].size(), 0);
+    for (const auto& row : table)
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
+    w.line(" Ratings by rater" + std::string(byCategory ? " and category:" : ":"));
+    for (const auto& row : table) {
+        std::string line = "   " + padRight(row[0], widths[0]);
+        for (std::size_t c = 1; c < row.size(); ++c) line += "  " + padLeft(row[c], widths[c]);
+        w.line(line);
+    }
+}
 
 void observedAndChance(Writer& w, const Estimate& e) {
     const std::string observed = fixed(e.observed, 4), chance = fixed(e.chance, 4);
@@ -154,6 +201,7 @@ std::string formatText(const Source& source, const Analysis& a) {
     if (a.dropped > 0) w.line(" Subjects left out for missing ratings: " + std::to_string(a.dropped));
     w.line(" Raters: " + std::to_string(a.raters));
     w.line(" Categories: " + std::to_string(a.categories) + " (" + categoryList(a.labels) + ")");
+    raterSummary(w, a);
     const bool oneSided = a.alternative != Alternative::TwoSided;
     w.line(" Confidence: " + shortest(a.confidence) + " % (" + (oneSided ? "one-sided " : "") + "z = " + fixed(a.z, 5) +
            ")");

@@ -178,6 +178,7 @@ InputOptions rewrittenOptions(const Outcome& o, InputFormat format) {
     InputOptions options;
     options.format = format;
     options.missing = {""};
+    options.headerConfirmed = true;
     if (o.input.labels.size() >= 2) options.categories = o.input.labels;
     return options;
 }
@@ -193,6 +194,7 @@ void checkRatingsRewrite(const Outcome& o, bool groups) {
     });
     InputOptions options = rewrittenOptions(o, InputFormat::Ratings);
     options.delimiter = delimiter;
+    for (std::size_t j = 0; j < o.input.raters.size(); ++j) options.columns.push_back("r" + std::to_string(j));
     if (groups)
         options.by = "group";
     else

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numeric>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -73,6 +75,30 @@ void noteCohenIsConger(Analysis& a) {
     }
 }
 
+// The ratings of each rater, by category; the range of their numbers.
+void summariseRaters(const Study& study, const AgreementCounts& counts, Analysis& a) {
+    const Matrix<std::int64_t> ratings = ratingsByRater(study, counts);
+    std::vector<std::int64_t> totals;
+    for (std::size_t j = 0; j < ratings.rows(); ++j) {
+        const std::span<const std::int64_t> row = ratings[j];
+        totals.push_back(std::accumulate(row.begin(), row.end(), std::int64_t{0}));
+        if (ratings.rows() > kMostRatersListed) continue;
+        std::string name = j < study.raterNames.size() ? study.raterNames[j] : "rater " + std::to_string(j + 1);
+        a.raterSummary.push_back(RaterSummary{std::move(name), totals.back(), {row.begin(), row.end()}});
+    }
+    if (totals.empty()) return;
+    std::sort(totals.begin(), totals.end());
+    a.fewestRatings = totals.front();
+    a.mostRatings = totals.back();
+    const std::size_t middle = totals.size() / 2;
+    a.medianRatings = totals.size() % 2 == 1 ? static_cast<double>(totals[middle])
+                                             : (static_cast<double>(totals[middle - 1]) + static_cast<double>(totals[middle])) / 2;
+    if (ratings.rows() > kMostRatersListed)
+        a.notes.push_back("the " + std::to_string(ratings.rows()) + " raters are not listed one by one (more than " +
+                          std::to_string(kMostRatersListed) + "): each gave from " + std::to_string(a.fewestRatings) +
+                          " to " + std::to_string(a.mostRatings) + " ratings");
+}
+
 }  // namespace
 
 Analysis analyse(const Study& study, const AnalysisRequest& request) {
@@ -92,6 +118,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     }
 
     const AgreementCounts counts = TablaInicial(study);
+    summariseRaters(study, counts, a);
     a.subjects = static_cast<std::int64_t>(counts.n);
     for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
     a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;

@@ -23,6 +23,18 @@ struct AnalysisRequest {
     Alternative alternative = Alternative::TwoSided;
 };
 
+// What one rater gave: the subjects rated, in all and in each category, so
+// that a file read otherwise than meant shows at once.
+struct RaterSummary {
+    std::string name;
+    std::int64_t ratings = 0;
+    std::vector<std::int64_t> counts;  // by category, in the order of the labels
+};
+
+// Raters listed one by one, at most: beyond them only the range of their
+// numbers of ratings.
+inline constexpr std::size_t kMostRatersListed = 1000;
+
 struct Analysis {
     std::int32_t raters = 0;
     std::int32_t categories = 0;
@@ -40,6 +52,10 @@ struct Analysis {
     double zExact = kNaN;
     double rawAgreement = kNaN;        // proportion of the subjects rated by every rater on whom all agree
     std::int64_t rawAgreementSubjects = 0;  // the subjects rated by every rater
+    std::vector<RaterSummary> raterSummary;  // every rater, unless there are more than kMostRatersListed
+    // The least, median and largest number of ratings a rater gave.
+    std::int64_t fewestRatings = 0, mostRatings = 0;
+    double medianRatings = kNaN;
     std::vector<Estimate> estimates;
     // Estimates that were asked for but left out (Hubert's kappa of a study
     // with missing ratings under --coefficients all): coefficient, weights,

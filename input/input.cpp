@@ -6,20 +6,41 @@
 
 namespace kappa {
 
-InputRead readInput(const std::string& path, const InputOptions& options) {
+InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take) {
     InputRead read;
     ByteSource source;
     if (!source.open(path)) {
         read.error = InputError{0, 0, source.error()};
         return read;
     }
-    if (options.format == InputFormat::Table) return readTable(source, options);
-    StudiesRead studies = readStudies(source, options);
-    read.error = std::move(studies.error);
-    read.groups = std::move(studies.groups);
-    read.delimiter = studies.input.delimiter;
-    read.ordered = studies.input.ordered;
-    read.notes = std::move(studies.input.notes);
+    if (options.format == InputFormat::Table) {
+        read = readTable(source, options);
+        std::vector<StudyGroup> groups = std::move(read.groups);
+        read.groups.clear();
+        for (StudyGroup& group : groups) take(std::move(group), read);
+        return read;
+    }
+    InputDescription input;
+    bool described = false;
+    read.error = readStudies(source, options, input, [&](StudyGroup&& group) {
+        if (!described) {  // what the file holds is known before its first group
+            read.delimiter = input.delimiter;
+            read.ordered = input.ordered;
+            read.notes = input.notes;
+            described = true;
+        }
+        take(std::move(group), read);
+    });
+    read.delimiter = input.delimiter;
+    read.ordered = input.ordered;
+    read.notes = std::move(input.notes);
+    return read;
+}
+
+InputRead readInput(const std::string& path, const InputOptions& options) {
+    std::vector<StudyGroup> groups;
+    InputRead read = readInput(path, options, [&](StudyGroup&& group, const InputRead&) { groups.push_back(std::move(group)); });
+    if (!read.error) read.groups = std::move(groups);
     return read;
 }
 

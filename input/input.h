@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct InputOptions {
     std::optional<char> delimiter;
     // Ratings and long: the first line names the columns.
     bool header = true;
+    // --header: the first line names the columns even when it looks like a
+    // row of ratings (without it such a line is refused).
+    bool headerConfirmed = false;
     // Ratings: the raters' columns, by name or 1-based number (default: all
     // but the id and by columns). Long: the subject, rater and category columns.
     std::vector<std::string> columns;
@@ -36,6 +40,9 @@ struct InputOptions {
     std::vector<std::string> categories;
     // The fields that mean "not rated"; "" stands for the empty field.
     std::vector<std::string> missing = {"", "NA"};
+    // Labels that differ only in case or surrounding blanks are one category
+    // (spelled as first seen); without it they are refused.
+    bool ignoreCase = false;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).
@@ -54,7 +61,15 @@ struct InputRead {
     std::optional<InputError> error; // set when the file could not be read; nothing else then holds
 };
 
-// Reads the file at `path` ("-" for standard input).
+// Reads the file at `path` ("-" for standard input), keeping every group.
 InputRead readInput(const std::string& path, const InputOptions& options);
+
+// Reads the file at `path` and hands each group's study to `take` as soon as
+// it is built, with what the file was found to hold (`about`: delimiter,
+// order, notes; no groups), so that memory holds one group's dense table at a
+// time. The result holds no groups; on a refusal `take` has not been called
+// (unless memory ran out while the groups were built).
+using TakeStudy = std::function<void(StudyGroup&& group, const InputRead& about)>;
+InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take);
 
 }  // namespace kappa

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <iterator>
 #include <numeric>
 
 namespace kappa {
@@ -65,30 +66,66 @@ std::string canonicalLabel(std::string_view text) {
     return std::string(text);
 }
 
+std::string foldedLabel(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    std::string folded(text);
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const auto c = static_cast<unsigned char>(folded[i]);
+        if (c >= 'A' && c <= 'Z') {
+            folded[i] = static_cast<char>(c - 'A' + 'a');
+        } else if (c == 0xC3 && i + 1 < folded.size()) {
+            // U+00C0..U+00DE, the capitals of Latin-1 but the multiplication
+            // sign, are two bytes C3 80..C3 9E; their small letters are C3 A0..C3 BE.
+            const auto next = static_cast<unsigned char>(folded[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97) folded[i + 1] = static_cast<char>(next + 0x20);
+            ++i;
+        }
+    }
+    return folded;
+}
+
+bool isMissingMarker(std::string_view text) {
+    static constexpr std::string_view kMarkers[] = {"na",   "n/a", "n.a.", "n.a", "#n/a", "#na", "nan", "null",
+                                                    "#null!", "nil", ".",    "-",   "--",   "?"};
+    const std::string folded = foldedLabel(text);
+    return std::find(std::begin(kMarkers), std::end(kMarkers), folded) != std::end(kMarkers);
+}
+
 namespace {
 
-// Other spellings of whole numbers ("2.0" for "2") kept in the table, at most:
-// beyond them a spelling is looked up the slow way each time, so that the
-// table does not grow with the file.
+// Other spellings of a label or token ("2.0" for "2", "MILD" for "mild" when
+// case is ignored) kept in the lookup tables, at most: beyond them a spelling
+// is looked up the slow way each time, so that the tables do not grow with
+// the file.
 constexpr std::size_t kMaxSpellings = 4096;
 
 }  // namespace
 
-CategoryLabels::CategoryLabels(std::span<const std::string> explicitLabels, std::span<const std::string> missing)
-    : explicit_(!explicitLabels.empty()) {
-    for (const std::string& token : missing)
-        if (!find(token)) remember(token, kMissing);
+CategoryLabels::CategoryLabels(std::span<const std::string> explicitLabels, std::span<const std::string> missing,
+                               bool ignoreCase)
+    : missing_(missing.begin(), missing.end()), explicit_(!explicitLabels.empty()), ignoreCase_(ignoreCase) {
+    for (const std::string& token : missing) {
+        for (const std::string& spelling : {token, canonicalLabel(token)})
+            if (!known(spelling)) remember(spelling, kMissing);
+        if (!token.empty() && folded_.intern(foldedLabel(canonicalLabel(token))).second) foldedIds_.push_back(kMissing);
+    }
     for (const std::string& label : explicitLabels) {
         const std::string canonical = canonicalLabel(label);
-        if (find(canonical)) continue;
-        remember(canonical, static_cast<std::uint16_t>(labels_.size()));
+        if (known(canonical)) continue;
+        const auto id = static_cast<std::uint16_t>(labels_.size());
+        remember(canonical, id);
+        if (folded_.intern(foldedLabel(canonical)).second) foldedIds_.push_back(id);
         labels_.push_back(label);
         values_.push_back(wholeNumberLabel(label));
+        firstLine_.push_back(0);
+        firstColumn_.push_back(0);
     }
     limit_ = labels_.size();
 }
 
-std::optional<std::uint16_t> CategoryLabels::find(std::string_view text) const {
+std::optional<std::uint16_t> CategoryLabels::known(std::string_view text) const {
     if (text.size() <= kShortest) {
         const std::uint64_t key = shortKey(text);
         for (std::size_t s = shortSlot(key);; s = (s + 1) & (shortKeys_.size() - 1)) {
@@ -98,6 +135,12 @@ std::optional<std::uint16_t> CategoryLabels::find(std::string_view text) const {
     }
     if (const auto index = table_.find(text)) return tableIds_[*index];
     return std::nullopt;
+}
+
+std::string CategoryLabels::missingToken(std::string_view folded) const {
+    for (const std::string& token : missing_)
+        if (foldedLabel(canonicalLabel(token)) == folded) return token;
+    return std::string();
 }
 
 void CategoryLabels::remember(std::string_view text, std::uint16_t id) {
@@ -124,33 +167,49 @@ void CategoryLabels::remember(std::string_view text, std::uint16_t id) {
     shortIds_[s] = id;
 }
 
-CategoryLabels::Lookup CategoryLabels::add(std::string_view text, std::uint16_t& id) {
+void CategoryLabels::rememberSpelling(std::string_view text, std::uint16_t id) {
+    if (spellings_ == kMaxSpellings) return;
+    remember(text, id);
+    ++spellings_;
+}
+
+CategoryLabels::Lookup CategoryLabels::add(std::string_view text, std::uint16_t& id, std::int64_t line,
+                                           std::int64_t column) {
     if (text.empty()) return Lookup::EmptyField;
     const std::string canonical = canonicalLabel(text);
+    const auto outcome = [](std::uint16_t found) { return found == kMissing ? Lookup::Missing : Lookup::Found; };
     if (canonical != text) {
-        if (const auto known = find(canonical)) {
-            id = *known;
-            if (spellings_ < kMaxSpellings) {
-                remember(text, id);
-                ++spellings_;
-            }
-            return id == kMissing ? Lookup::Missing : Lookup::Found;
+        if (const auto same = known(canonical)) {
+            id = *same;
+            rememberSpelling(text, id);
+            return outcome(id);
         }
     }
+    const std::string folded = foldedLabel(canonical);
+    if (const auto index = folded_.find(folded)) {
+        id = foldedIds_[*index];
+        if (ignoreCase_) {
+            rememberSpelling(text, id);
+            return outcome(id);
+        }
+        return id == kMissing && isMissingMarker(text) ? Lookup::Marker : Lookup::CaseVariant;
+    }
+    if (isMissingMarker(text)) return Lookup::Marker;
     if (explicit_) return Lookup::Outside;
     if (labels_.size() >= limit_) return Lookup::TooMany;
     id = static_cast<std::uint16_t>(labels_.size());
     remember(canonical, id);
-    if (canonical != text && spellings_ < kMaxSpellings) {
-        remember(text, id);
-        ++spellings_;
-    }
+    if (canonical != text) rememberSpelling(text, id);
+    folded_.intern(folded);
+    foldedIds_.push_back(id);
     values_.push_back(wholeNumberLabel(text));
     labels_.push_back(canonical);
+    firstLine_.push_back(line);
+    firstColumn_.push_back(column);
     return Lookup::Found;
 }
 
-CategoryLabels::Final CategoryLabels::finish(std::int64_t largestK) const {
+CategoryLabels::Final CategoryLabels::finish(std::int64_t largestK, bool inOrderFound) const {
     Final result;
     const std::size_t n = labels_.size();
     result.code.resize(n);
@@ -174,11 +233,13 @@ CategoryLabels::Final CategoryLabels::finish(std::int64_t largestK) const {
     }
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return labels_[a] < labels_[b]; });
+    if (!inOrderFound)
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return labels_[a] < labels_[b]; });
     for (std::size_t k = 0; k < n; ++k) {
         result.labels.push_back(labels_[order[k]]);
         result.code[order[k]] = static_cast<std::uint16_t>(k);
     }
+    result.ordered = inOrderFound;
     result.span = static_cast<std::int64_t>(n);
     return result;
 }

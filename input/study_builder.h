@@ -134,18 +134,36 @@ std::optional<std::int64_t> wholeNumberLabel(std::string_view text);
 // "2.0" or "+02"), any other text as it is.
 std::string canonicalLabel(std::string_view text);
 
+// A label as it is compared for spelling variants: its surrounding blanks
+// removed and its letters in lower case (ASCII and the Latin-1 letters of
+// UTF-8), so that "Mild", " mild" and "MILD" give the same key.
+std::string foldedLabel(std::string_view text);
+
+// Whether a label is one of the common spellings of a missing value ("N/A",
+// "NULL", "NaN", ".", "-", "#N/A", "?", ...), in any case.
+bool isMissingMarker(std::string_view text);
+
 // The categories of a file, from the labels of its ratings, with the tokens
 // that mean "not rated". While the file is read each label gets a provisional
 // id in order of first appearance (with --categories, its place in the list);
 // finish() puts them in their final order.
+//
+// A label is never taken silently when it may not be what it says: a label
+// that differs from a known one only in case or surrounding blanks is a
+// CaseVariant (unless case is ignored: then it is the known label), and a
+// common missing-value marker that neither the missing tokens nor the
+// explicit labels list is a Marker.
 class CategoryLabels {
 public:
-    enum class Lookup { Found, Missing, EmptyField, Outside, TooMany };
+    enum class Lookup { Found, Missing, EmptyField, Outside, TooMany, CaseVariant, Marker };
 
     // `explicitLabels`: the ordered labels of --categories, or none to find
     // them in the file. `missing`: the tokens of a missing rating ("" is the
-    // empty field).
-    CategoryLabels(std::span<const std::string> explicitLabels, std::span<const std::string> missing);
+    // empty field), read as labels are (so "99.0" is "99"). `ignoreCase`:
+    // labels and tokens that differ only in case or surrounding blanks are
+    // one, spelled as first seen.
+    CategoryLabels(std::span<const std::string> explicitLabels, std::span<const std::string> missing,
+                   bool ignoreCase = false);
 
     // At most `limit` different labels may be found (largestCategoryCount of
     // the number of raters).
@@ -153,8 +171,12 @@ public:
 
     // The provisional id of a field's text (kMissing when it is a missing
     // token). Equal whole numbers are one label however they are written.
-    // Inlined into the readers' loops, which call it for every rating.
-    [[gnu::always_inline]] Lookup lookup(std::string_view text, std::uint16_t& id) {
+    // `line` and `column` say where the text is, for the messages about a new
+    // label. For a CaseVariant, `id` is the known label it differs from
+    // (kMissing: a missing token). Inlined into the readers' loops, which call
+    // it for every rating.
+    [[gnu::always_inline]] Lookup lookup(std::string_view text, std::uint16_t& id, std::int64_t line = 0,
+                                         std::int64_t column = 0) {
         if (text.size() <= kShortest) {
             const std::uint64_t key = shortKey(text);
             for (std::size_t s = shortSlot(key);; s = (s + 1) & (shortKeys_.size() - 1)) {
@@ -168,13 +190,22 @@ public:
             id = tableIds_[*index];
             return id == kMissing ? Lookup::Missing : Lookup::Found;
         }
-        return add(text, id);
+        return add(text, id, line, column);
     }
+
+    // The id of a text when it is a known label or token, without adding it.
+    std::optional<std::uint16_t> known(std::string_view text) const;
 
     // Labels found so far, by provisional id.
     std::size_t found() const { return labels_.size(); }
     bool isExplicit() const { return explicit_; }
+    bool ignoresCase() const { return ignoreCase_; }
     std::span<const std::string> labels() const { return labels_; }
+    // Where label `id` was first seen (line 0: given by --categories).
+    std::int64_t firstLine(std::uint16_t id) const { return firstLine_[id]; }
+    std::int64_t firstColumn(std::uint16_t id) const { return firstColumn_[id]; }
+    // The missing token whose folded form is `folded`, as the options spell it.
+    std::string missingToken(std::string_view folded) const;
 
     struct Final {
         std::vector<std::string> labels;  // the K labels in order
@@ -184,9 +215,11 @@ public:
     };
     // The categories in their final order: with --categories, the list; if
     // every label is a whole number, every integer from the smallest to the
-    // largest; otherwise the labels in byte order. When whole numbers span
-    // more than `largestK` integers only `span` is set: the file is refused.
-    Final finish(std::int64_t largestK) const;
+    // largest; otherwise the labels in byte order, or in the order they were
+    // found when `inOrderFound` (a cross-table's header). When whole numbers
+    // span more than `largestK` integers only `span` is set: the file is
+    // refused.
+    Final finish(std::int64_t largestK, bool inOrderFound = false) const;
 
 private:
     // Texts of at most kShortest bytes, packed with their length into one
@@ -200,9 +233,9 @@ private:
         return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 40) & (shortKeys_.size() - 1);
     }
 
-    Lookup add(std::string_view text, std::uint16_t& id);
-    // The id of `text` when it is known.
-    std::optional<std::uint16_t> find(std::string_view text) const;
+    Lookup add(std::string_view text, std::uint16_t& id, std::int64_t line, std::int64_t column);
+    // Remembers another spelling of a known label or token, up to a bound.
+    void rememberSpelling(std::string_view text, std::uint16_t id);
     void remember(std::string_view text, std::uint16_t id);
 
     std::vector<std::uint64_t> shortKeys_ = std::vector<std::uint64_t>(64, kNoKey);
@@ -210,11 +243,17 @@ private:
     std::size_t shortCount_ = 0;
     StringTable table_;                                // longer texts
     std::vector<std::uint16_t> tableIds_;              // their ids
+    StringTable folded_;                               // the folded form of every label and token
+    std::vector<std::uint16_t> foldedIds_;             // their ids
+    std::vector<std::string> missing_;                 // the missing tokens as given
     std::vector<std::string> labels_;                  // by provisional id: the label, whole numbers in decimal
     std::vector<std::optional<std::int64_t>> values_;  // by provisional id: its whole number
+    std::vector<std::int64_t> firstLine_;              // by provisional id: where it was first seen
+    std::vector<std::int64_t> firstColumn_;
     bool explicit_ = false;
+    bool ignoreCase_ = false;
     std::size_t limit_ = 0;
-    std::size_t spellings_ = 0;  // other spellings of whole numbers kept
+    std::size_t spellings_ = 0;  // other spellings kept
 };
 
 // A response pattern of provisional ids packed into 64 bits: `bits` per rater,

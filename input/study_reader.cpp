@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "input/column_roles.h"
 #include "input/study_builder.h"
 
 namespace kappa {
@@ -62,6 +63,13 @@ bool allEmpty(std::span<const std::string_view> fields) {
     return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
 }
 
+// "1st", "2nd", "3rd", "4th", "11th", "21st", ...
+std::string ordinal(std::size_t n) {
+    const std::size_t last = n % 10, tens = n % 100;
+    const char* suffix = tens >= 11 && tens <= 13 ? "th" : last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+    return std::to_string(n) + suffix;
+}
+
 std::string plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
@@ -113,17 +121,20 @@ struct Columns {
     }
 };
 
-// The record's field count against the header's (or the first line's).
-std::optional<InputError> checkFieldCount(const DelimitedReader& reader, const Columns& columns, bool header) {
-    const std::size_t found = reader.fields().size();
+// A record's field count against the header's (or the first line's).
+std::optional<InputError> checkFieldCount(std::size_t found, std::int64_t line, char delimiter, const Columns& columns,
+                                          bool header) {
     if (found == columns.count) return std::nullopt;
     std::string message = "expected " + plural(columns.count, "field") + " as " +
                           (header ? "the header has" : "the first line has") + " (line " +
                           std::to_string(columns.line) + "), found " + std::to_string(found);
-    if (found > columns.count && reader.delimiter() != kBlanks)
-        message += "; a field that holds the delimiter (" + std::string(delimiterName(reader.delimiter())) +
-                   ") must be quoted";
-    return InputError{reader.line(), 0, message};
+    if (found > columns.count && delimiter != kBlanks)
+        message += "; a field that holds the delimiter (" + std::string(delimiterName(delimiter)) + ") must be quoted";
+    return InputError{line, 0, message};
+}
+
+std::optional<InputError> checkFieldCount(const DelimitedReader& reader, const Columns& columns, bool header) {
+    return checkFieldCount(reader.fields().size(), reader.line(), reader.delimiter(), columns, header);
 }
 
 // Groups of --by a file may have, at most: beyond them --by names a column of
@@ -134,8 +145,13 @@ constexpr std::size_t kMaxGroups = 100000;
 // and the groups with their subjects counted by response pattern.
 class FileCounts {
 public:
-    FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing)
-        : explicit_(std::move(explicitLabels)), missing_(std::move(missing)), labels_(explicit_, missing_) {}
+    // `missingApplies`: the file has ratings that may be missing (not a cross-table).
+    FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing, bool ignoreCase,
+               bool missingApplies)
+        : explicit_(std::move(explicitLabels)),
+          missing_(std::move(missing)),
+          labels_(explicit_, missing_, ignoreCase),
+          missingApplies_(missingApplies) {}
 
     CategoryLabels& labels() { return labels_; }
     const std::vector<std::string>& groups() const { return groups_; }
@@ -162,15 +178,27 @@ public:
 
     // The refusal of a field that is not a rating: `who` names the subject
     // when the file identifies it, `hint` says what may be wrong when there
-    // are too many labels.
-    InputError fieldError(CategoryLabels::Lookup outcome, std::string_view text, std::int64_t line, std::size_t column,
-                         const std::string& who, std::int32_t R, const char* hint) const {
+    // are too many labels. `id` is what the lookup gave (for a CaseVariant,
+    // the label the text differs from).
+    InputError fieldError(CategoryLabels::Lookup outcome, std::string_view text, std::uint16_t id, std::int64_t line,
+                          std::size_t column, const std::string& who, std::int32_t R, const char* hint) const {
+        using enum CategoryLabels::Lookup;
         std::string message;
-        if (outcome == CategoryLabels::Lookup::EmptyField)
+        if (outcome == EmptyField)
             message =
                 "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
-        else if (outcome == CategoryLabels::Lookup::Outside)
+        else if (outcome == Outside)
             message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
+        else if (outcome == Marker && !missingApplies_)
+            message = quote(text) + " looks like a missing-value marker, not the label of a category: if it is one, "
+                      "list every category, in order, with --categories";
+        else if (outcome == Marker)
+            message = quote(text) + " looks like a missing-value marker, but the missing tokens are " +
+                      (missing_.empty() ? std::string("none") : listOf(missing_)) + ": --missing " +
+                      missingListWith(text) +
+                      " reads it as not rated; if it is a category, list every category, in order, with --categories";
+        else if (outcome == CaseVariant)
+            message = caseVariant(text, id);
         else
             message = quote(text) + " is label number " + std::to_string(labels_.found() + 1) + ": with " +
                       plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
@@ -180,9 +208,46 @@ public:
     }
 
 private:
+    // The --missing option that adds `text` to today's tokens, as a shell
+    // word: "',NA,n/a'".
+    std::string missingListWith(std::string_view text) const {
+        std::string list;
+        for (std::size_t i = 0; i < missing_.size(); ++i) list += (i ? "," : "") + missing_[i];
+        return "'" + list + (missing_.empty() ? "" : ",") + std::string(text) + "'";
+    }
+
+    // Two spellings of one label: the refusal names both, and a line of each.
+    std::string caseVariant(std::string_view text, std::uint16_t other) const {
+        const std::string folded = foldedLabel(text);
+        const std::string spelling =
+            other == kMissing ? labels_.missingToken(folded) : std::string(labels_.labels()[other]);
+        // The blanks around a text, and the text between them.
+        const auto parts = [](std::string_view t) {
+            const std::size_t first = std::min(t.find_first_not_of(" \t"), t.size());
+            const std::size_t last = std::max(first, t.find_last_not_of(" \t") + 1);
+            return std::tuple(t.substr(0, first), t.substr(first, last - first), t.substr(last));
+        };
+        const auto [textBefore, textMiddle, textAfter] = parts(text);
+        const auto [otherBefore, otherMiddle, otherAfter] = parts(spelling);
+        const bool blanks = textBefore != otherBefore || textAfter != otherAfter;
+        const char* how = textMiddle == otherMiddle ? "only in surrounding blanks"
+                          : blanks                  ? "only in case and surrounding blanks"
+                                                    : "only in case";
+        if (other == kMissing)
+            return quote(text) + " differs " + how + " from the missing token " + quote(spelling) +
+                   ": --ignore-case reads it as not rated";
+        if (labels_.firstLine(other) == 0)
+            return quote(text) + " differs " + how + " from the category " + quote(spelling) +
+                   " of --categories: correct the file, or --ignore-case reads it as " + quote(spelling);
+        return quote(text) + " and " + quote(spelling) + " (line " + std::to_string(labels_.firstLine(other)) +
+               ", column " + std::to_string(labels_.firstColumn(other)) + ") differ " + how +
+               ", and would be two categories: correct the file, or --ignore-case reads them as one category";
+    }
+
     std::vector<std::string> explicit_;
     std::vector<std::string> missing_;
     CategoryLabels labels_;
+    bool missingApplies_;
     std::vector<std::string> groups_;
     std::vector<PatternCounts> counts_;
     StringTable groupIndex_;
@@ -192,8 +257,8 @@ private:
 InputError tooManyGroups(std::int64_t line, std::size_t column) {
     return InputError{
         line, static_cast<std::int64_t>(column + 1),
-        "a group beyond the " + std::to_string(kMaxGroups) +
-            "th: --by names a column of groups, one study for each of its values; is it the right column?"};
+        "a group beyond the " + ordinal(kMaxGroups) +
+            ": --by names a column of groups, one study for each of its values; is it the right column?"};
 }
 
 // The heading of a file that names rater columns as a long file names its
@@ -229,6 +294,94 @@ bool findOptional(const Columns& columns, const std::string& wanted, const char*
     return column.has_value();
 }
 
+// Why a column does not look like a rater's, in words.
+std::string notARater(const ColumnJudgement& j, const Columns& columns) {
+    const ColumnProfile& p = j.profile;
+    const std::string name = j.byName ? "its name " + columns.name(p.column) + " is one that columns of " : "";
+    switch (j.role) {
+        case ColumnRole::Identifier:
+            return (j.byName ? name + "identifiers have, and " : std::string()) +
+                   "every row has a different value (" + listOf(p.first) + ", ...)";
+        case ColumnRole::Group:
+            if (j.byName) return name + "groups have";
+            return "it holds a few values (" + listOf(p.exclusives) + ") on every row, which no other column uses";
+        case ColumnRole::Other:
+        case ColumnRole::Rater: break;
+    }
+    if (j.byName) return name + "notes, dates or other facts about the subjects have";
+    return "most of its labels (" + listOf(p.exclusives) + ") occur in no other column";
+}
+
+// Whether `wanted` names a column by its header name.
+bool namesAColumn(const Columns& columns, std::string_view wanted) {
+    return !wanted.empty() && std::find(columns.names.begin(), columns.names.end(), wanted) != columns.names.end();
+}
+
+// The candidate rater columns judged on the first rows: those that do not
+// look like a rater's are refused, or, when one alone looks like the subjects'
+// identifier and --id is not given, taken as that identifier with a note. With
+// --columns the user has said which columns are raters: a note only.
+std::optional<InputError> settleColumnRoles(RowSample& sample, const InputOptions& options, const Columns& columns,
+                                            const std::function<bool(std::string_view)>& isMissing,
+                                            std::vector<std::size_t>& raters, std::optional<std::size_t>& id,
+                                            const std::optional<std::size_t>& by, InputDescription& input) {
+    const std::vector<ColumnJudgement> judged = judgeColumns(sample, raters, columns.names, isMissing);
+    if (judged.empty()) return std::nullopt;
+    if (!options.columns.empty()) {
+        for (const ColumnJudgement& j : judged)
+            input.notes.push_back("column " + columns.name(j.profile.column) +
+                                  " is read as a rater's ratings, as --columns says, though " +
+                                  notARater(j, columns));
+        return std::nullopt;
+    }
+    const auto optionValue = [&](std::size_t c) {
+        const bool unique = c < columns.names.size() && !columns.names[c].empty() &&
+                            columns.names[c].find(',') == std::string::npos &&
+                            std::count(columns.names.begin(), columns.names.end(), columns.names[c]) == 1;
+        return unique ? columns.names[c] : std::to_string(c + 1);
+    };
+    if (judged.size() == 1 && judged[0].role == ColumnRole::Identifier && !id) {
+        const std::size_t c = judged[0].profile.column;
+        input.notes.push_back("column " + columns.name(c) + " is read as the subjects' identifier (--id " +
+                              optionValue(c) + "), not as a rater's ratings: " + notARater(judged[0], columns) +
+                              "; --columns names the raters' columns otherwise");
+        id = c;
+        std::erase(raters, c);
+        return std::nullopt;
+    }
+    std::vector<std::string> others;  // the columns that do look like raters'
+    for (const std::size_t c : raters)
+        if (std::none_of(judged.begin(), judged.end(), [&](const ColumnJudgement& j) { return j.profile.column == c; }))
+            others.push_back(optionValue(c));
+    const auto where = static_cast<std::int64_t>(judged[0].profile.column + 1);
+    if (others.size() < 2)
+        return InputError{columns.line, where,
+                         "the columns share almost no labels, so this does not look like a ratings file (one row per "
+                         "subject, one column per rater): a cross-table of counts is read with --input matrix, a "
+                         "table of response patterns with --input table, a file with one row per rating with "
+                         "--input long; --columns names the raters' columns if these are raters"};
+    std::string message;
+    std::vector<std::string> settle;
+    for (const ColumnJudgement& j : judged) {
+        const std::size_t c = j.profile.column;
+        message += (message.empty() ? "column " : "; column ") + columns.name(c) + " does not look like a rater's: " +
+                   notARater(j, columns);
+        if (j.role == ColumnRole::Identifier && !id) settle.push_back("--id " + optionValue(c) + " for identifiers");
+        if (j.role == ColumnRole::Group && !by) settle.push_back("--by " + optionValue(c) + " for groups");
+    }
+    std::string list;
+    for (const std::string& name : others) list += (list.empty() ? "" : ",") + name;
+    settle.push_back("--columns " + list + " to name the raters' columns");
+    // Codes and a last column of larger numbers: a table of response patterns and their frequencies.
+    const bool table = judged.size() == 1 && judged[0].profile.column + 1 == columns.count &&
+                       judged[0].profile.wholeNumbers && judged[0].role == ColumnRole::Other;
+    if (table) settle.insert(settle.begin(), "--input table if it counts the subjects of each row's combination");
+    message += ". Give ";
+    for (std::size_t i = 0; i < settle.size(); ++i)
+        message += (i == 0 ? "" : i + 1 == settle.size() ? ", or " : ", ") + settle[i];
+    return InputError{columns.line, where, message};
+}
+
 std::optional<InputError> readRatings(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
                                      InputDescription& input, PatternKey& key) {
     Columns columns;
@@ -256,18 +409,6 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
             raters.push_back(*c);
         }
     }
-    if (raters.size() < 2) {
-        std::string message = "found " + plural(raters.size(), "rater's column") + ", expected at least two";
-        if (columns.count == 1 && !options.delimiter)
-            message += ": the first line has no TAB, comma or semicolon; give the file's delimiter with --delimiter";
-        return InputError{columns.line, 0, message};
-    }
-    if (raters.size() > static_cast<std::size_t>(kMaxRaters))
-        return InputError{
-            columns.line, 0,
-            "found " + std::to_string(raters.size()) + " raters' columns, at most " + std::to_string(kMaxRaters) +
-                " raters can be analysed" +
-                (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
     if (options.columns.empty())
         for (const std::size_t c : raters) {
             if (c < columns.names.size() && columns.names[c].empty())
@@ -285,6 +426,51 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
                                      "rating: subject, rater, category); read it with --input long, or name the "
                                      "raters' columns with --columns"};
         }
+
+    // The first rows, judged before any rating is counted.
+    RowSample sample;
+    bool rowPending = !options.header;  // without a header the first line is a row
+    while (rowPending || reader.next()) {
+        rowPending = false;
+        if (!sample.add(reader.fields(), reader.line())) {
+            rowPending = true;  // the reader's current row comes after the sample's
+            break;
+        }
+    }
+    const auto isMissing = [&](std::string_view text) {
+        if (text.empty() || isMissingMarker(text)) return true;
+        const auto known = file.labels().known(canonicalLabel(text));
+        return known && *known == kMissing;
+    };
+    if (raters.size() >= 2)
+        if (auto refusal = settleColumnRoles(sample, options, columns, isMissing, raters, id, by, input))
+            return refusal;
+    if (raters.size() < 2) {
+        std::string message = "found " + plural(raters.size(), "rater's column") + ", expected at least two";
+        if (columns.count == 1 && !options.delimiter)
+            message += ": the first line has no TAB, comma or semicolon; give the file's delimiter with --delimiter";
+        return InputError{columns.line, 0, message};
+    }
+    if (raters.size() > static_cast<std::size_t>(kMaxRaters))
+        return InputError{
+            columns.line, 0,
+            "found " + std::to_string(raters.size()) + " raters' columns, at most " + std::to_string(kMaxRaters) +
+                " raters can be analysed" +
+                (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
+    const bool headerNamed = namesAColumn(columns, options.id) || namesAColumn(columns, options.by) ||
+                             std::any_of(options.columns.begin(), options.columns.end(),
+                                         [&](const std::string& c) { return namesAColumn(columns, c); });
+    if (options.header && !options.headerConfirmed && !headerNamed &&
+        headerLooksLikeData(sample, raters, columns.names, isMissing)) {
+        std::vector<std::string> first;
+        for (const std::size_t c : raters) first.push_back(columns.names[c]);
+        return InputError{columns.line, 0,
+                         "the first line (" + listOf(first) +
+                             ") looks like a row of ratings, not the columns' names: its fields are labels that the "
+                             "rows below use. --no-header reads it as the first subject, --header as the columns' "
+                             "names"};
+    }
+
     const auto R = static_cast<std::int32_t>(raters.size());
     const std::int32_t largestK = largestCategoryCount(R);
     if (file.labels().isExplicit() && file.labels().found() > static_cast<std::size_t>(largestK))
@@ -298,25 +484,23 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
         input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
 
     // The rows: each subject's pattern counted in its group as it is read.
-    bool row = !options.header;  // without a header the first line is a row
-    while (row || reader.next()) {
-        row = false;
-        const std::span<const std::string_view> fields = reader.fields();
+    const auto count = [&](std::span<const std::string_view> fields, std::int64_t line) -> std::optional<InputError> {
         if (fields.size() != columns.count) {
-            if (allEmpty(fields)) continue;
-            return checkFieldCount(reader, columns, options.header);
+            if (allEmpty(fields)) return std::nullopt;
+            return checkFieldCount(fields.size(), line, reader.delimiter(), columns, options.header);
         }
         std::uint64_t pattern = 0;
         bool rated = false;
         for (const std::size_t c : raters) {
             std::uint16_t code;
-            const CategoryLabels::Lookup outcome = file.labels().lookup(fields[c], code);
+            const CategoryLabels::Lookup outcome =
+                file.labels().lookup(fields[c], code, line, static_cast<std::int64_t>(c + 1));
             if (outcome == CategoryLabels::Lookup::Found) {
                 rated = true;
             } else if (outcome == CategoryLabels::Lookup::Missing) {
                 code = kMissing;
             } else {
-                return file.fieldError(outcome, fields[c], reader.line(), c,
+                return file.fieldError(outcome, fields[c], code, line, c,
                                        id ? "subject " + quote(fields[*id]) : std::string(), R,
                                        "; is every one of these columns a rater's? (a column of identifiers is named "
                                        "with --id; a file with one row per rating is read with --input long, a table "
@@ -324,10 +508,17 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
             }
             pattern = key.append(pattern, code);
         }
-        if (!rated && allEmpty(fields)) continue;
+        if (!rated && allEmpty(fields)) return std::nullopt;
         const auto g = file.group(by ? fields[*by] : std::string_view());
-        if (!g) return tooManyGroups(reader.line(), *by);
-        if (rated) file.add(*g, pattern, reader.line());
+        if (!g) return tooManyGroups(line, *by);
+        if (rated) file.add(*g, pattern, line);
+        return std::nullopt;
+    };
+    for (std::size_t r = 0; r < sample.rows(); ++r)
+        if (auto refusal = count(sample.fields(r), sample.line(r))) return refusal;
+    while (rowPending || reader.next()) {
+        rowPending = false;
+        if (auto refusal = count(reader.fields(), reader.line())) return refusal;
     }
     return reader.error();
 }
@@ -429,7 +620,7 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
             if (subjects.raters() == static_cast<std::size_t>(kMaxRaters))
                 return InputError{
                     line, static_cast<std::int64_t>(J + 1),
-                    "rater " + quote(fields[J]) + " is the " + std::to_string(kMaxRaters + 1) + "th rater: at most " +
+                    "rater " + quote(fields[J]) + " is the " + ordinal(kMaxRaters + 1) + " rater: at most " +
                         std::to_string(kMaxRaters) +
                         " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
             subjects.addRater();
@@ -438,11 +629,12 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
             file.labels().setLimit(static_cast<std::size_t>(largestCategoryCount(R)));
         }
         std::uint16_t code;
-        const CategoryLabels::Lookup outcome = file.labels().lookup(fields[C], code);
+        const CategoryLabels::Lookup outcome =
+            file.labels().lookup(fields[C], code, line, static_cast<std::int64_t>(C + 1));
         if (outcome == CategoryLabels::Lookup::Missing)
             code = kMissing;
         else if (outcome != CategoryLabels::Lookup::Found)
-            return file.fieldError(outcome, fields[C], line, C, "subject " + quote(fields[S]),
+            return file.fieldError(outcome, fields[C], code, line, C, "subject " + quote(fields[S]),
                                    std::max<std::int32_t>(static_cast<std::int32_t>(subjects.raters()), 2),
                                    " (is the category column right? --columns SUBJECT,RATER,CATEGORY)");
 
@@ -481,6 +673,18 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
     }
     if (reader.error()) return reader.error();
 
+    // A header whose rater and category are a rater and a label of the rows
+    // below is a rating: the file has no header.
+    const bool headerNamed = namesAColumn(columns, options.id) || namesAColumn(columns, options.by) ||
+                             std::any_of(options.columns.begin(), options.columns.end(),
+                                         [&](const std::string& c) { return namesAColumn(columns, c); });
+    if (options.header && !options.headerConfirmed && !headerNamed && subjects.count() > 0 &&
+        raterIndex.find(columns.names[J]) && file.labels().known(canonicalLabel(columns.names[C])))
+        return InputError{columns.line, 0,
+                         "the first line (" + listOf({columns.names[S], columns.names[J], columns.names[C]}) +
+                             ") looks like a rating, not the columns' names: its rater and category are a rater and "
+                             "a label of the rows below. --no-header reads it as the first rating, --header as the "
+                             "columns' names"};
     const auto R = static_cast<std::int32_t>(subjects.raters());
     if (subjects.count() == 0) return InputError{0, 0, "no ratings: the file has a header but no rows"};
     if (R < 2)
@@ -545,15 +749,121 @@ std::optional<std::int64_t> countOf(std::string_view text) {
     return value;
 }
 
+// Whether a row or column label says that it holds totals.
+bool isTotalLabel(std::string_view label) {
+    std::string plain = foldedLabel(label);
+    while (!plain.empty() && (plain.back() == ':' || plain.back() == '.')) plain.pop_back();
+    return plain == "total" || plain == "totals" || plain == "sum" || plain == "sums" || plain == "all" ||
+           plain == "grand total" || plain == "overall" || plain == "\xCE\xA3" /* capital sigma */ ||
+           plain == "\xCF\x83" /* small sigma */;
+}
+
+// A row of a cross-table: its label (or first count), the counts, its line.
+struct MatrixRow {
+    std::string first;
+    std::vector<std::int64_t> counts;
+    std::int64_t line = 0;
+};
+
+// Counts added up to at most kMaxSubjects + 1, which no count reaches.
+std::int64_t addCounts(std::int64_t sum, std::int64_t count) { return std::min(sum + count, kMaxSubjects + 1); }
+
+// The sum of column c over the rows above the last.
+std::int64_t sumAbove(const std::vector<MatrixRow>& rows, std::size_t c) {
+    std::int64_t sum = 0;
+    for (std::size_t r = 0; r + 1 < rows.size(); ++r) sum = addCounts(sum, rows[r].counts[c]);
+    return sum;
+}
+
+// The sum of a row's counts before its last.
+std::int64_t sumBefore(const std::vector<std::int64_t>& counts) {
+    std::int64_t sum = 0;
+    for (std::size_t c = 0; c + 1 < counts.size(); ++c) sum = addCounts(sum, counts[c]);
+    return sum;
+}
+
+// The first column of the counts where the last row is not the sum of the
+// rows above it, or none when it is.
+std::optional<std::size_t> notRowSum(const std::vector<MatrixRow>& rows) {
+    for (std::size_t c = 0; c < rows.back().counts.size(); ++c)
+        if (sumAbove(rows, c) != rows.back().counts[c]) return c;
+    return std::nullopt;
+}
+
+// The first row whose last count is not the sum of the others, or none.
+std::optional<std::size_t> notColumnSum(const std::vector<MatrixRow>& rows) {
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (sumBefore(rows[r].counts) != rows[r].counts.back()) return r;
+    return std::nullopt;
+}
+
+// A cross-table typed from a paper often keeps its margins: a last row and a
+// last column of totals. A row or column labelled as a total is a margin and
+// must hold the sums of the others; in a table without labels, a last row (or
+// column) that holds the sums is a margin when the last column (row) does too,
+// or when the table is square only without it. Margins are left out, with a note.
+std::optional<InputError> dropMargins(std::vector<MatrixRow>& rows, std::vector<std::string>& rowLabels,
+                                      std::vector<std::string>& columnLabels, std::size_t labelColumns,
+                                      std::int64_t headerLine, std::size_t corner, const CategoryLabels& categories,
+                                      InputDescription& input) {
+    const std::size_t nR = rows.size(), nC = rows[0].counts.size();
+    // A label of --categories is a category, whatever it says.
+    const auto total = [&](const std::string& label) {
+        return isTotalLabel(label) && !(categories.isExplicit() && categories.known(canonicalLabel(label)));
+    };
+    const bool rowLabelled = !rowLabels.empty() && nR >= 2 && total(rowLabels.back());
+    const bool columnLabelled = !columnLabels.empty() && nC >= 2 && total(columnLabels.back());
+    const std::optional<std::size_t> rowMismatch = nR >= 2 ? notRowSum(rows) : std::optional<std::size_t>(0);
+    const std::optional<std::size_t> columnMismatch = nC >= 2 ? notColumnSum(rows) : std::optional<std::size_t>(0);
+    const bool rowSums = !rowMismatch && nR >= 3 && rows.back().counts.back() > 0;
+    const bool columnSums = !columnMismatch && nC >= 3 && rows.back().counts.back() > 0;
+    if (columnLabelled && columnMismatch) {
+        const std::vector<std::int64_t>& counts = rows[*columnMismatch].counts;
+        const std::int64_t sum = sumBefore(counts);
+        return InputError{rows[*columnMismatch].line, static_cast<std::int64_t>(labelColumns + nC),
+                         "column " + quote(columnLabels.back()) + " (line " + std::to_string(headerLine) +
+                         ", column " + std::to_string(corner + nC) +
+                         ") is labelled as a total, but it is not the sum of the columns before it: it holds " +
+                         std::to_string(counts.back()) + " where they add up to " + std::to_string(sum) +
+                         "; correct it, or leave the column out"};
+    }
+    if (rowLabelled && rowMismatch) {
+        const std::int64_t sum = sumAbove(rows, *rowMismatch);
+        return InputError{rows.back().line, static_cast<std::int64_t>(labelColumns + *rowMismatch + 1),
+                         "row " + quote(rowLabels.back()) + " is labelled as a total, but it is not the sum of the "
+                         "rows above: it holds " + std::to_string(rows.back().counts[*rowMismatch]) +
+                         " where they add up to " + std::to_string(sum) + "; correct it, or leave the row out"};
+    }
+    // Without labels, a row (column) of sums is a margin beside a column (row)
+    // of sums, or when the table is square only without it.
+    const bool dropRow = rowLabelled || (rowLabels.empty() && rowSums && (columnSums || nR == nC + 1));
+    const bool dropColumn = columnLabelled || (columnLabels.empty() && columnSums && (rowSums || nC == nR + 1));
+    if (!dropRow && !dropColumn) return std::nullopt;
+    std::string margins;
+    if (dropRow)
+        margins = "the last row (" + (rowLabels.empty() ? std::string("line ") + std::to_string(rows.back().line)
+                                                        : quote(rowLabels.back())) + ")";
+    if (dropColumn)
+        margins += (dropRow ? " and " : "") + std::string("the last column") +
+                   (columnLabels.empty() ? std::string() : " (" + quote(columnLabels.back()) + ")");
+    input.notes.push_back(margins + (dropRow && dropColumn ? " hold" : " holds") +
+                          " the sums of the others: read as the table's margins and left out");
+    if (dropRow) {
+        rows.pop_back();
+        if (!rowLabels.empty()) rowLabels.pop_back();
+    }
+    if (dropColumn) {
+        for (MatrixRow& row : rows) row.counts.pop_back();
+        if (!columnLabels.empty()) columnLabels.pop_back();
+    }
+    return std::nullopt;
+}
+
 std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
                                     InputDescription& input, Study& table) {
     // At most 1024 categories for two raters, with a label column besides.
     const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
-    struct Row {
-        std::string first;                 // the first field: a label or a count
-        std::vector<std::int64_t> counts;  // the other fields
-        std::int64_t line = 0;
-    };
+    using Row = MatrixRow;  // the first field (a label or a count), the other fields
     std::vector<std::string> header;
     std::int64_t headerLine = 0;
     std::vector<Row> rows;
@@ -629,16 +939,7 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
                                  std::to_string(headerLine) + "), found " + std::to_string(width)};
         }
     }
-    const std::size_t K = width - (labelColumn ? 1 : 0);
-    if (K == 0) return InputError{rows[0].line, 0, "a row of labels without counts"};
-    if (rows.size() != K)
-        return InputError{rows.back().line, 0,
-                         "a cross-table must be square (rater 1's categories in rows, rater 2's in columns), found " +
-                             plural(rows.size(), "row") + " of " + plural(K, "count") +
-                             (rows.size() > K        ? ": a file with one row per subject is read with --input ratings"
-                              : rows.size() + 1 == K ? " (if the first column holds labels, start the file with a "
-                                                       "header row of labels whose first cell is empty)"
-                                                     : "")};
+    if (width == (labelColumn ? 1u : 0u)) return InputError{rows[0].line, 0, "a row of labels without counts"};
     if (!labelColumn)
         for (Row& row : rows) {
             const auto count = countOf(row.first);
@@ -656,14 +957,33 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
             return InputError{headerLine, static_cast<std::int64_t>(corner + c + 1), "an empty column label"};
     for (std::size_t r = 0; r < rowLabels.size(); ++r)
         if (rowLabels[r].empty()) return InputError{rows[r].line, 1, "an empty row label"};
+    if (auto refusal =
+            dropMargins(rows, rowLabels, columnLabels, labelColumn ? 1 : 0, headerLine, corner, file.labels(), input))
+        return refusal;
+
+    const std::size_t K = rows[0].counts.size();
+    if (rows.size() != K)
+        return InputError{rows.back().line, 0,
+                         "a cross-table must be square (rater 1's categories in rows, rater 2's in columns), found " +
+                             plural(rows.size(), "row") + " of " + plural(K, "count") +
+                             (rows.size() > K        ? ": a file with one row per subject is read with --input ratings"
+                              : rows.size() + 1 == K ? " (if the first column holds labels, start the file with a "
+                                                       "header row of labels whose first cell is empty)"
+                                                     : "")};
     if (!rowLabels.empty() && !columnLabels.empty()) {
-        for (std::size_t k = 0; k < K; ++k)
-            if (canonicalLabel(rowLabels[k]) != canonicalLabel(columnLabels[k]))
-                return InputError{
-                    rows[k].line, 1,
-                    "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
-                        std::to_string(k + 1) + " " + quote(columnLabels[k]) + " (line " + std::to_string(headerLine) +
-                        "): row k and column k are both category k, so the labels must be the same in the same order"};
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::string row = canonicalLabel(rowLabels[k]), column = canonicalLabel(columnLabels[k]);
+            const bool variants = foldedLabel(row) == foldedLabel(column);
+            if (row == column || (variants && options.ignoreCase)) continue;
+            return InputError{
+                rows[k].line, 1,
+                "row " + std::to_string(k + 1) + " is labelled " + quote(rowLabels[k]) + " but column " +
+                    std::to_string(k + 1) + " " + quote(columnLabels[k]) + " (line " + std::to_string(headerLine) +
+                    (variants ? "): they differ only in case or surrounding blanks; --ignore-case reads them as one "
+                                "category"
+                              : "): row k and column k are both category k, so the labels must be the same in the "
+                                "same order")};
+        }
     }
     const std::vector<std::string>& labels = rowLabels.empty() ? columnLabels : rowLabels;
 
@@ -674,9 +994,9 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
         const bool inRows = !rowLabels.empty();
         const std::int64_t line = inRows ? rows[k].line : headerLine;
         const auto column = static_cast<std::int64_t>(inRows ? 1 : corner + k + 1);
-        const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k]);
+        const CategoryLabels::Lookup outcome = file.labels().lookup(labels[k], ids[k], line, column);
         if (outcome != CategoryLabels::Lookup::Found)
-            return file.fieldError(outcome, labels[k], line, static_cast<std::size_t>(column - 1), std::string(), 2,
+            return file.fieldError(outcome, labels[k], ids[k], line, static_cast<std::size_t>(column - 1), std::string(), 2,
                                    "");
         for (std::size_t earlier = 0; earlier < k; ++earlier)
             if (ids[earlier] == ids[k])
@@ -684,7 +1004,8 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
     }
     CategoryLabels::Final categories;
     if (!labels.empty()) {
-        categories = file.labels().finish(static_cast<std::int64_t>(largestK));
+        // The labels keep the table's order: a cross-table's header is an order.
+        categories = file.labels().finish(static_cast<std::int64_t>(largestK), true);
         if (categories.span > static_cast<std::int64_t>(largestK))
             return InputError{0, 0,
                              "the labels are whole numbers spanning " + std::to_string(categories.span) +
@@ -775,11 +1096,13 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
     if (const auto usage = checkInputOptions(options)) return InputError{0, 0, *usage};
     DelimitedReader reader(source, options.delimiter, chunk);
     FileCounts file(expandCategories(options.categories),
-                    options.format == InputFormat::Matrix ? std::vector<std::string>{} : options.missing);
+                    options.format == InputFormat::Matrix ? std::vector<std::string>{} : options.missing,
+                    options.ignoreCase, options.format != InputFormat::Matrix);
     if (options.format == InputFormat::Matrix) {
         Study table;
         if (auto error = readMatrix(reader, options, file, input, table)) return error;
         input.delimiter = reader.delimiter();
+        table.raterNames = input.raters;
         take(StudyGroup{std::string(), std::move(table)});
         return std::nullopt;
     }
@@ -804,8 +1127,11 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
                              "); give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
-    for (std::size_t g = 0; g < file.groups().size(); ++g)
-        take(StudyGroup{file.groups()[g], file.counts()[g].build(key, categories)});
+    for (std::size_t g = 0; g < file.groups().size(); ++g) {
+        Study study = file.counts()[g].build(key, categories);
+        study.raterNames = input.raters;
+        take(StudyGroup{file.groups()[g], std::move(study)});
+    }
     return std::nullopt;
 }
 

@@ -35,6 +35,9 @@ struct IncompleteSubjects {
 struct Study {
     std::int32_t R = 0;  // raters
     std::int32_t K = 0;  // categories
+    // The raters' names in order (column names, rater ids); empty when the
+    // file names none (a table of response patterns).
+    std::vector<std::string> raterNames;
     // The K category labels in order: "1".."K" for a table, the labels of a
     // ratings file otherwise.
     std::vector<std::string> labels;

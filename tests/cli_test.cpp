@@ -58,11 +58,15 @@ protected:
 
     Outcome run(const std::vector<std::string>& args) {
         Engine engine;
-        engine.read = [&](const std::string& path, const InputOptions& options) {
+        engine.read = [&](const std::string& path, const InputOptions& options, const TakeStudy& take) {
             paths.push_back(path);
             readOptions.push_back(options);
             const auto found = files.find(path);
-            return found != files.end() ? found->second : failedRead(0, 0, "cannot open: No such file or directory");
+            InputRead read = found != files.end() ? found->second : failedRead(0, 0, "cannot open: No such file or directory");
+            if (read.error) return read;
+            for (StudyGroup& group : read.groups) take(std::move(group), read);
+            read.groups.clear();
+            return read;
         };
         engine.analyse = [&](const Study& s, const AnalysisRequest& request) {
             studies.push_back(s);
@@ -225,8 +229,11 @@ TEST_F(CommandLine, MissingRatings) {
     Outcome r = run({"-i", "ratings", "r.csv"});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, "kappa: r.csv:4: a subject with a missing rating: Hubert's kappa needs every rater's rating of "
-                     "every subject, and 3 subjects have missing ratings (--drop-incomplete leaves them out)\n");
+                     "every subject, and 3 subjects have missing ratings: --coefficients fleiss,gwet,alpha use every "
+                     "subject, whatever ratings it lacks; --drop-incomplete leaves such subjects out\n");
     EXPECT_TRUE(studies.empty());
+    r = run({"-i", "ratings", "-C", "fleiss,gwet,alpha", "r.csv"});
+    EXPECT_EQ(r.status, kExitAnalysed) << "the coefficients the message names analyse the file";
 
     r = run({"-i", "ratings", "-C", "kappa,fleiss", "--drop-incomplete", "r.csv"});
     EXPECT_EQ(r.status, kExitAnalysed);

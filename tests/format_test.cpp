@@ -29,6 +29,10 @@ Analysis handBuilt() {
     a.zExact = 1.959963984540054;
     a.rawAgreement = 0.85;
     a.rawAgreementSubjects = 100;
+    a.raterSummary = {{"ana", 100, {40, 35, 25}}, {"rater \"b\"", 98, {36, 37, 25}}};
+    a.fewestRatings = 98;
+    a.mostRatings = 100;
+    a.medianRatings = 99;
     a.notes = {"a note about the whole analysis"};
 
     Estimate cohen;

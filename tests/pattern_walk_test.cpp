@@ -17,6 +17,7 @@
 #include "agreement/patterns.h"
 #include "estimators/weights.h"
 #include "study_fixture.h"
+#include "tables/subjects.h"
 
 namespace kappa {
 namespace {
@@ -176,6 +177,27 @@ TEST(ChanceProducts, LeaveOneOutWithZeroFactors) {
         EXPECT_EQ(full, c.full);
         EXPECT_EQ(without, c.without);
     }
+}
+
+}  // namespace
+}  // namespace kappa
+
+namespace kappa {
+namespace {
+
+TEST(SubjectGroups, PatternsThenIncompleteGroupsWithTheirRaters) {
+    Study study;
+    study.R = 2;
+    study.K = 2;
+    study.frequency = {1, 0, 2, 0};
+    study.incomplete = {{{0, kMissing}, 3, 7}, {{kMissing, kMissing}, 1, 8}};
+    std::vector<std::pair<std::int64_t, std::vector<Rating>>> seen;
+    forEachSubjectGroup(study, [&](std::int64_t count, std::span<const Rating> ratings) {
+        seen.emplace_back(count, std::vector<Rating>(ratings.begin(), ratings.end()));
+    });
+    const std::vector<std::pair<std::int64_t, std::vector<Rating>>> expected = {
+        {1, {{0, 0}, {1, 0}}}, {2, {{0, 1}, {1, 0}}}, {3, {{0, 0}}}};
+    EXPECT_EQ(seen, expected);
 }
 
 }  // namespace

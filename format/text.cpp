@@ -3,11 +3,13 @@
 // and chance values, and the notes. Values as the dialogue prints them: %.4f,
 // standard errors %.5f, the kappa under test %.2f, raw agreement %.5f.
 // p-values with 4 decimals, and "< 0.0001" below that. Values that cannot be
-// computed read "n/a"; the notes say why.
+// computed read "n/a"; the notes say why. Texts from the user (the file's
+// name, the group, the labels, the notes that quote them) are printable.
 #include <cmath>
 
 #include "format/format.h"
 #include "format/numbers.h"
+#include "input/printable.h"
 
 namespace kappa {
 
@@ -18,7 +20,7 @@ using format::shortest;
 
 constexpr const char* kPlusMinus = "\xC2\xB1";  // "±" in UTF-8
 
-std::string fileName(const std::string& file) { return file == "-" ? "standard input" : file; }
+std::string fileName(const std::string& file) { return file == "-" ? "standard input" : printable(file); }
 
 std::string delimiterName(char c) {
     switch (c) {
@@ -36,7 +38,7 @@ std::string categoryList(const std::vector<std::string>& labels) {
     for (std::size_t k = 0; k < labels.size() && codes; ++k) codes = labels[k] == std::to_string(k + 1);
     if (codes && !labels.empty()) return "codes 1 to " + std::to_string(labels.size());
     std::string list;
-    for (const std::string& label : labels) list += (list.empty() ? "" : ", ") + label;
+    for (const std::string& label : labels) list += (list.empty() ? "" : ", ") + printable(label);
     return list;
 }
 
@@ -111,7 +113,7 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
 
     if (!e.notes.empty()) {
         w.line("\n Notes:");
-        for (const std::string& note : e.notes) w.line(" - " + note);
+        for (const std::string& note : e.notes) w.line(" - " + printable(note));
     }
 }
 
@@ -120,7 +122,7 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
 std::string formatText(const Source& source, const Analysis& a) {
     Writer w;
     w.line(" File: " + fileName(source.file));
-    if (source.group) w.line(" Group: " + *source.group);
+    if (source.group) w.line(" Group: " + printable(*source.group));
     std::string input(inputFormatId(source.input));
     if (source.delimiter) input += ", delimiter: " + delimiterName(*source.delimiter);
     w.line(" Input: " + input);
@@ -131,7 +133,7 @@ std::string formatText(const Source& source, const Analysis& a) {
     w.line(" Confidence: " + shortest(a.confidence) + " % (z = " + fixed(a.z, 5) + ")");
     w.line(" Kappa under test: " + shortest(a.kappa0));
     w.line(" Raw agreement: " + fixed(a.rawAgreement, 5));
-    for (const std::string& note : a.notes) w.line(" Note: " + note);
+    for (const std::string& note : a.notes) w.line(" Note: " + printable(note));
     for (const Estimate& e : a.estimates) estimate(w, e, a);
     return w.text;
 }

@@ -1,52 +1,17 @@
 #include "input/study_reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <new>
 #include <stdexcept>
 #include <tuple>
 #include <utility>
 
+#include "input/printable.h"
 #include "input/study_builder.h"
 
 namespace kappa {
 
-namespace {
-
-// Texts from a file as messages show them: quoted, cut after 40 bytes, line
-// breaks and other control characters escaped.
-std::string quote(std::string_view text) {
-    std::string shown = "'";
-    for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            shown += escaped;
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
-    if (text.size() > 40) shown += "...";
-    return shown + "'";
-}
-
-// The first labels of a list, for messages.
-std::string listOf(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i == 8) return text + ", ... (" + std::to_string(items.size()) + " in all)";
-        text += (i ? ", " : "") + (items[i].empty() ? std::string("(the empty field)") : quote(items[i]));
-    }
-    return text;
-}
-
-// The labels of --categories: a lone whole number N stands for 1..N.
 std::vector<std::string> expandCategories(const std::vector<std::string>& categories) {
     if (categories.size() == 1) {
         if (const auto N = wholeNumberLabel(categories[0]); N && *N >= 1 && *N <= kMaxPatterns) {
@@ -57,6 +22,8 @@ std::vector<std::string> expandCategories(const std::vector<std::string>& catego
     }
     return categories;
 }
+
+namespace {
 
 bool allEmpty(std::span<const std::string_view> fields) {
     return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
@@ -744,11 +711,15 @@ std::optional<std::string> checkInputOptions(const InputOptions& options) {
                std::to_string(options.columns.size());
     for (const std::string& wanted : options.columns)
         if (wanted.empty()) return std::string("--columns has an empty item");
+    const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
+    if (options.categories.size() == 1)
+        if (const auto N = wholeNumberLabel(options.categories[0]); N && *N > static_cast<std::int64_t>(largestK))
+            return "--categories gives " + std::to_string(*N) + " categories, at most " + std::to_string(largestK) +
+                   " (K^R at most " + kMaxPatternsText + " with R at least 2)";
     const std::vector<std::string> labels = expandCategories(options.categories);
     if (!options.categories.empty()) {
         if (options.categories.size() == 1 && labels.size() == 1)
             return "--categories needs at least two categories: a number N of at least 2, or a list of labels";
-        const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
         if (labels.size() > largestK)
             return "--categories gives " + std::to_string(labels.size()) + " categories, at most " +
                    std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + " with R at least 2)";

@@ -237,17 +237,19 @@ class PatternCounts {
 public:
     PatternCounts() : slots_(16) {}
 
-    void add(std::uint64_t key, std::int64_t line) {
+    // Counts `count` subjects (one by default) under `key`; returns the line
+    // of the first subject of its pattern, `line` when the pattern is new.
+    std::int64_t add(std::uint64_t key, std::int64_t line, std::int64_t count = 1) {
         for (std::size_t s = slotOf(key);; s = (s + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[s];
             if (slot.key == key) {
-                ++slot.count;
-                return;
+                slot.count += count;
+                return slot.firstLine;
             }
             if (slot.key == kEmpty) {
-                slot = Slot{key, 1, line};
+                slot = Slot{key, count, line};
                 if (++size_ * 2 > slots_.size()) grow();
-                return;
+                return line;
             }
         }
     }

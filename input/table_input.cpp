@@ -93,7 +93,7 @@ public:
 
     // A record of the file's fields, read on from where the quick way stopped.
     bool record(std::span<const std::string_view> fields, std::int64_t line) {
-        ++records_;
+        const bool first = !started_;  // the table's first line
         if (!started_) {
             const auto raters = static_cast<std::int64_t>(fields.size()) - (weighted_ ? 2 : 1);
             if (raters <= 0) return refuse(line, 0, oneField(delimiter_, fields[0]));
@@ -103,9 +103,9 @@ public:
         const std::span<const std::string_view> tokens = tokensOf(fields);
         const auto expected = static_cast<std::size_t>(R_) + (weighted_ ? 2 : 1);
         if (tokens.size() != expected) {
-            if (blankTokens_.size() != fields.size() && allNumbers(blankTokens_))
+            if (allNumbers(tokens_))
                 return refuse(line, 0,
-                              "expected " + rowLayout(R_, weighted_) + ", found " + std::to_string(blankTokens_.size()));
+                              "expected " + rowLayout(R_, weighted_) + ", found " + std::to_string(tokens_.size()));
             return refuse(line, 0,
                           "expected " + plural(static_cast<std::int64_t>(expected), "field") + " (" +
                               plural(R_, "rating") + (weighted_ ? ", a frequency and a weight" : " and a frequency") +
@@ -116,13 +116,13 @@ public:
         readNumber(frequencyText, frequency);
         if (!frequency.whole)
             return refuseNumber(line, R_ + 1, fieldRefusal(TableField::Frequency, frequency, frequencyText),
-                                !isDecimalNumber(frequencyText));
+                                first && !isDecimalNumber(frequencyText));
         if (weighted_) {
             const std::string_view weightText = tokens[static_cast<std::size_t>(R_) + 1];
             readNumber(weightText, weight);
             if (!weight.finite)
                 return refuseNumber(line, R_ + 2, fieldRefusal(TableField::Weight, weight, weightText),
-                                    !isDecimalNumber(weightText));
+                                    first && !isDecimalNumber(weightText));
         }
         if (header_) {
             // The first line is not a row, but this one reads as one.
@@ -215,21 +215,28 @@ private:
         return true;
     }
 
-    // The fields of a record as a row's tokens: a line of numbers only may
-    // separate them by any blanks.
+    // The fields of a record as a row's tokens (in tokens_), trimmed of the
+    // blanks that the delimited reader leaves (vertical tab, form feed): a
+    // line of numbers only may separate them by any blanks.
     std::span<const std::string_view> tokensOf(std::span<const std::string_view> fields) {
-        blankTokens_.assign(fields.begin(), fields.end());
+        tokens_.clear();
         const auto expected = static_cast<std::size_t>(R_) + (weighted_ ? 2 : 1);
-        if (fields.size() == expected || delimiter_ != '\t') return fields;
-        blankTokens_.clear();
+        if (fields.size() == expected || delimiter_ != '\t') {
+            for (std::string_view field : fields) {
+                while (!field.empty() && (field.front() == '\v' || field.front() == '\f')) field.remove_prefix(1);
+                while (!field.empty() && (field.back() == '\v' || field.back() == '\f')) field.remove_suffix(1);
+                tokens_.push_back(field);
+            }
+            return tokens_;
+        }
         for (const std::string_view field : fields)
             for (std::size_t i = 0; i < field.size();) {
                 while (i < field.size() && isTableBlank(field[i])) ++i;
                 const std::size_t start = i;
                 while (i < field.size() && !isTableBlank(field[i])) ++i;
-                if (i > start) blankTokens_.push_back(field.substr(start, i - start));
+                if (i > start) tokens_.push_back(field.substr(start, i - start));
             }
-        if (blankTokens_.size() == expected && allNumbers(blankTokens_)) return blankTokens_;
+        if (tokens_.size() == expected && allNumbers(tokens_)) return tokens_;
         return fields;
     }
 
@@ -369,8 +376,8 @@ private:
     // A refusal of the frequency or the weight. On the first line, when the
     // field is text, the line may be a header: the refusal is held until the
     // next line says whether it is.
-    bool refuseNumber(std::int64_t line, std::int64_t column, std::string message, bool text) {
-        if (text && records_ == 1) {
+    bool refuseNumber(std::int64_t line, std::int64_t column, std::string message, bool mayBeHeader) {
+        if (mayBeHeader) {
             header_ = InputError{line, column, std::move(message)};
             return true;
         }
@@ -421,7 +428,6 @@ private:
     CategoryLabels labels_;
     std::int32_t R_ = 0;
     bool started_ = false;
-    std::int64_t records_ = 0;  // records read field by field
     std::int32_t most_ = 0;       // the most categories R raters may have
     std::int32_t codeLimit_ = 0;  // the largest code allowed
     PatternKey key_;
@@ -439,7 +445,7 @@ private:
     std::optional<InputError> refusal_;
     std::vector<std::uint16_t> ids_;
     std::vector<std::int32_t> codes_;
-    std::vector<std::string_view> blankTokens_;
+    std::vector<std::string_view> tokens_;
 };
 
 }  // namespace

@@ -257,13 +257,13 @@ TEST_F(CommandLine, WeightsNeedOrderedCategories) {
 
 TEST_F(CommandLine, GroupsOfOneFile) {
     InputRead read = readOf(study(2, 2, 10));
-    read.groups.push_back({"B", study(2, 2, 1)});
+    read.groups.push_back({"B\n", study(2, 2, 1)});
     read.groups.push_back({"C, east", study(2, 2, 5)});
     read.groups.front().group = "A";
     files["r.csv"] = read;
     const Outcome r = run({"-i", "ratings", "--by", "site", "-f", "csv", "r.csv"});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "kappa: r.csv: group 'B': found 1 subject; at least 3 are needed\n");
+    EXPECT_EQ(r.err, "kappa: r.csv: group 'B\\n': found 1 subject; at least 3 are needed\n") << "escaped";
     std::istringstream lines(r.out);
     std::string header, a, c;
     std::getline(lines, header);

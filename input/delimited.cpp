@@ -23,13 +23,14 @@ std::size_t firstRecordEnd(std::string_view bytes) {
     return std::string_view::npos;
 }
 
-// Whether a line ends its first part with a carriage return alone, as lines
-// end in old Mac OS files (a carriage return in quotes is part of a field).
+// Whether a line holds a carriage return that ends a line alone, as in old
+// Mac OS files: one followed by more than blanks (a carriage return in quotes
+// is part of a field).
 bool hasLoneCarriageReturn(std::string_view line) {
     bool quoted = false;
     for (std::size_t i = 0; i + 1 < line.size(); ++i) {
         if (line[i] == '"') quoted = !quoted;
-        if (line[i] == '\r' && line[i + 1] != '\n' && !quoted) return true;
+        if (line[i] == '\r' && !quoted && !isLineBlank(line[i + 1]) && line[i + 1] != '\n') return true;
     }
     return false;
 }

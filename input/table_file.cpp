@@ -21,6 +21,7 @@ namespace kappa {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
+constexpr std::size_t kFirstChunk = std::size_t{1} << 16;
 
 constexpr std::array<bool, 256> blankBytes() {
     std::array<bool, 256> blank{};
@@ -134,13 +135,16 @@ private:
     static constexpr std::int32_t kNoCode = std::numeric_limits<std::int32_t>::min();
 
     ParseOutcome read(ByteSource& source) {
-        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+        // A small file is read into a small buffer; a read that fills it
+        // brings the buffer to its full size.
+        std::size_t capacity = kFirstChunk;
+        auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
         // The first bytes, at least three unless the file is shorter, to see
         // whether they are a byte-order mark.
         std::size_t have = 0;
         bool ended = false;
         while (have < 3 && !ended) {
-            const std::ptrdiff_t got = source.read(buffer.get() + have, kChunk - have);
+            const std::ptrdiff_t got = source.read(buffer.get() + have, capacity - have);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             have += static_cast<std::size_t>(got);
@@ -152,7 +156,11 @@ private:
         while (!bytes.empty() || !ended) {
             if (!(rest_ ? takePlain(bytes) : take(bytes))) return outcome_;
             if (ended) break;
-            const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
+            if (bytes.end() == buffer.get() + capacity && capacity < kChunk) {
+                capacity = kChunk;
+                buffer = std::make_unique_for_overwrite<char[]>(capacity);
+            }
+            const std::ptrdiff_t got = source.read(buffer.get(), capacity);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));

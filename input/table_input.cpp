@@ -93,6 +93,10 @@ public:
 
     // A record of the file's fields, read on from where the quick way stopped.
     bool record(std::span<const std::string_view> fields, std::int64_t line) {
+        const bool blank = std::all_of(fields.begin(), fields.end(), [](std::string_view field) {
+            return std::all_of(field.begin(), field.end(), isTableBlank);
+        });
+        if (blank) return true;
         const bool first = !started_;  // the table's first line
         if (!started_) {
             const auto raters = static_cast<std::int64_t>(fields.size()) - (weighted_ ? 2 : 1);
@@ -215,20 +219,13 @@ private:
         return true;
     }
 
-    // The fields of a record as a row's tokens (in tokens_), trimmed of the
-    // blanks that the delimited reader leaves (vertical tab, form feed): a
-    // line of numbers only may separate them by any blanks.
+    // The fields of a record as a row's tokens. Split at any blanks, in
+    // tokens_; a line of as many numbers as a row holds is read so (with
+    // TABs for the delimiter), as tables of codes always were; otherwise the
+    // fields are the tokens, trimmed of the blanks that the delimited reader
+    // leaves (vertical tab, form feed).
     std::span<const std::string_view> tokensOf(std::span<const std::string_view> fields) {
         tokens_.clear();
-        const auto expected = static_cast<std::size_t>(R_) + (weighted_ ? 2 : 1);
-        if (fields.size() == expected || delimiter_ != '\t') {
-            for (std::string_view field : fields) {
-                while (!field.empty() && (field.front() == '\v' || field.front() == '\f')) field.remove_prefix(1);
-                while (!field.empty() && (field.back() == '\v' || field.back() == '\f')) field.remove_suffix(1);
-                tokens_.push_back(field);
-            }
-            return tokens_;
-        }
         for (const std::string_view field : fields)
             for (std::size_t i = 0; i < field.size();) {
                 while (i < field.size() && isTableBlank(field[i])) ++i;
@@ -236,8 +233,15 @@ private:
                 while (i < field.size() && !isTableBlank(field[i])) ++i;
                 if (i > start) tokens_.push_back(field.substr(start, i - start));
             }
-        if (tokens_.size() == expected && allNumbers(tokens_)) return tokens_;
-        return fields;
+        const auto expected = static_cast<std::size_t>(R_) + (weighted_ ? 2 : 1);
+        if (delimiter_ == '\t' && tokens_.size() == expected && allNumbers(tokens_)) return tokens_;
+        fields_.clear();
+        for (std::string_view field : fields) {
+            while (!field.empty() && (field.front() == '\v' || field.front() == '\f')) field.remove_prefix(1);
+            while (!field.empty() && (field.back() == '\v' || field.back() == '\f')) field.remove_suffix(1);
+            fields_.push_back(field);
+        }
+        return fields_;
     }
 
     static bool allNumbers(std::span<const std::string_view> tokens) {
@@ -445,7 +449,7 @@ private:
     std::optional<InputError> refusal_;
     std::vector<std::uint16_t> ids_;
     std::vector<std::int32_t> codes_;
-    std::vector<std::string_view> tokens_;
+    std::vector<std::string_view> tokens_, fields_;
 };
 
 }  // namespace
@@ -479,7 +483,8 @@ InputRead readTable(ByteSource& source, const InputOptions& options) {
         }
     }
     if (firstLine > 0) {
-        DelimitedReader records(source, rows.delimiter());
+        // Tables read field by field are small: a small buffer to start with.
+        DelimitedReader records(source, rows.delimiter(), std::size_t{1} << 16);
         while (records.next())
             if (!rows.record(records.fields(), records.line() + firstLine - 1)) {
                 read.error = rows.refusal();

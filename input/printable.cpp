@@ -40,10 +40,13 @@ std::string printable(std::string_view text) {
 }
 
 std::string quote(std::string_view text) {
-    if (text.size() <= kQuoted) return "'" + printable(text) + "'";
-    std::size_t cut = kQuoted;
-    while (cut > 0 && continuationByte(static_cast<unsigned char>(text[cut]))) --cut;
-    return "'" + printable(text.substr(0, cut)) + "...'";
+    std::size_t cut = text.size();
+    if (cut > kQuoted)
+        for (cut = kQuoted; cut > 0 && continuationByte(static_cast<unsigned char>(text[cut]));) --cut;
+    std::string quoted(1, '\'');
+    quoted.append(printable(text.substr(0, cut)));
+    quoted.append(cut < text.size() ? "...'" : "'");
+    return quoted;
 }
 
 std::string listOf(const std::vector<std::string>& items) {

@@ -187,9 +187,20 @@ public:
             return InputError{0, 0,
                               "a study needs at least 3 subjects; the frequencies add up to " +
                                   std::to_string(subjects_)};
-        study = incomplete_.build(key_, categories);
-        std::erase_if(study.incomplete, [](const IncompleteSubjects& s) { return s.count == 0; });
-        renumber(K, categories.code);
+        // The complete patterns in the final categories (labels found in the
+        // file are put in their order), then the others.
+        const bool identity = std::is_sorted(categories.code.begin(), categories.code.end()) &&
+                              (categories.code.empty() || categories.code.back() + 1u == categories.code.size());
+        if (B_ != K || !identity) renumber(K, identity ? std::span<const std::uint16_t>() : categories.code);
+        firstLine_ = {};
+        if (incomplete_.size() > 0) {
+            study = incomplete_.build(key_, categories);
+            std::erase_if(study.incomplete, [](const IncompleteSubjects& s) { return s.count == 0; });
+        } else {
+            study.R = R_;
+            study.K = K;
+            study.labels = categories.labels;
+        }
         study.frequency = std::move(frequency_);
         if (weighted_) study.fileWeight = std::move(weight_);
         ordered = categories.ordered;

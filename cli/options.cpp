@@ -230,7 +230,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         option("-c,--confidence", confidence, "PCT", "the confidence level of the intervals, 50 < PCT < 100\n(default 95)");
     CLI::Option* kappa0Option = option("-k,--kappa0", kappa0, "VALUE", "the kappa under test, at most 1 (default 0)");
     CLI::Option* formatOption = option("-f,--format", format, "FORMAT", "text (default), json or csv");
-    CLI::Option* outputOption = option("-o,--output", output, "FILE", "write to FILE instead of standard output");
+    CLI::Option* outputOption =
+        option("-o,--output", output, "FILE", "write to FILE instead of standard output ('-'); never to\nan input");
     app.set_version_flag("-V,--version", "kappa " KAPPA_VERSION, "print the version and exit");
     app.add_option("FILE", files, "a data file; '-' or none: standard input")->type_name("");
 

@@ -99,8 +99,8 @@ public:
         if (blank) return true;
         const bool first = !started_;  // the table's first line
         if (!started_) {
+            if (fields.size() == 1) return refuse(line, 0, oneField(delimiter_, fields[0]));
             const auto raters = static_cast<std::int64_t>(fields.size()) - (weighted_ ? 2 : 1);
-            if (raters <= 0) return refuse(line, 0, oneField(delimiter_, fields[0]));
             R_ = static_cast<std::int32_t>(std::min<std::int64_t>(raters, INT32_MAX));
             if (!start(line)) return false;
         }
@@ -214,9 +214,10 @@ private:
             return refuse(line, 0, "kappa takes at most 20 raters; this table has " + std::to_string(R_));
         if (R_ < 2)
             return refuse(line, 0,
-                          "the first line has 1 rater (one " +
+                          "the first line has " + plural(R_, "rater") + " (" + (R_ == 1 ? "one " : "no ") +
                               (delimiter_ == kBlanks ? std::string("blank") : std::string(delimiterName(delimiter_))) +
-                              "-separated code before the frequency): at least 2 raters are needed");
+                              "-separated code before the frequency" + (R_ == 1 ? "" : " and the weight") +
+                              "): at least 2 raters are needed");
         most_ = largestCategoryCount(R_);
         if (givenK_ > most_)
             return refuse(line, 0,

@@ -163,6 +163,9 @@ TEST(TableInput, Refusals) {
          "1:0: the first line holds one field: a table has a field for each rater and one for the frequency"},
         {"one rater", "1\t5\n", {},
          "1:0: the first line has 1 rater (one TAB-separated code before the frequency): at least 2 raters are needed"},
+        {"no rater before the frequency and the weight", "1\t5\n", weighted(),
+         "1:0: the first line has 0 raters (no TAB-separated code before the frequency and the weight): at least 2 "
+         "raters are needed"},
         {"21 raters", line(21, "1", "1"), {}, "1:0: kappa takes at most 20 raters; this table has 21"},
         {"--categories beyond K^R, before any table is made", line(20, "1", "1"), withCategories({"10"}),
          "1:0: --categories gives 10 categories: with 20 raters at most 2 (K^R at most 1,048,576)"},

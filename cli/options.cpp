@@ -300,7 +300,6 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         // What each input format has.
         const InputFormat in = cl.input.format;
         using enum InputFormat;
-
         checkApplies(noHeaderOption, in, {Ratings, Long}, "only ratings and long files have a header line");
         checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
         checkApplies(idOption, in, {Ratings}, "it names a column of a ratings file");

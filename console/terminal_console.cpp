@@ -4,11 +4,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstring>
-#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <thread>

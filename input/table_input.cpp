@@ -115,18 +115,18 @@ public:
                               plural(R_, "rating") + (weighted_ ? ", a frequency and a weight" : " and a frequency") +
                               "), found " + std::to_string(fields.size()));
         }
+        // A first line of names only may be a header.
+        const bool names = first && !std::any_of(tokens.begin(), tokens.end(), isDecimalNumber);
         const std::string_view frequencyText = tokens[static_cast<std::size_t>(R_)];
         TableNumber frequency, weight;
         readNumber(frequencyText, frequency);
         if (!frequency.whole)
-            return refuseNumber(line, R_ + 1, fieldRefusal(TableField::Frequency, frequency, frequencyText),
-                                first && !isDecimalNumber(frequencyText));
+            return refuseNumber(line, R_ + 1, fieldRefusal(TableField::Frequency, frequency, frequencyText), names);
         if (weighted_) {
             const std::string_view weightText = tokens[static_cast<std::size_t>(R_) + 1];
             readNumber(weightText, weight);
             if (!weight.finite)
-                return refuseNumber(line, R_ + 2, fieldRefusal(TableField::Weight, weight, weightText),
-                                    first && !isDecimalNumber(weightText));
+                return refuseNumber(line, R_ + 2, fieldRefusal(TableField::Weight, weight, weightText), names);
         }
         if (header_) {
             // The first line is not a row, but this one reads as one.
@@ -389,9 +389,8 @@ private:
         return refuse(line, 0, "the combination " + text + " was already given on line " + std::to_string(first));
     }
 
-    // A refusal of the frequency or the weight. On the first line, when the
-    // field is text, the line may be a header: the refusal is held until the
-    // next line says whether it is.
+    // A refusal of the frequency or the weight. A first line of names may be
+    // a header: the refusal is held until the next line says whether it is.
     bool refuseNumber(std::int64_t line, std::int64_t column, std::string message, bool mayBeHeader) {
         if (mayBeHeader) {
             header_ = InputError{line, column, std::move(message)};

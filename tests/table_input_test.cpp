@@ -183,6 +183,8 @@ TEST(TableInput, Refusals) {
         {"a header, then no table", "id\trater\tcategory\n1\tA\tmild\n", {},
          "1:3: expected a whole frequency in the 32-bit range, found 'category' (the first line looks like a header, "
          "which a table has not: try --input ratings or --input long)"},
+        {"text for the frequency, on a first line of numbers", "1\t2\t27x\n", {},
+         "1:3: expected a whole frequency in the 32-bit range, found '27x'"},
         {"a header alone", "r1\tr2\tcount\n", {},
          "1:3: expected a whole frequency in the 32-bit range, found 'count': the file's one line looks like a "
          "header, which a table has not, and no row follows"},

@@ -1,17 +1,20 @@
 #include "cli/command_line.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <optional>
 
 #include "cli/options.h"
 #include "format/format.h"
 #include "format/numbers.h"
+#include "input/printable.h"
 
 namespace kappa {
 
@@ -23,7 +26,8 @@ std::string plural(std::int64_t n, const std::string& one, const std::string& ma
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// "kappa: FILE:LINE:COLUMN: message", the line and column when known.
+// "kappa: FILE:LINE:COLUMN: message", the line and column when known; the
+// file's name, the group's and the message's texts from the file printable.
 std::string locatedMessage(const std::string& file, const InputError& error,
                            const std::optional<std::string>& group = std::nullopt) {
     std::string where = displayName(file);
@@ -35,7 +39,7 @@ std::string locatedMessage(const std::string& file, const InputError& error,
             where += std::to_string(error.column);
         }
     }
-    return "kappa: " + where + ": " + (group ? "group '" + *group + "': " : "") + error.message + "\n";
+    return "kappa: " + printable(where + ": " + (group ? "group '" + *group + "': " : "") + error.message) + "\n";
 }
 
 // Where the results go: the caller's stream, or the --output file. The first
@@ -226,17 +230,22 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
     return analysed;
 }
 
-// The --output file is one of the inputs: opening it would empty it.
+// The input that the --output file is, by device and inode (standard input
+// too): opening it for writing would empty it. Only a regular file can be
+// emptied.
 std::optional<std::string> outputIsInput(const CommandLine& cl) {
+    struct stat output {};
+    if (::stat(cl.output->c_str(), &output) != 0 || !S_ISREG(output.st_mode)) return std::nullopt;
     for (const std::string& file : cl.files) {
-        std::error_code ec;
-        if (file != "-" && std::filesystem::equivalent(file, *cl.output, ec)) return file;
+        struct stat input {};
+        const int found = file == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(file.c_str(), &input);
+        if (found == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) return file;
     }
     return std::nullopt;
 }
 
 int usageError(std::ostream& err, const std::string& message) {
-    err << "kappa: " << message << "\nTry 'kappa --help'.\n";
+    err << "kappa: " << printable(message) << "\nTry 'kappa --help'.\n";
     return kExitUsage;
 }
 
@@ -255,13 +264,14 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
 
     const CommandLine& cl = parsed.commandLine;
     std::optional<Sink> file;
-    if (cl.output) {
+    if (cl.output && *cl.output != "-") {
         if (const auto input = outputIsInput(cl))
-            return usageError(err, "--output " + *cl.output + " is the input file " + *input +
+            return usageError(err, "--output " + *cl.output + " is " +
+                                       (*input == "-" ? std::string("standard input") : "the input file " + *input) +
                                        ": writing it would empty it");
         std::FILE* opened = std::fopen(cl.output->c_str(), "w");
         if (!opened) {
-            err << "kappa: cannot open " << *cl.output << " for writing: " << std::strerror(errno) << "\n";
+            err << "kappa: cannot open " << printable(*cl.output) << " for writing: " << std::strerror(errno) << "\n";
             return kExitFailed;
         }
         file.emplace(opened);
@@ -283,7 +293,7 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     }
     sink.write(summary.text());
     if (!sink.finish()) {
-        err << "kappa: error writing " << (file ? *cl.output : "standard output") << sink.reason() << "\n";
+        err << "kappa: error writing " << (file ? printable(*cl.output) : "standard output") << sink.reason() << "\n";
         return kExitFailed;
     }
     return allAnalysed ? kExitAnalysed : kExitFailed;

@@ -211,7 +211,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::Option* inputOption = option("-i,--input", input, "FORMAT", "table (default), ratings, long or matrix");
     CLI::Option* delimiterOption =
         option("-d,--delimiter", delimiter, "CHAR",
-               "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: found\nfrom the first line (ratings, long, matrix)");
+               "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: TAB for\na table, found from the first line otherwise");
     CLI::Option* noHeaderOption =
         app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
     CLI::Option* headerOption =
@@ -252,16 +252,19 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                "intervals' bounds");
     CLI::Option* formatOption =
         option("-f,--format", format, "FORMAT", "text (default), json, csv, or summary (a row per\nestimate)");
-    CLI::Option* outputOption = option("-o,--output", output, "FILE", "write to FILE instead of standard output");
+    CLI::Option* outputOption =
+        option("-o,--output", output, "FILE", "write to FILE instead of standard output ('-'); never to\nan input");
     app.set_version_flag("-V,--version", "kappa " KAPPA_VERSION, "print the version and exit");
     app.add_option("FILE", files, "a data file; '-' or none: standard input")->type_name("");
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
         app.parse(reversed);
-        for (const std::string& extra : app.remaining())
+        for (const std::string& extra : app.remaining()) {
+            if (extra == "--") continue;  // the end of the options
             throw UsageError{(extra.size() > 1 && extra.front() == '-' ? "unknown option " : "unexpected argument ") +
                              inQuotes(extra)};
+        }
 
         if (inputOption->count())
             cl.input.format = parseName("--input", "input format", input, kInputFormats, inputFormatId);
@@ -324,14 +327,13 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         // What each input format has.
         const InputFormat in = cl.input.format;
         using enum InputFormat;
-        checkApplies(delimiterOption, in, {Ratings, Long, Matrix}, "a table is TAB-separated");
         checkApplies(noHeaderOption, in, {Ratings, Long}, "only ratings and long files have a header line");
         checkApplies(headerOption, in, {Ratings, Long}, "only ratings and long files have a header line");
         checkApplies(ignoreCaseOption, in, {Ratings, Long, Matrix}, "it is about the labels of categories");
         checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
         checkApplies(idOption, in, {Ratings}, "it names a column of a ratings file");
         checkApplies(byOption, in, {Ratings, Long}, "it names a column of ratings and long files");
-        checkApplies(missingOption, in, {Ratings, Long}, "only ratings and long files have fields of ratings");
+        checkApplies(missingOption, in, {Table, Ratings, Long}, "a cross-table holds counts, not ratings");
         if (cl.input.weights && in != Table)
             throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
                              std::string(inputFormatId(in))};
@@ -342,6 +344,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         checkWeightsApply(cl.request, cl.allCoefficients);
 
         cl.files = files.empty() ? std::vector<std::string>{"-"} : files;
+        if (std::count(cl.files.begin(), cl.files.end(), "-") > 1)
+            throw UsageError{"standard input ('-') is named twice: it can be read only once"};
     } catch (const CLI::CallForHelp&) {
         parsed.action = ParsedArguments::Action::Help;
         parsed.text = app.help();

@@ -4,11 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstring>
 #include <cstdio>
+#include <string_view>
 #include <thread>
 
 namespace kappa {
@@ -38,7 +40,7 @@ bool TerminalConsole::readLine(std::string& line) {
         // length however many reads it takes.
         const auto newline = pending_.find('\n', searched_);
         if (newline != std::string::npos) {
-            line.assign(pending_, start_, newline - start_);
+            line.assign(pending_, start_, std::min(newline - start_, kLongestAnswer));
             start_ = searched_ = newline + 1;
             return true;
         }
@@ -55,7 +57,18 @@ bool TerminalConsole::readLine(std::string& line) {
         char chunk[1 << 16];
         const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (got > 0) {
-            pending_.append(chunk, static_cast<std::size_t>(got));
+            std::string_view bytes(chunk, static_cast<std::size_t>(got));
+            if (dropping_) {
+                const auto end = bytes.find('\n');
+                if (end == std::string_view::npos) continue;
+                dropping_ = false;
+                bytes.remove_prefix(end);  // the line break ends the part kept
+            }
+            pending_.append(bytes);
+            if (pending_.size() - start_ > kLongestAnswer && pending_.find('\n', searched_) == std::string::npos) {
+                pending_.resize(start_ + kLongestAnswer);
+                dropping_ = true;
+            }
         } else if (got == 0 || errno != EINTR) {
             endOfInput_ = true;
         }
@@ -70,6 +83,7 @@ void TerminalConsole::discardPending() {
     if (!interactive_) return;
     pending_.clear();
     start_ = searched_ = 0;
+    dropping_ = false;
     tcflush(STDIN_FILENO, TCIFLUSH);
 }
 

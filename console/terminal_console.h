@@ -3,6 +3,7 @@
 // how typed-ahead input is thrown away, and how the program pauses.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "console/console.h"
@@ -11,6 +12,11 @@ namespace kappa {
 
 class TerminalConsole final : public Console {
 public:
+    // Of a longer answer line only this much is kept, and the rest is
+    // dropped as it comes, so that input without line breaks (kappa <
+    // /dev/zero) takes no more memory than this.
+    static constexpr std::size_t kLongestAnswer = std::size_t{1} << 16;
+
     TerminalConsole();
 
     bool readLine(std::string& line) override;
@@ -31,6 +37,7 @@ private:
     bool showsOutput_;
     bool utf8Output_;
     bool endOfInput_ = false;
+    bool dropping_ = false;     // the rest of an answer line longer than kLongestAnswer is being dropped
     std::string pending_;       // bytes read from standard input, from start_ on not yet returned
     std::size_t start_ = 0;
     std::size_t searched_ = 0;  // pending_ holds no line break between start_ and searched_

@@ -7,6 +7,7 @@
 
 #include "format/format.h"
 #include "format/numbers.h"
+#include "input/printable.h"
 
 namespace kappa {
 
@@ -27,8 +28,8 @@ void SummaryTable::add(const Source& source, const Analysis& a) {
     groups_ = groups_ || source.group.has_value();
     for (const Estimate& e : a.estimates) {
         std::vector<std::string> row(kColumnCount);
-        row[File] = source.file;
-        row[Group] = source.group.value_or("");
+        row[File] = source.file == "-" ? "standard input" : printable(source.file);
+        row[Group] = printable(source.group.value_or(""));
         row[Coefficient_] = e.name;
         row[Weights] = std::string(weightingId(e.weights));
         row[EstimateColumn] = fixed(e.kappa, 4);

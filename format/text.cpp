@@ -3,12 +3,14 @@
 // and chance values, and the notes. Values as the dialogue prints them: %.4f,
 // standard errors %.5f, the kappa under test %.2f, raw agreement %.5f.
 // p-values with 4 decimals, and "< 0.0001" below that. Values that cannot be
-// computed read "n/a"; the notes say why.
+// computed read "n/a"; the notes say why. Texts from the user (the file's
+// name, the group, the labels, the notes that quote them) are printable.
 #include <algorithm>
 #include <cmath>
 
 #include "format/format.h"
 #include "format/numbers.h"
+#include "input/printable.h"
 
 namespace kappa {
 
@@ -19,7 +21,7 @@ using format::shortest;
 
 constexpr const char* kPlusMinus = "\xC2\xB1";  // "±" in UTF-8
 
-std::string fileName(const std::string& file) { return file == "-" ? "standard input" : file; }
+std::string fileName(const std::string& file) { return file == "-" ? "standard input" : printable(file); }
 
 std::string delimiterName(char c) {
     switch (c) {
@@ -37,7 +39,7 @@ std::string categoryList(const std::vector<std::string>& labels) {
     for (std::size_t k = 0; k < labels.size() && codes; ++k) codes = labels[k] == std::to_string(k + 1);
     if (codes && !labels.empty()) return "codes 1 to " + std::to_string(labels.size());
     std::string list;
-    for (const std::string& label : labels) list += (list.empty() ? "" : ", ") + label;
+    for (const std::string& label : labels) list += (list.empty() ? "" : ", ") + printable(label);
     return list;
 }
 
@@ -119,9 +121,10 @@ void raterSummary(Writer& w, const Analysis& a) {
     }
     const bool byCategory = a.labels.size() <= kMostCategoriesShown;
     std::vector<std::vector<std::string>> table{{"rater", "ratings"}};
-    if (byCategory) table[0].insert(table[0].end(), a.labels.begin(), a.labels.end());
+    if (byCategory)
+        for (const std::string& label : a.labels) table[0].push_back(printable(label));
     for (const RaterSummary& r : a.raterSummary) {
-        table.push_back({r.name, std::to_string(r.ratings)});
+        table.push_back({printable(r.name), std::to_string(r.ratings)});
         if (byCategory)
             for (const std::int64_t count : r.counts) table.back().push_back(std::to_string(count));
     }
@@ -183,7 +186,7 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
 
     if (!e.notes.empty()) {
         w.line("\n Notes:");
-        for (const std::string& note : e.notes) w.line(" - " + note);
+        for (const std::string& note : e.notes) w.line(" - " + printable(note));
     }
     w.line("\n Report: " + e.report);
 }
@@ -193,7 +196,7 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
 std::string formatText(const Source& source, const Analysis& a) {
     Writer w;
     w.line(" File: " + fileName(source.file));
-    if (source.group) w.line(" Group: " + *source.group);
+    if (source.group) w.line(" Group: " + printable(*source.group));
     std::string input(inputFormatId(source.input));
     if (source.delimiter) input += ", delimiter: " + delimiterName(*source.delimiter);
     w.line(" Input: " + input);
@@ -210,7 +213,7 @@ std::string formatText(const Source& source, const Analysis& a) {
         w.line(std::string(" Alternative: ") + (a.alternative == Alternative::Greater ? "greater" : "less") +
                " (kappa " + (a.alternative == Alternative::Greater ? ">" : "<") + " kappa0)");
     w.line(" Raw agreement: " + fixed(a.rawAgreement, 5));
-    for (const std::string& note : a.notes) w.line(" Note: " + note);
+    for (const std::string& note : a.notes) w.line(" Note: " + printable(note));
     for (const Estimate& e : a.estimates) estimate(w, e, a);
     return w.text;
 }

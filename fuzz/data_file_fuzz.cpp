@@ -11,8 +11,10 @@
 // both readings give the same rows and the same outcome; a refusal names a
 // line of the file; the rows written out afresh read back the same; the
 // dialogue's loader counts every row that fails a check and keeps the rows
-// that fit; the command line accepts exactly the tables whose rows pass its
-// checks; both studies hold those rows and every subject; and Hubert's kappa,
+// that fit; the command line reads alike however the bytes arrive, with codes
+// and with labels, and where the parser reads every row it accepts exactly the
+// tables whose rows pass its checks; both studies hold those rows and every
+// subject; and Hubert's kappa,
 // weighted kappa, the derived weights and the observed and chance agreement of
 // the chance-corrected coefficients agree with their definitions, computed
 // here directly from the rows.
@@ -20,6 +22,7 @@
 #include <unistd.h>    // ftruncate, pwrite
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -391,29 +394,98 @@ std::int32_t mostCategories(std::int32_t R, double patterns) {
 
 // The line of the first row that the command line refuses with K categories,
 // 0 when none: a number of raters outside 2..20, a code outside 1..K, a
-// negative frequency or weight, or the codes of an earlier row.
+// negative frequency or weight, a weight above 1e100, or the codes of an
+// earlier row.
 int firstRefusedLine(const Reading& reading, FileLayout layout, std::int32_t K) {
     const bool ratersFit = reading.R >= 2 && reading.R <= kMaxRaters;
+    const bool weighted = layout == FileLayout::Weighted;
     std::set<std::vector<std::int32_t>> seen;
     for (const Row& row : reading.rows) {
         const bool codesFit = std::all_of(row.codes.begin(), row.codes.end(), [&](std::int32_t c) {
             return c >= 1 && c <= K;
         });
-        if (!ratersFit || !codesFit || row.frequency < 0 || (layout == FileLayout::Weighted && row.weight < 0) ||
+        if (!ratersFit || !codesFit || row.frequency < 0 || (weighted && (row.weight < 0 || row.weight > 1e100)) ||
             !seen.insert(row.codes).second)
             return row.line;
     }
     return 0;
 }
 
+// The command line's reading, whole or a few bytes at a time.
+InputRead readOnCommandLine(std::string_view bytes, const InputOptions& options, std::size_t maxRead) {
+    ByteSource source(bytes, maxRead);
+    return readTable(source, options);
+}
+
+// Both readings refuse the table in the same words, or read the same study.
+void expectSameRead(const InputRead& a, const InputRead& b) {
+    expect(a.error.has_value() == b.error.has_value(), "reading in chunks changes whether a table is refused");
+    if (a.error) {
+        expect(a.error->line == b.error->line && a.error->column == b.error->column &&
+                   a.error->message == b.error->message,
+               "reading in chunks changes the refusal");
+        return;
+    }
+    const Study& s = a.groups.at(0).study;
+    const Study& t = b.groups.at(0).study;
+    bool same = s.R == t.R && s.K == t.K && s.labels == t.labels && s.frequency == t.frequency &&
+                s.fileWeight == t.fileWeight && s.incomplete.size() == t.incomplete.size() && a.ordered == b.ordered;
+    for (std::size_t i = 0; same && i < s.incomplete.size(); ++i)
+        same = s.incomplete[i].codes == t.incomplete[i].codes && s.incomplete[i].count == t.incomplete[i].count &&
+               s.incomplete[i].firstLine == t.incomplete[i].firstLine;
+    expect(same, "reading in chunks changes the study");
+}
+
+// What holds of every study the command line reads: the limits, the shape of
+// its tables, and subjects with missing ratings that also have ratings.
+void expectSoundStudy(const InputRead& read, FileLayout layout, int lines) {
+    if (read.error) {
+        expect(read.error->line >= 0 && read.error->line <= lines && read.error->column >= 0 &&
+                   !read.error->message.empty(),
+               "a refusal outside the file, or without a message");
+        return;
+    }
+    expect(read.groups.size() == 1, "a table gives other than one study");
+    const Study& s = read.groups[0].study;
+    expect(s.R >= 2 && s.R <= kMaxRaters && s.K >= 2 && s.labels.size() == static_cast<std::size_t>(s.K) &&
+               s.frequency.size() == patternCount(s.K, s.R) &&
+               s.fileWeight.size() == (layout == FileLayout::Weighted ? s.frequency.size() : 0),
+           "a study out of shape");
+    std::int64_t subjects = completeSubjects(s);
+    for (const IncompleteSubjects& i : s.incomplete) {
+        const auto missing = std::count(i.codes.begin(), i.codes.end(), kMissing);
+        expect(i.codes.size() == static_cast<std::size_t>(s.R) && missing > 0 &&
+                   missing < static_cast<std::ptrdiff_t>(s.R) && i.count > 0 && i.firstLine >= 1 &&
+                   i.firstLine <= lines,
+               "subjects with missing ratings out of shape");
+        for (const std::uint16_t code : i.codes) expect(code == kMissing || code < s.K, "a code beyond K");
+        subjects += i.count;
+    }
+    expect(subjects >= 3, "a study of fewer than 3 subjects");
+}
+
+// Where the command line may read a file otherwise than the parser reads it
+// (which it then does not do): a first line of blanks, which the parser takes
+// for the raters' line and the command line skips, and carriage returns that
+// end lines alone, which the command line refuses where it reads field by
+// field.
+bool readsAsTheParser(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    const std::string_view first = bytes.substr(0, bytes.find('\n'));
+    if (std::all_of(first.begin(), first.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); }))
+        return false;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == '\r' && std::string_view(" \t\r\n").find(bytes[i + 1]) == std::string_view::npos) return false;
+    return true;
+}
+
 // The table read as the command line reads it, with the number of categories
 // given (--categories K): K the largest code, or as many as keep the study
-// small. Left to itself the reader sizes its tables for the most categories
-// that R raters allow (about 2^20 patterns, whatever the file), which would
-// take this target to a few executions a second; the unit tests cover that way.
-// The reader accepts exactly the tables whose rows it does not refuse and that
-// hold at least 3 subjects.
-void checkCommandLine(std::string_view bytes, FileLayout layout, const Reading& reading, int lines) {
+// small. Whole or a few bytes at a time, it is the same. Where the parser
+// reads every row, the command line reads them alike: it accepts exactly the
+// tables whose rows it does not refuse and that hold at least 3 subjects.
+void checkCommandLine(std::string_view bytes, FileLayout layout, const Reading& reading, int lines,
+                      std::size_t maxRead) {
     const std::int32_t largest = reading.largest;
     const std::int64_t subjects = reading.subjects;
     const bool ratersFit = reading.R >= 2 && reading.R <= kMaxRaters;
@@ -424,28 +496,41 @@ void checkCommandLine(std::string_view bytes, FileLayout layout, const Reading& 
     InputOptions options;
     options.weights = layout == FileLayout::Weighted;
     options.categories = {std::to_string(K)};
-    ByteSource source(bytes);
-    const InputRead read = readTable(source, options);
+    const InputRead read = readOnCommandLine(bytes, options, static_cast<std::size_t>(-1));
+    expectSameRead(read, readOnCommandLine(bytes, options, maxRead));
+    expectSoundStudy(read, layout, lines);
+    if (!reading.outcome.ok() || !readsAsTheParser(bytes)) return;
 
     const int refused = firstRefusedLine(reading, layout, K);
     if (read.error) {
-        expect(read.error->line >= 0 && read.error->line <= lines, "the command line names a line outside the file");
         if (refused != 0)
             expect(read.error->line == refused, "the command line names another line than the refused row's");
-        else if (!reading.outcome.ok())
-            expect(read.error->line == reading.outcome.line, "the command line names another line than the parser");
         else
             expect(!ratersFit || subjects < 3, "the command line refuses a sound table");
         return;
     }
-    expect(reading.outcome.ok() && refused == 0 && ratersFit && subjects >= 3,
-           "the command line accepts a table it should refuse");
-    expect(read.groups.size() == 1, "a table gives other than one study");
+    expect(refused == 0 && ratersFit && subjects >= 3, "the command line accepts a table it should refuse");
     const Study& study = read.groups[0].study;
-    expect(study.R == reading.R && study.K == K && study.labels.size() == static_cast<std::size_t>(K),
+    expect(study.R == reading.R && study.K == K && study.labels.size() == static_cast<std::size_t>(K) &&
+               study.incomplete.empty(),
            "the study has other raters or categories than asked for");
     expect(completeSubjects(study) == subjects, "the study misses subjects");
     if (patternCount(K, study.R) <= kPatternCap) analyseStudy(reading, study, layout);
+}
+
+// The table read with labels, and with the missing ratings of the default
+// --missing: --categories a,b,c orders the labels and names codes 1..3. Only
+// for a first line of at most 8 raters, so that 3^R stays small.
+void checkLabels(std::string_view bytes, FileLayout layout, int lines, std::size_t maxRead) {
+    const std::string_view first = bytes.substr(0, bytes.find('\n'));
+    if (std::count(first.begin(), first.end(), '\t') > 6) return;
+    InputOptions options;
+    options.weights = layout == FileLayout::Weighted;
+    options.categories = {"a", "b", "c"};
+    const InputRead read = readOnCommandLine(bytes, options, static_cast<std::size_t>(-1));
+    expectSameRead(read, readOnCommandLine(bytes, options, maxRead));
+    expectSoundStudy(read, layout, lines);
+    if (!read.error) expect(read.groups[0].study.K == 3 && read.ordered, "the categories are not those given");
 }
 
 // ---------------------------------------------------------------------------
@@ -544,7 +629,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             expect(reading.outcome.line >= 1 && reading.outcome.line <= lines, "a refusal outside the file");
         checkDialogue(bytes, layout, reading);
-        checkCommandLine(bytes, layout, reading, lines);
+        checkCommandLine(bytes, layout, reading, lines, maxRead);
+        checkLabels(bytes, layout, lines, maxRead);
     }
     return 0;
 }

@@ -19,6 +19,8 @@ ByteSource::ByteSource(ByteSource&& other) noexcept
       ownsFd_(std::exchange(other.ownsFd_, false)),
       memory_(std::exchange(other.memory_, {})),
       maxRead_(other.maxRead_),
+      putBack_(std::move(other.putBack_)),
+      putBackRead_(std::exchange(other.putBackRead_, 0)),
       error_(std::move(other.error_)) {}
 
 ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
@@ -28,6 +30,8 @@ ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
         ownsFd_ = std::exchange(other.ownsFd_, false);
         memory_ = std::exchange(other.memory_, {});
         maxRead_ = other.maxRead_;
+        putBack_ = std::move(other.putBack_);
+        putBackRead_ = std::exchange(other.putBackRead_, 0);
         error_ = std::move(other.error_);
     }
     return *this;
@@ -44,6 +48,8 @@ void ByteSource::close() {
 bool ByteSource::open(const std::string& path, Accept accept) {
     close();
     memory_ = {};
+    putBack_.clear();
+    putBackRead_ = 0;
     error_.clear();
     const bool regularOnly = accept == Accept::RegularFile;
     int fd = STDIN_FILENO;
@@ -74,7 +80,18 @@ bool ByteSource::open(const std::string& path, Accept accept) {
     return true;
 }
 
+void ByteSource::putBack(std::string bytes) {
+    putBack_ = std::move(bytes);
+    putBackRead_ = 0;
+}
+
 std::ptrdiff_t ByteSource::read(char* buffer, std::size_t size) {
+    if (putBackRead_ < putBack_.size()) {
+        const std::size_t n = std::min({size, putBack_.size() - putBackRead_, maxRead_ == 0 ? size : maxRead_});
+        std::memcpy(buffer, putBack_.data() + putBackRead_, n);
+        putBackRead_ += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
     if (fd_ < 0) {
         const std::size_t n = std::min({size, memory_.size(), maxRead_});
         if (n > 0) std::memcpy(buffer, memory_.data(), n);

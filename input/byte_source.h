@@ -37,6 +37,10 @@ public:
     // of the input, or -1 when reading failed (error() says why).
     std::ptrdiff_t read(char* buffer, std::size_t size);
 
+    // Bytes that the next reads hand out before the rest of the input: what
+    // one reader read and leaves to another.
+    void putBack(std::string bytes);
+
     const std::string& error() const { return error_; }
 
 private:
@@ -46,6 +50,8 @@ private:
     bool ownsFd_ = false;
     std::string_view memory_;
     std::size_t maxRead_ = 0;
+    std::string putBack_;
+    std::size_t putBackRead_ = 0;  // the bytes of putBack_ handed out
     std::string error_;
 };
 

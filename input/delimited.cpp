@@ -12,6 +12,29 @@ bool isLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Where the first record of `bytes` ends: the first line break outside
+// quotes (taken as a field's quotes wherever they are); npos when none.
+std::size_t firstRecordEnd(std::string_view bytes) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '"') quoted = !quoted;
+        if (bytes[i] == '\n' && !quoted) return i;
+    }
+    return std::string_view::npos;
+}
+
+// Whether a line holds a carriage return that ends a line alone, as in old
+// Mac OS files: one followed by more than blanks (a carriage return in quotes
+// is part of a field).
+bool hasLoneCarriageReturn(std::string_view line) {
+    bool quoted = false;
+    for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+        if (line[i] == '"') quoted = !quoted;
+        if (line[i] == '\r' && !quoted && !isLineBlank(line[i + 1]) && line[i + 1] != '\n') return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool isDelimiter(char delimiter) {
@@ -92,29 +115,49 @@ bool DelimitedReader::fill() {
     return true;
 }
 
-// Skips a byte-order mark and, when no delimiter was given, finds it from the
-// first line that is not blank (the blank lines before it are passed over).
+// Skips a byte-order mark and the blank lines before the first record; when
+// no delimiter was given, finds it from that record (its first line when its
+// quotes do not close within kChunk bytes). Refuses a file whose first line
+// has carriage returns alone for line ends.
 bool DelimitedReader::start() {
     started_ = true;
     while (end_ - pos_ < kByteOrderMark.size() && !atEnd_)
         if (!fill()) return false;
     if (std::string_view(buffer_.get() + pos_, end_ - pos_).starts_with(kByteOrderMark)) pos_ += kByteOrderMark.size();
-    while (delimiter_ == 0) {
+    for (;;) {
         const std::string_view rest(buffer_.get() + pos_, end_ - pos_);
         const std::size_t newline = rest.find('\n');
-        if (newline == std::string_view::npos && !atEnd_) {
+        const bool blanks = newline == std::string_view::npos && std::all_of(rest.begin(), rest.end(), isLineBlank);
+        if (newline == std::string_view::npos && !atEnd_ && (rest.size() < kChunk || blanks)) {
+            if (blanks && rest.size() == kLongestRecord) {  // a blank line, dropped as it comes
+                pos_ = end_;
+                longBlanks_ = true;
+                continue;
+            }
             if (!fill()) return false;
             continue;
         }
-        const std::string_view line = rest.substr(0, newline);
+        const std::string_view line = rest.substr(0, std::min(newline, kChunk));
         if (std::all_of(line.begin(), line.end(), isLineBlank) && newline != std::string_view::npos) {
             pos_ += newline + 1;
             ++line_;
+            longBlanks_ = false;
             continue;
         }
-        delimiter_ = detectDelimiter(line);
+        if (longBlanks_) return fail(line_, 0, "a line longer than 16 MiB: this is not a delimited text file");
+        if (hasLoneCarriageReturn(line))
+            return fail(line_, 0,
+                        "the lines end with a carriage return alone, as in files of old Mac OS: convert the line "
+                        "ends to line feeds (tr '\\r' '\\n')");
+        if (delimiter_ != 0) return true;
+        const std::size_t recordEnd = firstRecordEnd(rest.substr(0, kChunk));
+        if (recordEnd == std::string_view::npos && !atEnd_ && rest.size() < kChunk) {
+            if (!fill()) return false;
+            continue;
+        }
+        delimiter_ = detectDelimiter(recordEnd != std::string_view::npos ? rest.substr(0, recordEnd) : line);
+        return true;
     }
-    return true;
 }
 
 bool DelimitedReader::next() {
@@ -133,6 +176,12 @@ bool DelimitedReader::next() {
         const char* const base = buffer_.get();
         const auto* newline = static_cast<const char*>(std::memchr(base + pos_, '\n', end_ - pos_));
         if (!newline && !atEnd_) {
+            // Blanks that fill the largest record: a blank line, dropped as it comes.
+            if (end_ - pos_ == kLongestRecord && std::all_of(base + pos_, base + end_, isLineBlank)) {
+                pos_ = end_;
+                longBlanks_ = true;
+                continue;
+            }
             if (!fill()) return false;
             continue;
         }
@@ -141,8 +190,10 @@ bool DelimitedReader::next() {
         if (std::all_of(base + pos_, base + lineEnd, isLineBlank)) {
             pos_ = afterLine;
             ++line_;
+            longBlanks_ = false;
             continue;
         }
+        if (longBlanks_) return fail(line_, 0, "a line longer than 16 MiB: this is not a delimited text file");
         recordLine_ = line_;
         if (quote_ < pos_ || quoteLimit_ < end_) {
             const auto* quote = static_cast<const char*>(std::memchr(base + pos_, '"', end_ - pos_));

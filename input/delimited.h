@@ -46,7 +46,7 @@ public:
     static constexpr std::size_t kLongestRecord = std::size_t{16} << 20;
 
     // `delimiter`: one for which isDelimiter holds, or none to detect it from
-    // the first line that is not blank. `chunk`: the buffer's starting size
+    // the first record that is not blank. `chunk`: the buffer's starting size
     // (tests use tiny ones to cut records everywhere).
     DelimitedReader(ByteSource& source, std::optional<char> delimiter, std::size_t chunk = kChunk);
 
@@ -85,6 +85,7 @@ private:
     bool atEnd_ = false;          // the source has no more bytes
     bool started_ = false;
     bool done_ = false;
+    bool longBlanks_ = false;  // the line at pos_ began with more blanks than a record may hold
     char delimiter_ = 0;
     std::int64_t line_ = 1;  // line of the byte at pos_
     std::int64_t recordLine_ = 0;

@@ -1,9 +1,12 @@
 #include "input/study_builder.h"
 
+#include "input/printable.h"
+
 #include <algorithm>
 #include <bit>
 #include <iterator>
 #include <numeric>
+#include <tuple>
 
 namespace kappa {
 
@@ -141,6 +144,60 @@ std::string CategoryLabels::missingToken(std::string_view folded) const {
     for (const std::string& token : missing_)
         if (foldedLabel(canonicalLabel(token)) == folded) return token;
     return std::string();
+}
+
+std::string CategoryLabels::caseVariant(std::string_view text, std::uint16_t other) const {
+    const std::string spelling = other == kMissing ? missingToken(foldedLabel(text)) : labels_[other];
+    // The blanks around a text, and the text between them.
+    const auto parts = [](std::string_view t) {
+        const std::size_t first = std::min(t.find_first_not_of(" \t"), t.size());
+        const std::size_t last = std::max(first, t.find_last_not_of(" \t") + 1);
+        return std::tuple(t.substr(0, first), t.substr(first, last - first), t.substr(last));
+    };
+    const auto [textBefore, textMiddle, textAfter] = parts(text);
+    const auto [otherBefore, otherMiddle, otherAfter] = parts(spelling);
+    const bool blanks = textBefore != otherBefore || textAfter != otherAfter;
+    const char* how = textMiddle == otherMiddle ? "only in surrounding blanks"
+                      : blanks                  ? "only in case and surrounding blanks"
+                                                : "only in case";
+    if (other == kMissing)
+        return quote(text) + " differs " + how + " from the missing token " + quote(spelling) +
+               ": --ignore-case reads it as not rated";
+    if (firstLine_[other] == 0)
+        return quote(text) + " differs " + how + " from the category " + quote(spelling) +
+               " of --categories: correct the file, or --ignore-case reads it as " + quote(spelling);
+    return quote(text) + " and " + quote(spelling) + " (line " + std::to_string(firstLine_[other]) + ", column " +
+           std::to_string(firstColumn_[other]) + ") differ " + how +
+           ", and would be two categories: correct the file, or --ignore-case reads them as one category";
+}
+
+std::string CategoryLabels::refusal(Lookup outcome, std::string_view text, std::uint16_t id, std::int32_t R,
+                                    bool missingApplies) const {
+    switch (outcome) {
+        case Lookup::EmptyField:
+            return "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
+        case Lookup::Outside:
+            return quote(text) + " is not one of the categories of --categories (" + listOf(labels_) + ")";
+        case Lookup::Marker: {
+            if (!missingApplies)
+                return quote(text) + " looks like a missing-value marker, not the label of a category: if it is "
+                                     "one, list every category, in order, with --categories";
+            std::string tokens;  // today's tokens and this one, as --missing takes them
+            for (const std::string& token : missing_) tokens += token + ",";
+            return quote(text) + " looks like a missing-value marker, but the missing tokens are " +
+                   (missing_.empty() ? std::string("none") : listOf(missing_)) + ": --missing '" + tokens +
+                   std::string(text) +
+                   "' reads it as not rated; if it is a category, list every category, in order, with --categories";
+        }
+        case Lookup::CaseVariant: return caseVariant(text, id);
+        case Lookup::TooMany:
+            return quote(text) + " is label number " + std::to_string(labels_.size() + 1) + ": with " +
+                   std::to_string(R) + (R == 1 ? " rater" : " raters") + " there can be at most " +
+                   std::to_string(largestCategoryCount(R)) + " categories (K^R at most " + kMaxPatternsText + ")";
+        case Lookup::Found:
+        case Lookup::Missing: break;
+    }
+    return quote(text) + " is not a category";
 }
 
 void CategoryLabels::remember(std::string_view text, std::uint16_t id) {

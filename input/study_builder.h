@@ -204,8 +204,12 @@ public:
     // Where label `id` was first seen (line 0: given by --categories).
     std::int64_t firstLine(std::uint16_t id) const { return firstLine_[id]; }
     std::int64_t firstColumn(std::uint16_t id) const { return firstColumn_[id]; }
-    // The missing token whose folded form is `folded`, as the options spell it.
-    std::string missingToken(std::string_view folded) const;
+    // Why a text that lookup() did not take as a label or a missing token is
+    // refused, and which option settles it. `id` as lookup() left it; R, the
+    // raters, for the limit on labels; `missingApplies`: ratings may be
+    // missing (not in a cross-table).
+    std::string refusal(Lookup outcome, std::string_view text, std::uint16_t id, std::int32_t R,
+                        bool missingApplies) const;
 
     struct Final {
         std::vector<std::string> labels;  // the K labels in order
@@ -234,6 +238,10 @@ private:
     }
 
     Lookup add(std::string_view text, std::uint16_t& id, std::int64_t line, std::int64_t column);
+    // The missing token whose folded form is `folded`, as the options spell it.
+    std::string missingToken(std::string_view folded) const;
+    // Two spellings of one label: what the refusal says of them.
+    std::string caseVariant(std::string_view text, std::uint16_t other) const;
     // Remembers another spelling of a known label or token, up to a bound.
     void rememberSpelling(std::string_view text, std::uint16_t id);
     void remember(std::string_view text, std::uint16_t id);
@@ -276,17 +284,19 @@ class PatternCounts {
 public:
     PatternCounts() : slots_(16) {}
 
-    void add(std::uint64_t key, std::int64_t line) {
+    // Counts `count` subjects (one by default) under `key`; returns the line
+    // of the first subject of its pattern, `line` when the pattern is new.
+    std::int64_t add(std::uint64_t key, std::int64_t line, std::int64_t count = 1) {
         for (std::size_t s = slotOf(key);; s = (s + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[s];
             if (slot.key == key) {
-                ++slot.count;
-                return;
+                slot.count += count;
+                return slot.firstLine;
             }
             if (slot.key == kEmpty) {
-                slot = Slot{key, 1, line};
+                slot = Slot{key, count, line};
                 if (++size_ * 2 > slots_.size()) grow();
-                return;
+                return line;
             }
         }
     }

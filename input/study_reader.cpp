@@ -1,7 +1,6 @@
 #include "input/study_reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -9,45 +8,11 @@
 #include <utility>
 
 #include "input/column_roles.h"
+#include "input/printable.h"
 #include "input/study_builder.h"
 
 namespace kappa {
 
-namespace {
-
-// Texts from a file as messages show them: quoted, cut after 40 bytes, line
-// breaks and other control characters escaped.
-std::string quote(std::string_view text) {
-    std::string shown = "'";
-    for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            shown += escaped;
-        } else {
-            shown += static_cast<char>(c);
-        }
-    }
-    if (text.size() > 40) shown += "...";
-    return shown + "'";
-}
-
-// The first labels of a list, for messages.
-std::string listOf(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i == 8) return text + ", ... (" + std::to_string(items.size()) + " in all)";
-        text += (i ? ", " : "") + (items[i].empty() ? std::string("(the empty field)") : quote(items[i]));
-    }
-    return text;
-}
-
-// The labels of --categories: a lone whole number N stands for 1..N.
 std::vector<std::string> expandCategories(const std::vector<std::string>& categories) {
     if (categories.size() == 1) {
         if (const auto N = wholeNumberLabel(categories[0]); N && *N >= 1 && *N <= kMaxPatterns) {
@@ -58,6 +23,8 @@ std::vector<std::string> expandCategories(const std::vector<std::string>& catego
     }
     return categories;
 }
+
+namespace {
 
 bool allEmpty(std::span<const std::string_view> fields) {
     return std::all_of(fields.begin(), fields.end(), [](std::string_view f) { return f.empty(); });
@@ -182,68 +149,12 @@ public:
     // the label the text differs from).
     InputError fieldError(CategoryLabels::Lookup outcome, std::string_view text, std::uint16_t id, std::int64_t line,
                           std::size_t column, const std::string& who, std::int32_t R, const char* hint) const {
-        using enum CategoryLabels::Lookup;
-        std::string message;
-        if (outcome == EmptyField)
-            message =
-                "an empty rating, but the empty field is not a missing token (--missing " + listOf(missing_) + ")";
-        else if (outcome == Outside)
-            message = quote(text) + " is not one of the categories of --categories (" + listOf(explicit_) + ")";
-        else if (outcome == Marker && !missingApplies_)
-            message = quote(text) + " looks like a missing-value marker, not the label of a category: if it is one, "
-                      "list every category, in order, with --categories";
-        else if (outcome == Marker)
-            message = quote(text) + " looks like a missing-value marker, but the missing tokens are " +
-                      (missing_.empty() ? std::string("none") : listOf(missing_)) + ": --missing " +
-                      missingListWith(text) +
-                      " reads it as not rated; if it is a category, list every category, in order, with --categories";
-        else if (outcome == CaseVariant)
-            message = caseVariant(text, id);
-        else
-            message = quote(text) + " is label number " + std::to_string(labels_.found() + 1) + ": with " +
-                      plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
-                      std::to_string(largestCategoryCount(R)) + " categories (K^R at most " + kMaxPatternsText + ")" +
-                      hint;
+        std::string message = labels_.refusal(outcome, text, id, R, missingApplies_);
+        if (outcome == CategoryLabels::Lookup::TooMany) message += hint;
         return InputError{line, static_cast<std::int64_t>(column + 1), who.empty() ? message : who + ": " + message};
     }
 
 private:
-    // The --missing option that adds `text` to today's tokens, as a shell
-    // word: "',NA,n/a'".
-    std::string missingListWith(std::string_view text) const {
-        std::string list;
-        for (std::size_t i = 0; i < missing_.size(); ++i) list += (i ? "," : "") + missing_[i];
-        return "'" + list + (missing_.empty() ? "" : ",") + std::string(text) + "'";
-    }
-
-    // Two spellings of one label: the refusal names both, and a line of each.
-    std::string caseVariant(std::string_view text, std::uint16_t other) const {
-        const std::string folded = foldedLabel(text);
-        const std::string spelling =
-            other == kMissing ? labels_.missingToken(folded) : std::string(labels_.labels()[other]);
-        // The blanks around a text, and the text between them.
-        const auto parts = [](std::string_view t) {
-            const std::size_t first = std::min(t.find_first_not_of(" \t"), t.size());
-            const std::size_t last = std::max(first, t.find_last_not_of(" \t") + 1);
-            return std::tuple(t.substr(0, first), t.substr(first, last - first), t.substr(last));
-        };
-        const auto [textBefore, textMiddle, textAfter] = parts(text);
-        const auto [otherBefore, otherMiddle, otherAfter] = parts(spelling);
-        const bool blanks = textBefore != otherBefore || textAfter != otherAfter;
-        const char* how = textMiddle == otherMiddle ? "only in surrounding blanks"
-                          : blanks                  ? "only in case and surrounding blanks"
-                                                    : "only in case";
-        if (other == kMissing)
-            return quote(text) + " differs " + how + " from the missing token " + quote(spelling) +
-                   ": --ignore-case reads it as not rated";
-        if (labels_.firstLine(other) == 0)
-            return quote(text) + " differs " + how + " from the category " + quote(spelling) +
-                   " of --categories: correct the file, or --ignore-case reads it as " + quote(spelling);
-        return quote(text) + " and " + quote(spelling) + " (line " + std::to_string(labels_.firstLine(other)) +
-               ", column " + std::to_string(labels_.firstColumn(other)) + ") differ " + how +
-               ", and would be two categories: correct the file, or --ignore-case reads them as one category";
-    }
-
     std::vector<std::string> explicit_;
     std::vector<std::string> missing_;
     CategoryLabels labels_;
@@ -1065,11 +976,15 @@ std::optional<std::string> checkInputOptions(const InputOptions& options) {
                std::to_string(options.columns.size());
     for (const std::string& wanted : options.columns)
         if (wanted.empty()) return std::string("--columns has an empty item");
+    const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
+    if (options.categories.size() == 1)
+        if (const auto N = wholeNumberLabel(options.categories[0]); N && *N > static_cast<std::int64_t>(largestK))
+            return "--categories gives " + std::to_string(*N) + " categories, at most " + std::to_string(largestK) +
+                   " (K^R at most " + kMaxPatternsText + " with R at least 2)";
     const std::vector<std::string> labels = expandCategories(options.categories);
     if (!options.categories.empty()) {
         if (options.categories.size() == 1 && labels.size() == 1)
             return "--categories needs at least two categories: a number N of at least 2, or a list of labels";
-        const auto largestK = static_cast<std::size_t>(largestCategoryCount(2));
         if (labels.size() > largestK)
             return "--categories gives " + std::to_string(labels.size()) + " categories, at most " +
                    std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + " with R at least 2)";

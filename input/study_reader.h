@@ -45,6 +45,9 @@ struct InputDescription {
 };
 
 
+// The labels of --categories: a lone whole number N stands for 1..N.
+std::vector<std::string> expandCategories(const std::vector<std::string>& categories);
+
 // Checks the options on their own (formats they do not apply to, lists of the
 // wrong size, labels given twice). The message of a usage error, or none.
 std::optional<std::string> checkInputOptions(const InputOptions& options);

@@ -14,14 +14,14 @@
 #include <string_view>
 #include <vector>
 
+#include "input/printable.h"
+
 namespace kappa {
 
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
-// A number longer than this is not taken: no reader needs more, and a file
-// of one endless token must not take endless memory.
-constexpr std::size_t kLongestToken = std::size_t{1} << 16;
+constexpr std::size_t kFirstChunk = std::size_t{1} << 16;
 
 constexpr std::array<bool, 256> blankBytes() {
     std::array<bool, 256> blank{};
@@ -33,8 +33,8 @@ constexpr std::array<bool, 256> kBlank = blankBytes();
 bool isBlank(char ch) { return kBlank[static_cast<unsigned char>(ch)]; }
 bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
-// True when the token is a decimal number: an optional sign, digits with an
-// optional decimal point, and an optional exponent.
+}  // namespace
+
 bool isDecimalNumber(std::string_view t) {
     std::size_t i = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
@@ -55,17 +55,8 @@ bool isDecimalNumber(std::string_view t) {
     return i == t.size();
 }
 
-// A token read both ways it may be needed: as a whole number in the 32-bit
-// range (a code or a frequency) and as a finite number (a weight).
-struct Number {
-    bool whole = false;
-    std::int32_t integer = 0;
-    bool finite = false;
-    double value = 0.0;
-};
-
-void readNumber(std::string_view token, Number& number) {
-    number = Number{};
+void readNumber(std::string_view token, TableNumber& number) {
+    number = TableNumber{};
     const bool negative = !token.empty() && token[0] == '-';
     const std::string_view digits = token.substr(!token.empty() && (token[0] == '-' || token[0] == '+'));
     if (!digits.empty() && digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), isDigit)) {
@@ -80,30 +71,55 @@ void readNumber(std::string_view token, Number& number) {
     const std::string_view unsigned_ = token[0] == '+' ? token.substr(1) : token;
     double value = 0.0;
     const auto [end, error] = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
+    bool underflow = false;
     if (error != std::errc() || end != unsigned_.data() + unsigned_.size()) {
         // Beyond the range of a double: as strtod reads it, 0 or infinite.
         const std::string text(token);
         value = std::strtod(text.c_str(), nullptr);
+        underflow = value == 0;
     }
     constexpr double lowest = std::numeric_limits<std::int32_t>::min();
     constexpr double highest = std::numeric_limits<std::int32_t>::max();
     number.value = value;
     number.finite = std::isfinite(value);
-    number.whole = value == std::floor(value) && value >= lowest && value <= highest;
+    number.whole = !underflow && value == std::floor(value) && value >= lowest && value <= highest;
     if (number.whole) number.integer = static_cast<std::int32_t>(value);
 }
 
-std::string quoted(std::string_view text) {
-    constexpr std::size_t shown = 40;
-    std::string quote(1, '\'');
-    quote.append(text.substr(0, shown));
-    quote.append(text.size() > shown ? "...'" : "'");
-    return quote;
+std::string shownNumber(const TableNumber& number, std::string_view token) {
+    if (!number.finite || (number.value == 0 && !number.whole)) return quote(token);
+    char shortest[32];
+    const auto written = std::to_chars(shortest, shortest + sizeof shortest, number.value);
+    return std::string(shortest, written.ptr);
 }
+
+std::string fieldRefusal(TableField field, const TableNumber& number, std::string_view token) {
+    switch (field) {
+        case TableField::Code:
+            return number.finite ? "expected a whole category code, found " + shownNumber(number, token)
+                                 : "expected a number, found " + quote(token);
+        case TableField::Frequency:
+            return "expected a whole frequency in the 32-bit range, found " + shownNumber(number, token);
+        case TableField::Weight:
+            return "expected a finite weight, found " + quote(token);
+    }
+    return {};
+}
+
+std::string rowLayout(std::int64_t raters, bool weighted) {
+    return std::to_string(raters + (weighted ? 2 : 1)) + " numbers (" + std::to_string(raters) +
+           (raters == 1 ? " category code" : " category codes") +
+           (weighted ? ", a frequency and a weight)" : " and a frequency)");
+}
+
+namespace {
 
 class Parser {
 public:
-    Parser(FileLayout layout, TableRows& rows) : weighted_(layout == FileLayout::Weighted), rows_(rows) {
+    // `rest`: for a reading of plain lines only, where the bytes go from the
+    // line it stops at on.
+    Parser(FileLayout layout, TableRows& rows, std::string* rest = nullptr)
+        : weighted_(layout == FileLayout::Weighted), rows_(rows), rest_(rest) {
         codes_.reserve(kKeptCodes);
     }
 
@@ -119,13 +135,16 @@ private:
     static constexpr std::int32_t kNoCode = std::numeric_limits<std::int32_t>::min();
 
     ParseOutcome read(ByteSource& source) {
-        const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+        // A small file is read into a small buffer; a read that fills it
+        // brings the buffer to its full size.
+        std::size_t capacity = kFirstChunk;
+        auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
         // The first bytes, at least three unless the file is shorter, to see
         // whether they are a byte-order mark.
         std::size_t have = 0;
         bool ended = false;
         while (have < 3 && !ended) {
-            const std::ptrdiff_t got = source.read(buffer.get() + have, kChunk - have);
+            const std::ptrdiff_t got = source.read(buffer.get() + have, capacity - have);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             have += static_cast<std::size_t>(got);
@@ -135,16 +154,84 @@ private:
         // Until a read finds the end: a first read that held only the mark
         // leaves nothing to take yet.
         while (!bytes.empty() || !ended) {
-            if (!take(bytes)) return outcome_;
+            if (!(rest_ ? takePlain(bytes) : take(bytes))) return outcome_;
             if (ended) break;
-            const std::ptrdiff_t got = source.read(buffer.get(), kChunk);
+            if (bytes.end() == buffer.get() + capacity && capacity < kChunk) {
+                capacity = kChunk;
+                buffer = std::make_unique_for_overwrite<char[]>(capacity);
+            }
+            const std::ptrdiff_t got = source.read(buffer.get(), capacity);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};
             ended = got == 0;
             bytes = std::string_view(buffer.get(), static_cast<std::size_t>(got));
         }
+        if (rest_) {
+            // A last line without its line break.
+            if (!carry_.empty()) plainLine(carry_ += '\n', {});
+            return outcome_;
+        }
         if (!partial_.empty() && !finishToken(partial_, false, 0)) return outcome_;
         endOfLine();
         return outcome_;
+    }
+
+    // Takes in a chunk of the file a line at a time while its lines are
+    // plain; false when reading stops. A line that goes on into the next
+    // chunk is carried over to it, up to a chunk's length.
+    bool takePlain(std::string_view bytes) {
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        if (!carry_.empty()) {
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            if (newline == nullptr) {
+                if (carry_.size() + bytes.size() > kChunk) return stop(carry_, bytes);
+                carry_.append(bytes);
+                return true;
+            }
+            carry_.append(p, newline + 1);
+            p = newline + 1;
+            if (!plainLine(carry_, {p, static_cast<std::size_t>(end - p)})) return false;
+            carry_.clear();
+        }
+        while (p != end) {
+            const auto* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+            if (newline == nullptr) {
+                carry_.assign(p, end);
+                return true;
+            }
+            const std::string_view line(p, static_cast<std::size_t>(newline + 1 - p));
+            if (!plainLine(line, {newline + 1, static_cast<std::size_t>(end - newline - 1)})) return false;
+            p = newline + 1;
+        }
+        return true;
+    }
+
+    // One line, with its line break, of a reading of plain lines; `after`:
+    // the bytes that follow it in the chunk. False when reading stops.
+    bool plainLine(std::string_view line, std::string_view after) {
+        if (!firstLineDone_) {
+            if (std::all_of(line.begin(), line.end(), isBlank)) {
+                if (line_ < INT_MAX) ++line_;
+                return true;
+            }
+            const auto tabs = static_cast<std::int64_t>(std::count(line.begin(), line.end(), '\t'));
+            const std::int64_t raters = tabs - (weighted_ ? 1 : 0);
+            if (raters < 1 || raters > static_cast<std::int64_t>(kKeptCodes)) return stop(line, after);
+            expected_ = tabs + 1;
+        }
+        const Quick quick = quickLine(line);
+        if (quick == Quick::NotPlain) return stop(line, after);
+        if (quick == Quick::Stop) return false;
+        firstLineDone_ = true;
+        if (line_ < INT_MAX) ++line_;
+        return true;
+    }
+
+    bool stop(std::string_view line, std::string_view after) {
+        rest_->assign(line);
+        rest_->append(after);
+        outcome_ = {ParseOutcome::Status::Stopped, line_, {}, {}};
+        return false;
     }
 
     // Takes in a chunk of the file; false when reading stops. Whole lines of
@@ -184,13 +271,14 @@ private:
         std::int64_t count = 0;
         std::int32_t values[kKeptCodes + 1];
         std::int32_t largest = kNoCode, smallest = std::numeric_limits<std::int32_t>::max();
-        Number weight;
+        TableNumber weight;
         for (;;) {
             while (p != end && isBlank(*p)) ++p;
             if (p == end) break;
             if (weighted_ && count == raters + 1) {
                 const char* const start = p;
                 while (!isBlank(*p)) ++p;
+                if (static_cast<std::size_t>(p - start) > kLongestToken) return Quick::NotPlain;
                 readNumber({start, static_cast<std::size_t>(p - start)}, weight);
                 if (!weight.finite) return Quick::NotPlain;
                 ++count;
@@ -216,6 +304,7 @@ private:
         if (count == 0) return Quick::Taken;
         if (count != expected_) return Quick::NotPlain;
 
+        if (!firstLineDone_ && rest_) rows_.raters(static_cast<std::int32_t>(raters));
         TableRow row;
         row.raters = static_cast<std::int32_t>(raters);
         row.codes = std::span<const std::int32_t>(values, static_cast<std::size_t>(raters));
@@ -263,30 +352,23 @@ private:
             while (p != end && !isBlank(*p)) ++p;
             const std::string_view token(start, static_cast<std::size_t>(p - start));
             if (p == end) return extendPartial(token);  // it goes on in the next chunk
+            if (token.size() > kLongestToken) return tooLong();
             if (!finishToken(token, plain, ch == '-' ? -value : value)) return false;
         }
         return true;
     }
 
     bool extendPartial(std::string_view more) {
-        if (partial_.size() + more.size() > kLongestToken)
-            return malformed("expected a number, found a token of more than 65536 characters");
+        if (partial_.size() + more.size() > kLongestToken) return tooLong();
         partial_.append(more);
         return true;
     }
 
+    bool tooLong() { return malformed("expected a number, found a token of more than 65536 characters"); }
+
     bool malformed(std::string message) {
         outcome_ = {ParseOutcome::Status::Malformed, line_, std::move(message), {}};
         return false;
-    }
-
-    // What a token that is not what it should be was: its value, or its text
-    // when it is not a number.
-    static std::string found(const Number& number, const std::string& text) {
-        if (!number.finite) return text;
-        char shortest[32];
-        const auto written = std::to_chars(shortest, shortest + sizeof shortest, number.value);
-        return std::string(shortest, written.ptr);
     }
 
     // A complete token of the current line, `plain` when it is a few digits
@@ -305,23 +387,21 @@ private:
         }
         // Filled in place: a copy of a freshly built Number would stall on
         // its own stores.
-        Number& number = number_[slot];
+        TableNumber& number = number_[slot];
         if (plain) {
             number.whole = number.finite = true;
             number.integer = static_cast<std::int32_t>(value);
             number.value = static_cast<double>(value);
         } else {
             readNumber(token, number);
-            if (!number.finite) text_[slot] = quoted(token);
+            if (!number.whole) text_[slot] = token;
         }
         ++tokens_;
         return true;
     }
 
-    bool takeCode(const Number& code, const std::string& text) {
-        if (!code.whole)
-            return deferOrFail(code.finite ? "expected a whole category code, found " + found(code, text)
-                                           : "expected a number, found " + text);
+    bool takeCode(const TableNumber& code, const std::string& text) {
+        if (!code.whole) return deferOrFail(fieldRefusal(TableField::Code, code, text));
         if (codes_.size() < kKeptCodes)
             codes_.push_back(code.integer);
         else
@@ -363,30 +443,23 @@ private:
         return true;
     }
 
-    std::string lineLayout() const {
-        const std::int64_t raters = expected_ - (weighted_ ? 2 : 1);
-        return std::to_string(expected_) + " numbers (" + std::to_string(raters) +
-               (raters == 1 ? " category code" : " category codes") +
-               (weighted_ ? ", a frequency and a weight)" : " and a frequency)");
-    }
-
     bool emitRow() {
         if (tokens_ != expected_)
-            return malformed("expected " + lineLayout() + ", found " + std::to_string(tokens_));
+            return malformed("expected " + rowLayout(expected_ - (weighted_ ? 2 : 1), weighted_) + ", found " +
+                             std::to_string(tokens_));
         // The last two tokens, in order.
-        const Number& first = number_[oldest_];
-        const Number& second = number_[oldest_ ^ 1];
+        const TableNumber& first = number_[oldest_];
+        const TableNumber& second = number_[oldest_ ^ 1];
         const std::string& firstText = text_[oldest_];
         const std::string& secondText = text_[oldest_ ^ 1];
         TableRow row;
         if (!weighted_ && !takeCode(first, firstText)) return false;
-        const Number& frequency = weighted_ ? first : second;
+        const TableNumber& frequency = weighted_ ? first : second;
         if (!frequency.whole)
-            return malformed("expected a whole frequency in the 32-bit range, found " +
-                             found(frequency, weighted_ ? firstText : secondText));
+            return malformed(fieldRefusal(TableField::Frequency, frequency, weighted_ ? firstText : secondText));
         row.frequency = frequency.integer;
         if (weighted_) {
-            if (!second.finite) return malformed("expected a finite weight, found " + secondText);
+            if (!second.finite) return malformed(fieldRefusal(TableField::Weight, second, secondText));
             row.weight = second.value;
         }
         row.raters = static_cast<std::int32_t>(expected_ - (weighted_ ? 2 : 1));
@@ -410,6 +483,8 @@ private:
 
     bool weighted_;
     TableRows& rows_;
+    std::string* rest_;   // a reading of plain lines only: the bytes from where it stops
+    std::string carry_;   // a reading of plain lines only: a line begun in an earlier chunk
     ParseOutcome outcome_;
     int line_ = 1;
     bool atLineStart_ = true;
@@ -422,7 +497,7 @@ private:
     std::string partial_;
     // The current line.
     std::int64_t tokens_ = 0;
-    std::array<Number, 2> number_;
+    std::array<TableNumber, 2> number_;
     std::array<std::string, 2> text_;
     std::size_t held_ = 0;    // tokens held, at most two
     std::size_t oldest_ = 0;  // the slot of the first of them
@@ -436,6 +511,11 @@ private:
 
 ParseOutcome parseTable(ByteSource& source, FileLayout layout, TableRows& rows) {
     return Parser(layout, rows).run(source);
+}
+
+ParseOutcome parsePlainTable(ByteSource& source, FileLayout layout, TableRows& rows, std::string& rest) {
+    rest.clear();
+    return Parser(layout, rows, &rest).run(source);
 }
 
 }  // namespace kappa

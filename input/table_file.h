@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "input/byte_source.h"
 
@@ -49,9 +50,11 @@ public:
 };
 
 struct ParseOutcome {
-    enum class Status { Read, Malformed, Refused, ReadFailed };
+    enum class Status { Read, Malformed, Refused, ReadFailed, Stopped };
     Status status = Status::Read;
-    int line = 0;         // the line at fault when the file is malformed or a row was refused
+    // The line at fault when the file is malformed or a row was refused; the
+    // line reading stopped at (Stopped).
+    int line = 0;
     std::string message;  // Malformed: what was expected and what was found
     std::string firstLine;  // the start of the first line, to tell what layout a file looks like
     bool ok() const { return status == Status::Read; }
@@ -59,5 +62,47 @@ struct ParseOutcome {
 
 // Reads every row of the table in `source`.
 ParseOutcome parseTable(ByteSource& source, FileLayout layout, TableRows& rows);
+
+// Reads the rows of the table in `source` as long as they are lines of plain
+// numbers, whole numbers of at most nine digits separated by blanks (the weight
+// of a weighted row any finite number), R from the TABs of the first line
+// that is not blank, as many numbers on each line as on that one. Blank lines
+// are skipped, the first ones too. At the first line that is anything else,
+// or that is longer than the parser's buffer, reading stops: the outcome is
+// Stopped at that line, and `rest` holds the input's bytes from its start to
+// where the parser's reading got (the caller puts them back into `source`
+// and reads on in its own way).
+ParseOutcome parsePlainTable(ByteSource& source, FileLayout layout, TableRows& rows, std::string& rest);
+
+// A token read both ways it may be needed: as a whole number in the 32-bit
+// range (a code or a frequency) and as a finite number (a weight). A number
+// too small for a double is finite, 0 and not whole.
+struct TableNumber {
+    bool whole = false;
+    std::int32_t integer = 0;
+    bool finite = false;
+    double value = 0.0;
+};
+
+// True when the token is a decimal number: an optional sign, digits with an
+// optional decimal point, and an optional exponent.
+bool isDecimalNumber(std::string_view token);
+
+void readNumber(std::string_view token, TableNumber& number);
+
+// A number as messages show it: its value, or the token when it is not a
+// number or is too small for a double.
+std::string shownNumber(const TableNumber& number, std::string_view token);
+
+// The fields of a row, and what the refusal of one says.
+enum class TableField { Code, Frequency, Weight };
+std::string fieldRefusal(TableField field, const TableNumber& number, std::string_view token);
+
+// "3 numbers (2 category codes and a frequency)": what a row of R raters holds.
+std::string rowLayout(std::int64_t raters, bool weighted);
+
+// Tokens longer than this are refused: no number needs more, and a file of
+// one endless token must not take endless memory.
+inline constexpr std::size_t kLongestToken = std::size_t{1} << 16;
 
 }  // namespace kappa

@@ -1,11 +1,18 @@
 #include "tables/study.h"
 
-#include <cmath>
+#include <algorithm>
+#include <cstdint>
 
 namespace kappa {
 
 std::size_t patternCount(std::int32_t K, std::int32_t R) {
-    return static_cast<std::size_t>(std::pow(static_cast<double>(K), static_cast<double>(R)));
+    const auto base = static_cast<std::size_t>(std::max(K, 0));
+    std::size_t count = 1;
+    for (std::int32_t j = 0; j < R; ++j) {
+        if (base != 0 && count > SIZE_MAX / base) return SIZE_MAX;
+        count *= base;
+    }
+    return count;
 }
 
 void patternDigits(std::size_t p, std::int32_t K, std::span<std::uint16_t> digits) {

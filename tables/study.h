@@ -52,7 +52,8 @@ struct Study {
     std::int64_t dropped = 0;
 };
 
-// K^R, the number of response patterns.
+// K^R, the number of response patterns, in exact integer arithmetic;
+// SIZE_MAX when it does not fit, so that no table of that size can be made.
 std::size_t patternCount(std::int32_t K, std::int32_t R);
 
 // The R digits of pattern p, rater 0 first.

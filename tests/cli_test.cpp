@@ -2,6 +2,7 @@
 // analysis: usage errors, what the options ask of the core, the checks and
 // rules applied to each study, message formats and exit statuses.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -116,7 +117,8 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"--id", "id"}, "--id does not apply to --input table"},
         {{"-i", "matrix", "--columns", "a,b"}, "--columns does not apply to --input matrix"},
         {{"--by", "site"}, "--by does not apply to --input table"},
-        {{"-d", ","}, "--delimiter does not apply to --input table"},
+        {{"-", "a", "-"}, "standard input ('-') is named twice: it can be read only once"},
+        {{"-K", "2000000"}, "--categories gives 2000000 categories, at most 1024"},
         {{"--no-header"}, "--no-header does not apply to --input table"},
         {{"-i", "matrix", "--missing", "NA"}, "--missing does not apply to --input matrix"},
         {{"-i", "ratings", "-d", ":"}, "--delimiter must be one of '\\t', ',', ';', '|' or ' ' (runs of blanks), "
@@ -265,13 +267,13 @@ TEST_F(CommandLine, WeightsNeedOrderedCategories) {
 
 TEST_F(CommandLine, GroupsOfOneFile) {
     InputRead read = readOf(study(2, 2, 10));
-    read.groups.push_back({"B", study(2, 2, 1)});
+    read.groups.push_back({"B\n", study(2, 2, 1)});
     read.groups.push_back({"C, east", study(2, 2, 5)});
     read.groups.front().group = "A";
     files["r.csv"] = read;
     const Outcome r = run({"-i", "ratings", "--by", "site", "-f", "csv", "r.csv"});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err, "kappa: r.csv: group 'B': found 1 subject; at least 3 are needed\n");
+    EXPECT_EQ(r.err, "kappa: r.csv: group 'B\\n': found 1 subject; at least 3 are needed\n") << "escaped";
     std::istringstream lines(r.out);
     std::string header, a, c;
     std::getline(lines, header);
@@ -299,6 +301,30 @@ TEST_F(CommandLine, OutputFile) {
     r = run({"-o", input, input});
     EXPECT_EQ(r.status, kExitUsage) << "writing would empty an input";
     EXPECT_EQ(r.err.rfind("kappa: --output " + input + " is the input file " + input, 0), 0u) << r.err;
+    const std::string link = (folder / "link.txt").string();
+    std::filesystem::create_hard_link(input, link);
+    EXPECT_EQ(run({"-o", link, input}).status, kExitUsage) << "the same file by another name";
+
+    // kappa -o data.txt - < data.txt
+    const int savedInput = ::dup(STDIN_FILENO);
+    const int data = ::open(input.c_str(), O_RDONLY);
+    ASSERT_GE(::dup2(data, STDIN_FILENO), 0);
+    files["-"] = readOf(study(2, 2, 10));
+    r = run({"-o", input, "-"});
+    ::dup2(savedInput, STDIN_FILENO);
+    ::close(data);
+    ::close(savedInput);
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.err.rfind("kappa: --output " + input + " is standard input: writing it would empty it", 0), 0u)
+        << r.err;
+    EXPECT_EQ(std::filesystem::file_size(input), 6u) << "the input is untouched";
+
+    r = run({"-o", "-", "--", input});
+    EXPECT_EQ(r.status, kExitAnalysed) << r.err;
+    EXPECT_NE(r.out.find(" File: " + input), std::string::npos) << "-o - is standard output";
+    files["-x"] = readOf(study(2, 2, 10));
+    EXPECT_EQ(run({"--", "-x"}).status, kExitAnalysed) << "-- ends the options";
+    EXPECT_EQ(paths.back(), "-x");
 
     r = run({"-o", (folder / "no" / "such.txt").string(), input});
     EXPECT_EQ(r.status, kExitFailed);

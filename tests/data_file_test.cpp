@@ -109,6 +109,7 @@ TEST(TableFile, RefusedLinesAreNamed) {
         {"frequency beyond 32 bits", U, "1\t1\t20\n2\t2\t2147483648\n", 2, "found 2147483648"},
         {"code below 32 bits", U, "1\t-2147483649\t20\n", 1, "found -2147483649"},
         {"huge exponent", U, "1\t1\t1e300\n", 1, "found 1e+300"},
+        {"frequency too small for a double", U, "1\t1\t1e-400\n", 1, "found '1e-400'"},
         {"infinite frequency", U, "1\t1\tinf\n", 1, "found 'inf'"},
         {"blank lines are counted", U, "1\t1\t20\n\n\n2\tfoo\t1\n", 4, "found 'foo'"},
         {"CRLF", U, "1\t1\t20\r\n1\t2\t1x\r\n", 2, "found '1x'"},

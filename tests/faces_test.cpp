@@ -16,6 +16,7 @@
 #include "cli/command_line.h"
 #include "console/program.h"
 #include "console/scripted_console.h"
+#include "console/terminal_console.h"
 #include "inference/text.h"
 
 namespace kappa {
@@ -133,6 +134,28 @@ TEST(Faces, PlusMinusInUtf8OnAUtf8TerminalOnly) {
     if (onTerminal("C") == "no pseudo-terminal") GTEST_SKIP() << "this machine offers no pseudo-terminal";
     EXPECT_NE(onTerminal("C.UTF-8").find("0.7000 \xC2\xB1 0.07106"), std::string::npos);
     EXPECT_NE(onTerminal("C").find("0.7000 \xF1 0.07106"), std::string::npos);
+}
+
+// An answer line longer than the console keeps is cut, the rest of it dropped
+// as it comes: input without line breaks (kappa < /dev/zero) takes no more.
+TEST(Faces, LongAnswerLinesAreCut) {
+    const std::size_t kept = TerminalConsole::kLongestAnswer;
+    const std::string typed = std::string(3 * kept, 'x') + "\n2\n" + std::string(kept + 9, 'y');
+    std::FILE* answers = std::tmpfile();
+    ASSERT_NE(answers, nullptr);
+    ASSERT_EQ(std::fwrite(typed.data(), 1, typed.size(), answers), typed.size());
+    std::rewind(answers);
+    const int savedInput = dup(STDIN_FILENO);
+    dup2(fileno(answers), STDIN_FILENO);
+    std::vector<std::string> lines;
+    {
+        TerminalConsole console;
+        for (std::string line; console.readLine(line);) lines.push_back(line);
+    }
+    dup2(savedInput, STDIN_FILENO);
+    close(savedInput);
+    std::fclose(answers);
+    EXPECT_EQ(lines, (std::vector<std::string>{std::string(kept, 'x'), "2", std::string(kept, 'y')}));
 }
 
 }  // namespace

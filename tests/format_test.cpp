@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "format/format.h"
+#include "input/printable.h"
 
 namespace kappa {
 namespace {
@@ -192,6 +193,26 @@ TEST(Format, CsvColumnsRowsAndQuoting) {
     EXPECT_EQ(rows[4][24], "101");
     EXPECT_EQ(rows[4][30], "a note about the whole analysis; chance agreement p_e = 1: the coefficient is undefined")
         << "the analysis's notes, then the estimate's";
+}
+
+TEST(Format, ControlCharactersEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
+        {std::string("\x1B[2J\x7F\0", 6), "\\x1B[2J\\x7F\\x00"},
+        {"\xC2\x9B" "31m l\xC3\xA9ger \xC2\xA0", "\\u009B31m l\xC3\xA9ger \xC2\xA0"},  // C1 escaped, not the rest
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(printable(text), shown);
+    EXPECT_EQ(quote(std::string(39, 'a') + "\xC3\xA9z"), "'" + std::string(39, 'a') + "...'") << "cut before a character";
+
+    // A label and a group that would forge a line of the report.
+    Analysis forged = handBuilt();
+    forged.labels[0] = "a\n\n Cohen's kappa 1.0000 \xC2\xB1 0.00000";
+    forged.raterSummary[0].name = "ana\n Cohen's kappa 1.0000";
+    const Source hostile{"data\n.csv", "ward\r3", InputFormat::Ratings, ','};
+    const std::string text = formatText(hostile, forged);
+    EXPECT_NE(text.find(" File: data\\n.csv\n Group: ward\\r3\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("(a\\n\\n Cohen's kappa 1.0000"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\n Cohen's kappa 1.0000"), std::string::npos) << "no forged line";
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ TEST(Delimited, FieldsAndLines) {
         {"quote inside an unquoted field is a character", "5'7\",x\n", ',', {{1, {"5'7\"", "x"}}}},
         {"trailing delimiter: a last empty field", "a,b,\n\"c\",\n", ',', {{1, {"a", "b", ""}}, {2, {"c", ""}}}},
         {"quoted fields between blanks", "\"a b\"  \"\" c\n", kBlanks, {{1, {"a b", "", "c"}}}},
+        {"delimiter found over the first record, outside its quotes", "\"a\nb;c\",d\n1,2\n", std::nullopt,
+         {{1, {"a\nb;c", "d"}}, {3, {"1", "2"}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,6 +97,7 @@ TEST(Delimited, MalformedQuotesPointAtTheirField) {
         {"a,b\n1,\"2\n3\n", 2, 2, "never closed"},
         {"a,b\n1,\"2\"x,3\n", 2, 2, "after the closing quote"},
         {"\"a\"\"\n", 1, 1, "never closed"},
+        {"a,b\r1,2\r", 1, 0, "carriage return alone"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);

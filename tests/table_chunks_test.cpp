@@ -44,8 +44,13 @@ TEST(TableChunks, EveryCutGivesTheSameRows) {
         // The same past the first line, which is read a line at a time.
         {"long digit run later", "1\t2\t4\n1\t777777777777777777777777\t4\n", ParseOutcome::Status::Malformed, 2,
          {"2:4@1"}},
+        // A token longer than 64 KiB, refused whether it comes in one read or in many.
+        {"token beyond 64 KiB", "1\t2\t4\n1\t" + std::string(kLongestToken + 1, '7') + "\t4\n",
+         ParseOutcome::Status::Malformed, 2, {"2:4@1"}},
+        {"token of 64 KiB", "1\t2\t4\n1\t1\t0." + std::string(kLongestToken - 2, '0') + "\n",
+         ParseOutcome::Status::Read, 0, {"2:4@1", "1:0@2"}},
     };
-    const std::size_t reads[] = {1, 2, 3, 5, SIZE_MAX};  // the most bytes a read hands out
+    const std::size_t reads[] = {1, 2, 3, 5, 4096, SIZE_MAX};  // the most bytes a read hands out
     for (const Case& c : cases)
         for (const std::size_t maxRead : reads) {
             SCOPED_TRACE(std::string(c.what) + ", reads of " + std::to_string(maxRead));

@@ -15,11 +15,11 @@ ByteSource::ByteSource(std::string_view bytes, std::size_t maxRead)
     : memory_(bytes), maxRead_(std::max<std::size_t>(maxRead, 1)) {}
 
 ByteSource::ByteSource(ByteSource&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : error_(std::move(other.error_)),
+      fd_(std::exchange(other.fd_, -1)),
       ownsFd_(std::exchange(other.ownsFd_, false)),
       memory_(std::exchange(other.memory_, {})),
-      maxRead_(other.maxRead_),
-      error_(std::move(other.error_)) {}
+      maxRead_(other.maxRead_) {}
 
 ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
     if (this != &other) {

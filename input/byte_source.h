@@ -26,7 +26,7 @@ public:
     ByteSource& operator=(const ByteSource&) = delete;
     ByteSource(ByteSource&& other) noexcept;
     ByteSource& operator=(ByteSource&& other) noexcept;
-    ~ByteSource();
+    virtual ~ByteSource();
 
     // Opens `path`, or standard input for "-". On failure returns false and
     // error() says why ("cannot open: No such file or directory", "not a
@@ -34,10 +34,14 @@ public:
     bool open(const std::string& path, Accept accept = Accept::AnyFile);
 
     // Reads at most `size` bytes into `buffer`: returns how many, 0 at the end
-    // of the input, or -1 when reading failed (error() says why).
-    std::ptrdiff_t read(char* buffer, std::size_t size);
+    // of the input, or -1 when reading failed (error() says why). A source
+    // that decodes another (DecodingSource) reads its bytes here.
+    virtual std::ptrdiff_t read(char* buffer, std::size_t size);
 
     const std::string& error() const { return error_; }
+
+protected:
+    std::string error_;
 
 private:
     void close();
@@ -46,7 +50,6 @@ private:
     bool ownsFd_ = false;
     std::string_view memory_;
     std::size_t maxRead_ = 0;
-    std::string error_;
 };
 
 }  // namespace kappa

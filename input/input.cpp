@@ -8,18 +8,23 @@ namespace kappa {
 
 InputRead readInput(const std::string& path, const InputOptions& options) {
     InputRead read;
-    ByteSource source;
-    if (!source.open(path)) {
-        read.error = InputError{0, 0, source.error()};
+    ByteSource file;
+    if (!file.open(path)) {
+        read.error = InputError{0, 0, file.error()};
         return read;
     }
-    if (options.format == InputFormat::Table) return readTable(source, options);
-    StudiesRead studies = readStudies(source, options);
-    read.error = std::move(studies.error);
-    read.groups = std::move(studies.groups);
-    read.delimiter = studies.input.delimiter;
-    read.ordered = studies.input.ordered;
-    read.notes = std::move(studies.input.notes);
+    DecodingSource source(file, options.encoding);
+    if (options.format == InputFormat::Table) {
+        read = readTable(source, options);
+    } else {
+        StudiesRead studies = readStudies(source, options);
+        read.error = std::move(studies.error);
+        read.groups = std::move(studies.groups);
+        read.delimiter = studies.input.delimiter;
+        read.ordered = studies.input.ordered;
+        read.notes = std::move(studies.input.notes);
+    }
+    read.error = source.settle(std::move(read.error));
     return read;
 }
 

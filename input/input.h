@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "input/decoding.h"
 #include "input/input_error.h"
 #include "tables/study.h"
 
@@ -36,6 +37,8 @@ struct InputOptions {
     std::vector<std::string> categories;
     // The fields that mean "not rated"; "" stands for the empty field.
     std::vector<std::string> missing = {"", "NA"};
+    // What the file's bytes are; every reader sees them as UTF-8.
+    Encoding encoding = Encoding::Detect;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).

@@ -97,15 +97,57 @@ std::size_t encodeUtf8(char32_t c, char* out) {
     return 4;
 }
 
-// Sixteen bytes at a time, in the vector registers every x86-64 and ARM64 has.
+// Vectors of 16 bytes, which every x86-64 and ARM64 has, and of 32 (AVX2).
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
-using Words2 = std::uint64_t __attribute__((vector_size(16)));
+using Words16 = std::uint64_t __attribute__((vector_size(16)));
+using Bytes32 = unsigned char __attribute__((vector_size(32)));
+using Words32 = std::uint64_t __attribute__((vector_size(32)));
 
-Bytes16 load(const unsigned char* p) {
-    Bytes16 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
+// Passes over ASCII bytes other than NUL from p[i], 64 at a time in vectors
+// of W bytes, counting the line breaks; returns where it stopped: at a block
+// that holds another byte, or fewer than 64 bytes before n.
+template <typename Bytes, typename Words>
+[[gnu::always_inline]] inline std::size_t asciiBlocks(const unsigned char* p, std::size_t i, std::size_t n,
+                                                      std::int64_t& lineBreaks) {
+    constexpr std::size_t W = sizeof(Bytes);
+    constexpr std::size_t kVectors = 64 / W;
+    // The line breaks of each lane, at most kVectors a block, are summed before they pass 255.
+    constexpr int kBlocksPerSum = 255 / kVectors;
+    Bytes breaks{};
+    int blocks = 0;
+    const auto sum = [&] {
+        for (std::size_t lane = 0; lane < W; ++lane) lineBreaks += breaks[lane];
+        breaks = Bytes{};
+        blocks = 0;
+    };
+    while (n - i >= 64) {
+        Bytes any{}, nul{}, lineBreak{};
+        for (std::size_t k = 0; k < kVectors; ++k) {
+            Bytes v;
+            std::memcpy(&v, p + i + k * W, W);
+            any |= v;
+            // A comparison gives 0xFF in the lanes where it holds.
+            nul |= (Bytes)(v == 0);
+            lineBreak -= (Bytes)(v == '\n');
+        }
+        const Words other = (Words)((any | nul) & 0x80);
+        std::uint64_t found = 0;
+        for (std::size_t word = 0; word < W / 8; ++word) found |= other[word];
+        if (found != 0) break;
+        breaks += lineBreak;
+        if (++blocks == kBlocksPerSum) sum();
+        i += 64;
+    }
+    sum();
+    return i;
 }
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] std::size_t asciiBlocksAvx2(const unsigned char* p, std::size_t i, std::size_t n,
+                                                   std::int64_t& lineBreaks) {
+    return asciiBlocks<Bytes32, Words32>(p, i, n, lineBreaks);
+}
+#endif
 
 }  // namespace
 
@@ -162,7 +204,10 @@ std::string_view Utf8Sequence::fault() const {
 
 std::string hexBytes(std::string_view bytes) {
     std::string text;
-    for (const char c : bytes) text += (text.empty() ? "" : " ") + hex(static_cast<unsigned char>(c), 2);
+    for (const char c : bytes) {
+        if (!text.empty()) text += ' ';
+        text += hex(static_cast<unsigned char>(c), 2);
+    }
     return text;
 }
 
@@ -311,27 +356,15 @@ void DecodingSource::validate(const unsigned char* p, std::size_t n) {
     }
 }
 
-// Passes over ASCII bytes other than NUL from p[i], counting line breaks,
-// 64 bytes at a time while there are; returns where the first other byte is.
+// Passes over ASCII bytes other than NUL from p[i], counting line breaks;
+// returns where the first other byte is.
 std::size_t DecodingSource::skipAscii(const unsigned char* p, std::size_t i, std::size_t n) {
-    Bytes16 breaks{};  // per lane; at most 4 a block, so summed every 63 blocks
-    int blocks = 0;
-    const auto sum = [&] {
-        for (int lane = 0; lane < 16; ++lane) lineBreaks_ += breaks[lane];
-        breaks = Bytes16{};
-        blocks = 0;
-    };
-    while (n - i >= 64) {
-        const Bytes16 a = load(p + i), b = load(p + i + 16), c = load(p + i + 32), d = load(p + i + 48);
-        const Bytes16 nul = (Bytes16)(a == 0) | (Bytes16)(b == 0) | (Bytes16)(c == 0) | (Bytes16)(d == 0);
-        const Words2 other = (Words2)((a | b | c | d | nul) & 0x80);
-        if ((other[0] | other[1]) != 0) break;
-        // A comparison gives 0xFF (-1) in each lane that holds a line break.
-        breaks -= (Bytes16)(a == '\n') + (Bytes16)(b == '\n') + (Bytes16)(c == '\n') + (Bytes16)(d == '\n');
-        if (++blocks == 63) sum();
-        i += 64;
-    }
-    sum();
+#if defined(__x86_64__)
+    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    i = avx2 ? asciiBlocksAvx2(p, i, n, lineBreaks_) : asciiBlocks<Bytes16, Words16>(p, i, n, lineBreaks_);
+#else
+    i = asciiBlocks<Bytes16, Words16>(p, i, n, lineBreaks_);
+#endif
     for (; i < n && p[i] - 1u < 0x7Fu; ++i) lineBreaks_ += p[i] == '\n';
     return i;
 }

@@ -279,7 +279,7 @@ bool DecodingSource::start() {
     }
     if (given_ == Encoding::Detect) encoding_ = mark ? mark->encoding : Encoding::Utf8;
     if (utf16 && mark) encoding_ = mark->encoding;
-    if (utf16 && !mark) {
+    if (utf16 && !mark && rawEnd_ > 0) {
         if (const auto order = utf16ByteOrder(start_)) {
             encoding_ = *order;
         } else {

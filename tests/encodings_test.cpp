@@ -66,6 +66,7 @@ TEST(Encodings, DecodedToUtf8) {
          "\xEF\xBB\xBF" "a\xC3\xA9\xF0\x9F\x98\x80"},
         {"UTF-16 LE without a mark", std::string("a\0,\0b\0", 6), Encoding::Utf16, "a,b"},
         {"UTF-16 BE without a mark", std::string("\0a\0,\0b", 6), Encoding::Utf16, "a,b"},
+        {"an empty file, even in UTF-16 of no byte order", "", Encoding::Utf16, ""},
         {"UTF-16 BE given, its mark agrees", std::string("\xFE\xFF\0a", 4), Encoding::Utf16Be, "\xEF\xBB\xBF" "a"},
         {"Latin-1: every byte is its character", "\x80\xA0\xE9\xFF", Encoding::Latin1,
          "\xC2\x80\xC2\xA0\xC3\xA9\xC3\xBF"},

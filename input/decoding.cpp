@@ -255,15 +255,8 @@ std::ptrdiff_t DecodingSource::read(char* buffer, std::size_t size) {
 bool DecodingSource::start() {
     started_ = true;
     raw_ = std::make_unique_for_overwrite<char[]>(kRawChunk);
-    while (rawEnd_ < kStart && !sourceEnded_) {
-        const std::ptrdiff_t got = source_.read(raw_.get() + rawEnd_, kStart - rawEnd_);
-        if (got < 0) {
-            error_ = source_.error();
-            return false;
-        }
-        sourceEnded_ = got == 0;
-        rawEnd_ += static_cast<std::size_t>(got);
-    }
+    while (rawEnd_ < kStart && !sourceEnded_)
+        if (!readRaw(kStart)) return false;
     start_.assign(raw_.get(), rawEnd_);
     const Mark* mark = nullptr;
     for (const Mark& m : kMarks)
@@ -441,7 +434,12 @@ bool DecodingSource::refill() {
     std::memmove(raw_.get(), raw_.get() + rawBegin_, rawEnd_ - rawBegin_);
     rawEnd_ -= rawBegin_;
     rawBegin_ = 0;
-    const std::ptrdiff_t got = source_.read(raw_.get() + rawEnd_, kRawChunk - rawEnd_);
+    return readRaw(kRawChunk);
+}
+
+// One read of the source after the bytes read ahead, up to `end`; false when it fails.
+bool DecodingSource::readRaw(std::size_t end) {
+    const std::ptrdiff_t got = source_.read(raw_.get() + rawEnd_, end - rawEnd_);
     if (got < 0) {
         error_ = source_.error();
         return false;

@@ -94,6 +94,7 @@ private:
     std::int64_t utf8Column(const unsigned char* p, std::size_t faultAt) const;
     std::ptrdiff_t readDecoded(char* buffer, std::size_t size);
     bool refill();
+    bool readRaw(std::size_t end);
     bool nextCodePoint(char32_t& c, std::size_t& used);
     void refuse(std::int64_t column, const std::string& message);
     std::ptrdiff_t deliverRefusal();

@@ -29,6 +29,7 @@ constexpr Name kNames[] = {
 // How messages call an encoding.
 std::string_view title(Encoding encoding) {
     switch (encoding) {
+        case Encoding::Utf16: return "UTF-16";
         case Encoding::Utf16Le: return "UTF-16 LE";
         case Encoding::Utf16Be: return "UTF-16 BE";
         case Encoding::Latin1: return "Latin-1";
@@ -406,6 +407,8 @@ std::ptrdiff_t DecodingSource::readDecoded(char* buffer, std::size_t size) {
             if (!refill()) return -1;
             continue;
         }
+        if (encoding_ == Encoding::Latin1 || encoding_ == Encoding::Cp1252)
+            seenAsUtf8(static_cast<unsigned char>(raw_[rawBegin_]));
         rawBegin_ += used;
         if (c == '\n') {
             ++lineBreaks_;
@@ -424,8 +427,25 @@ std::ptrdiff_t DecodingSource::readDecoded(char* buffer, std::size_t size) {
         pendingEnd_ = length - fits;
     }
     if (out > 0) return static_cast<std::ptrdiff_t>(out);
+    if (!refusal_ && utf8All_ && utf8From_ > 0 && asUtf8_.size == 0)
+        refusal_ = InputError{utf8From_, 0,
+                              "the file is UTF-8: from this line on its bytes above 0x7F all form UTF-8 characters, "
+                              "which --encoding " + std::string(encodingName(encoding_)) +
+                                  " would misread as two or more characters each; leave --encoding out"};
     if (refusal_) return deliverRefusal();
     return 0;
+}
+
+// A Latin-1 or Windows-1252 file whose bytes above 0x7F all form UTF-8
+// characters is a UTF-8 file: text in those encodings is almost never so.
+void DecodingSource::seenAsUtf8(unsigned char byte) {
+    if (byte >= 0x80 && utf8From_ == 0) utf8From_ = lineBreaks_ + 1;
+    if (!utf8All_) return;
+    switch (asUtf8_.add(byte)) {
+        case Utf8Sequence::Step::Fault: utf8All_ = false; break;
+        case Utf8Sequence::Step::Character: asUtf8_ = {}; break;
+        default: break;
+    }
 }
 
 // Moves the bytes not yet decoded (less than one character's) to the front

@@ -96,6 +96,7 @@ private:
     bool refill();
     bool readRaw(std::size_t end);
     bool nextCodePoint(char32_t& c, std::size_t& used);
+    void seenAsUtf8(unsigned char byte);
     void refuse(std::int64_t column, const std::string& message);
     std::ptrdiff_t deliverRefusal();
     std::string notUtf8(bool atEnd) const;
@@ -132,6 +133,11 @@ private:
     std::int64_t continuationLine_ = 0;
     std::uint64_t sequenceStart_ = 0;
     Utf8Sequence sequence_;
+    // Latin-1 and Windows-1252: the bytes read as UTF-8 all the same, and the
+    // line of the first byte above 0x7F (0: none yet).
+    Utf8Sequence asUtf8_;
+    bool utf8All_ = true;
+    std::int64_t utf8From_ = 0;
 
     std::optional<InputError> refusal_;
     bool ended_ = false;  // read() has returned 0 or -1

@@ -128,6 +128,9 @@ TEST(Encodings, RefusedWithLineCharacterAndOption) {
          "at character 3, byte 0x00 (NUL) is not text"},
         {"not a character of Windows-1252", "ok\na\x81", Encoding::Cp1252, 2,
          "at character 2, byte 0x81 is not a character of Windows-1252; --encoding latin1 reads every byte"},
+        {"UTF-8 read as Windows-1252", "a\nl\xC3\xA9ger\n\xE2\x82\xAC", Encoding::Cp1252, 2,
+         "the file is UTF-8: from this line on its bytes above 0x7F all form UTF-8 characters, which --encoding "
+         "cp1252 would misread as two or more characters each; leave --encoding out"},
         {"a byte-order mark against --encoding", std::string("\xFF\xFE" "a\0", 4), Encoding::Latin1, 1,
          "the file starts with the byte-order mark of UTF-16 LE (0xFF 0xFE), which --encoding latin1 does not "
          "read: leave --encoding out to read it as UTF-16 LE"},

@@ -382,6 +382,8 @@ std::ptrdiff_t DecodingSource::readDecoded(char* buffer, std::size_t size) {
     std::size_t out = 0;
     while (out < size && pendingBegin_ < pendingEnd_) buffer[out++] = pending_[pendingBegin_++];
     while (out < size) {
+        out += copyAscii(buffer + out, size - out);
+        if (out == size) break;
         char32_t c = 0;
         std::size_t used = 0;
         if (!nextCodePoint(c, used)) {
@@ -416,6 +418,39 @@ std::ptrdiff_t DecodingSource::readDecoded(char* buffer, std::size_t size) {
                                   " would misread as two or more characters each; leave --encoding out"};
     if (refusal_) return deliverRefusal();
     return 0;
+}
+
+// Copies the ASCII characters other than NUL that come next, as many as fit
+// in `room` bytes, which are the same in UTF-8; returns how many.
+std::size_t DecodingSource::copyAscii(char* to, std::size_t room) {
+    const auto* p = reinterpret_cast<const unsigned char*>(raw_.get() + rawBegin_);
+    const std::size_t available = rawEnd_ - rawBegin_;
+    std::size_t run = 0;
+    if (encoding_ == Encoding::Latin1 || encoding_ == Encoding::Cp1252) {
+        const std::int64_t lineBreaks = lineBreaks_;
+        run = skipAscii(p, 0, std::min(available, room));
+        if (run == 0) return 0;
+        std::memcpy(to, p, run);
+        seenAsUtf8(p[0]);  // an ASCII byte ends a UTF-8 character, or is one
+        const auto* last = static_cast<const unsigned char*>(lineBreaks_ > lineBreaks ? ::memrchr(p, '\n', run) : nullptr);
+        column_ = last ? static_cast<std::int64_t>(p + run - last - 1) : column_ + static_cast<std::int64_t>(run);
+        rawBegin_ += run;
+    } else {
+        for (; run < room && 2 * run + 2 <= available; ++run) {
+            const char32_t unit = codeUnit(p + 2 * run);
+            if (unit == 0 || unit >= 0x80) break;
+            to[run] = static_cast<char>(unit);
+            if (unit == '\n') {
+                ++lineBreaks_;
+                column_ = 0;
+            } else {
+                ++column_;
+            }
+        }
+        rawBegin_ += 2 * run;
+    }
+    firstCharacter_ = firstCharacter_ && run == 0;
+    return run;
 }
 
 // A Latin-1 or Windows-1252 file whose bytes above 0x7F all form UTF-8
@@ -477,42 +512,44 @@ bool DecodingSource::nextCodePoint(char32_t& c, std::size_t& used) {
         return true;
     }
     // UTF-16, in the byte order settled at the start.
-    const std::string order = " (read as " + std::string(title(encoding_)) + ")";
-    const auto unit = [&](std::size_t at) -> char32_t {
-        return encoding_ == Encoding::Utf16Be ? char32_t{p[at]} << 8 | p[at + 1] : char32_t{p[at + 1]} << 8 | p[at];
-    };
+    const auto order = [&] { return " (read as " + std::string(title(encoding_)) + ")"; };
     if (available < 2) {
         if (available == 1 && sourceEnded_)
-            refuse(column, "the file ends inside a UTF-16 code unit, after an odd number of bytes" + order);
+            refuse(column, "the file ends inside a UTF-16 code unit, after an odd number of bytes" + order());
         return false;
     }
-    c = unit(0);
+    c = codeUnit(p);
     used = 2;
     if (c == 0) {
         refuse(column, nul("character U+0000 (NUL)"));
         return false;
     }
     if (c >= 0xDC00 && c <= 0xDFFF) {
-        refuse(column, "UTF-16 code unit " + hex(c, 4) + " is a low surrogate without a high surrogate before it" + order);
+        refuse(column, "UTF-16 code unit " + hex(c, 4) + " is a low surrogate without a high surrogate before it" + order());
         return false;
     }
     if (c >= 0xD800 && c <= 0xDBFF) {
         if (available < 4) {
             if (sourceEnded_)
                 refuse(column, "UTF-16 code unit " + hex(c, 4) + ", a high surrogate, ends the file without its low "
-                                                                  "surrogate" + order);
+                                                                  "surrogate" + order());
             return false;
         }
-        const char32_t low = unit(2);
+        const char32_t low = codeUnit(p + 2);
         if (low < 0xDC00 || low > 0xDFFF) {
             refuse(column, "UTF-16 code unit " + hex(c, 4) + ", a high surrogate, is followed by " + hex(low, 4) +
-                               " instead of a low surrogate" + order);
+                               " instead of a low surrogate" + order());
             return false;
         }
         c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
         used = 4;
     }
     return true;
+}
+
+// The UTF-16 code unit at p, in the byte order settled at the start.
+char32_t DecodingSource::codeUnit(const unsigned char* p) const {
+    return encoding_ == Encoding::Utf16Be ? char32_t{p[0]} << 8 | p[1] : char32_t{p[1]} << 8 | p[0];
 }
 
 }  // namespace kappa

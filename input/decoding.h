@@ -95,7 +95,9 @@ private:
     std::ptrdiff_t readDecoded(char* buffer, std::size_t size);
     bool refill();
     bool readRaw(std::size_t end);
+    std::size_t copyAscii(char* to, std::size_t room);
     bool nextCodePoint(char32_t& c, std::size_t& used);
+    char32_t codeUnit(const unsigned char* p) const;
     void seenAsUtf8(unsigned char byte);
     void refuse(std::int64_t column, const std::string& message);
     std::ptrdiff_t deliverRefusal();

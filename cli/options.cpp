@@ -216,7 +216,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: found\nfrom the first line (ratings, long, matrix)");
     CLI::Option* encodingOption =
         option("--encoding", encoding, "NAME",
-               "utf-8, utf-16, utf-16le, utf-16be, latin1 or cp1252; default:\nUTF-8, or UTF-16 with a byte-order mark");
+               "utf-8, utf-16, utf-16le, utf-16be, latin1 or cp1252; default:\n"
+               "UTF-8, or UTF-16 with a byte-order mark");
     CLI::Option* noHeaderOption =
         app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
     CLI::Option* columnsOption =

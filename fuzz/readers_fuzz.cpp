@@ -135,7 +135,8 @@ std::optional<std::string> decoded(std::string_view bytes, Encoding encoding, st
     ByteSource raw(bytes, maxRead);
     DecodingSource source(raw, encoding);
     std::string text, buffer(size, '\0');
-    for (std::ptrdiff_t got; (got = source.read(buffer.data(), size)) > 0;) text.append(buffer, 0, static_cast<std::size_t>(got));
+    for (std::ptrdiff_t got; (got = source.read(buffer.data(), size)) > 0;)
+        text.append(buffer, 0, static_cast<std::size_t>(got));
     refusal = source.settle(std::nullopt);
     if (refusal) return std::nullopt;
     return text;

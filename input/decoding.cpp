@@ -12,6 +12,8 @@ namespace {
 constexpr std::size_t kRawChunk = std::size_t{64} << 10;
 // How many of the first bytes show whether a file is UTF-16 without a byte-order mark.
 constexpr std::size_t kStart = 64;
+constexpr std::string_view kLooksUtf16 =
+    "the file looks like UTF-16 without a byte-order mark: read it with --encoding utf-16";
 
 struct Name {
     std::string_view name;
@@ -251,7 +253,9 @@ bool DecodingSource::start() {
         if (start_.starts_with(m.bytes)) mark = &m;
 
     const bool utf16 = given_ == Encoding::Utf16;
-    if (mark && given_ != Encoding::Detect && given_ != mark->encoding && !(utf16 && mark->encoding != Encoding::Utf8)) {
+    const bool agrees = given_ == Encoding::Detect || (mark && given_ == mark->encoding) ||
+                        (utf16 && mark && mark->encoding != Encoding::Utf8);
+    if (mark && !agrees) {
         refuse(0, "the file starts with the byte-order mark of " + std::string(title(mark->encoding)) + " (" +
                       hexBytes(mark->bytes) +
                       "), which --encoding " + std::string(encodingName(given_)) +
@@ -274,7 +278,8 @@ bool DecodingSource::start() {
 }
 
 void DecodingSource::refuse(std::int64_t column, const std::string& message) {
-    refusal_ = InputError{lineBreaks_ + 1, 0, (column > 0 ? "at character " + std::to_string(column) + ", " : "") + message};
+    const std::string where = column > 0 ? "at character " + std::to_string(column) + ", " : "";
+    refusal_ = InputError{lineBreaks_ + 1, 0, where + message};
 }
 
 std::ptrdiff_t DecodingSource::deliverRefusal() {
@@ -363,7 +368,7 @@ std::string DecodingSource::notUtf8(bool atEnd) const {
         text += " (" + std::string(why) + ")";
     else if (atEnd)
         text += " (the file ends inside a character)";
-    if (utf16ByteOrder(start_)) return text + "; the file looks like UTF-16 without a byte-order mark: read it with --encoding utf-16";
+    if (utf16ByteOrder(start_)) return text + "; " + std::string(kLooksUtf16);
     return text + "; a file saved as Windows-1252 or Latin-1 is read with --encoding cp1252 (or latin1)";
 }
 
@@ -371,8 +376,7 @@ std::string DecodingSource::nul(std::string_view what) const {
     std::string text = std::string(what) + " is not text";
     const bool eightBit = encoding_ == Encoding::Utf8 || encoding_ == Encoding::Latin1 || encoding_ == Encoding::Cp1252;
     if (eightBit && utf16ByteOrder(start_))
-        text += "; with a NUL every other byte, the file looks like UTF-16 without a byte-order mark: read it with "
-                "--encoding utf-16";
+        text += "; with a NUL every other byte, " + std::string(kLooksUtf16);
     return text;
 }
 
@@ -432,8 +436,8 @@ std::size_t DecodingSource::copyAscii(char* to, std::size_t room) {
         if (run == 0) return 0;
         std::memcpy(to, p, run);
         seenAsUtf8(p[0]);  // an ASCII byte ends a UTF-8 character, or is one
-        const auto* last = static_cast<const unsigned char*>(lineBreaks_ > lineBreaks ? ::memrchr(p, '\n', run) : nullptr);
-        column_ = last ? static_cast<std::int64_t>(p + run - last - 1) : column_ + static_cast<std::int64_t>(run);
+        if (lineBreaks_ > lineBreaks) column_ = p + run - static_cast<const unsigned char*>(::memrchr(p, '\n', run)) - 1;
+        else column_ += static_cast<std::int64_t>(run);
         rawBegin_ += run;
     } else {
         for (; run < room && 2 * run + 2 <= available; ++run) {
@@ -525,7 +529,8 @@ bool DecodingSource::nextCodePoint(char32_t& c, std::size_t& used) {
         return false;
     }
     if (c >= 0xDC00 && c <= 0xDFFF) {
-        refuse(column, "UTF-16 code unit " + hex(c, 4) + " is a low surrogate without a high surrogate before it" + order());
+        refuse(column,
+               "UTF-16 code unit " + hex(c, 4) + " is a low surrogate without a high surrogate before it" + order());
         return false;
     }
     if (c >= 0xD800 && c <= 0xDBFF) {

@@ -436,8 +436,10 @@ std::size_t DecodingSource::copyAscii(char* to, std::size_t room) {
         if (run == 0) return 0;
         std::memcpy(to, p, run);
         seenAsUtf8(p[0]);  // an ASCII byte ends a UTF-8 character, or is one
-        if (lineBreaks_ > lineBreaks) column_ = p + run - static_cast<const unsigned char*>(::memrchr(p, '\n', run)) - 1;
-        else column_ += static_cast<std::int64_t>(run);
+        if (lineBreaks_ > lineBreaks)
+            column_ = p + run - static_cast<const unsigned char*>(::memrchr(p, '\n', run)) - 1;
+        else
+            column_ += static_cast<std::int64_t>(run);
         rawBegin_ += run;
     } else {
         for (; run < room && 2 * run + 2 <= available; ++run) {

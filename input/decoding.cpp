@@ -100,42 +100,64 @@ std::size_t encodeUtf8(char32_t c, char* out) {
     return 4;
 }
 
-// Vectors of 16 bytes, which every x86-64 and ARM64 has: at this width the
-// check of a ratings file already costs less than a whole run varies.
+// Vectors of 16 bytes, which every x86-64 and ARM64 has, and of 32 (AVX2),
+// which check a ratings file in half the time where the processor has them.
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
 using Words16 = std::uint64_t __attribute__((vector_size(16)));
+using Bytes32 = unsigned char __attribute__((vector_size(32)));
+using Words32 = std::uint64_t __attribute__((vector_size(32)));
 
-// Passes over ASCII bytes other than NUL from p[i], 64 at a time, counting
-// the line breaks; returns where it stopped: at a block that holds another
-// byte, or fewer than 64 bytes before n.
-std::size_t asciiBlocks(const unsigned char* p, std::size_t i, std::size_t n, std::int64_t& lineBreaks) {
-    // The line breaks of each lane, at most 4 a block, are summed before they pass 255.
-    constexpr int kBlocksPerSum = 63;
-    Bytes16 breaks{};
+// Passes over ASCII bytes other than NUL from p[i], 64 at a time in vectors
+// of type Bytes, counting the line breaks; returns where it stopped: at a
+// block that holds another byte, or fewer than 64 bytes before n.
+template <typename Bytes, typename Words>
+[[gnu::always_inline]] inline std::size_t asciiBlocksIn(const unsigned char* p, std::size_t i, std::size_t n,
+                                                        std::int64_t& lineBreaks) {
+    constexpr std::size_t kWidth = sizeof(Bytes);
+    // The line breaks of each lane, at most 64 / kWidth a block, are summed before they pass 255.
+    constexpr int kBlocksPerSum = 255 / (64 / kWidth);
+    Bytes breaks{};
     int blocks = 0;
     const auto sum = [&] {
-        for (int lane = 0; lane < 16; ++lane) lineBreaks += breaks[lane];
-        breaks = Bytes16{};
+        for (std::size_t lane = 0; lane < kWidth; ++lane) lineBreaks += breaks[lane];
+        breaks = Bytes{};
         blocks = 0;
     };
     while (n - i >= 64) {
-        Bytes16 any{}, nul{}, lineBreak{};
-        for (std::size_t k = 0; k < 64; k += 16) {
-            Bytes16 v;
-            std::memcpy(&v, p + i + k, sizeof v);
+        Bytes any{}, nul{}, lineBreak{};
+        for (std::size_t k = 0; k < 64; k += kWidth) {
+            Bytes v;
+            std::memcpy(&v, p + i + k, kWidth);
             any |= v;
             // A comparison gives 0xFF in the lanes where it holds.
-            nul |= (Bytes16)(v == 0);
-            lineBreak -= (Bytes16)(v == '\n');
+            nul |= (Bytes)(v == 0);
+            lineBreak -= (Bytes)(v == '\n');
         }
-        const Words16 other = (Words16)((any | nul) & 0x80);
-        if ((other[0] | other[1]) != 0) break;
+        const Words other = (Words)((any | nul) & 0x80);
+        std::uint64_t found = 0;
+        for (std::size_t word = 0; word < kWidth / 8; ++word) found |= other[word];
+        if (found != 0) break;
         breaks += lineBreak;
         if (++blocks == kBlocksPerSum) sum();
         i += 64;
     }
     sum();
     return i;
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] std::size_t asciiBlocksAvx2(const unsigned char* p, std::size_t i, std::size_t n,
+                                                   std::int64_t& lineBreaks) {
+    return asciiBlocksIn<Bytes32, Words32>(p, i, n, lineBreaks);
+}
+#endif
+
+std::size_t asciiBlocks(const unsigned char* p, std::size_t i, std::size_t n, std::int64_t& lineBreaks) {
+#if defined(__x86_64__)
+    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    if (avx2) return asciiBlocksAvx2(p, i, n, lineBreaks);
+#endif
+    return asciiBlocksIn<Bytes16, Words16>(p, i, n, lineBreaks);
 }
 
 

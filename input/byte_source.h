@@ -34,8 +34,8 @@ public:
     bool open(const std::string& path, Accept accept = Accept::AnyFile);
 
     // Reads at most `size` bytes into `buffer`: returns how many, 0 at the end
-    // of the input, or -1 when reading failed (error() says why). A source
-    // that decodes another (DecodingSource) reads its bytes here.
+    // of the input, or -1 when reading failed (error() says why). Virtual, so
+    // that a DecodingSource can hand out another source's bytes as UTF-8.
     virtual std::ptrdiff_t read(char* buffer, std::size_t size);
 
     const std::string& error() const { return error_; }

@@ -160,7 +160,6 @@ std::size_t asciiBlocks(const unsigned char* p, std::size_t i, std::size_t n, st
     return asciiBlocksIn<Bytes16, Words16>(p, i, n, lineBreaks);
 }
 
-
 }  // namespace
 
 std::optional<Encoding> encodingNamed(std::string_view name) {
@@ -244,8 +243,7 @@ DecodingSource::DecodingSource(ByteSource& source, Encoding encoding)
 std::optional<InputError> DecodingSource::settle(std::optional<InputError> readerError) {
     if (readerError && !ended_) {
         const auto rest = std::make_unique_for_overwrite<char[]>(kRawChunk);
-        while (read(rest.get(), kRawChunk) > 0) {
-        }
+        while (read(rest.get(), kRawChunk) > 0) continue;
     }
     if (refusal_) return refusal_;
     return readerError;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "input/decoding.h"
 #include "input/study_reader.h"
 
 namespace kappa {
@@ -173,6 +174,16 @@ void checkApplies(const CLI::Option* option, InputFormat input, std::initializer
                      std::string(what) + ")"};
 }
 
+// Labels and column names are compared with the text of a file, which is
+// read as UTF-8 whatever its encoding: so must they be given.
+void checkUtf8(const CLI::Option* option, const std::string& value) {
+    if (option->count() == 0) return;
+    if (const auto at = firstNonUtf8(value))
+        throw UsageError{option->get_name() + " holds byte " + hexBytes(value.substr(*at, 1)) +
+                         ", which is not UTF-8: give labels and column names in UTF-8 (--encoding says how the file is "
+                         "written; its text is compared in UTF-8)"};
+}
+
 // CLI11's own messages, in the words of the other messages.
 std::string parseErrorMessage(const CLI::ParseError& e) {
     std::string message = e.what();
@@ -200,8 +211,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.get_formatter()->column_width(26);
 
-    std::string input, delimiter, columns, id, by, categories, missing, coefficients, weights, confidence, kappa0,
-        alternative, format, output;
+    std::string input, delimiter, encoding, columns, id, by, categories, missing, coefficients, weights, confidence,
+        kappa0, alternative, format, output;
     bool noHeader = false, header = false, ignoreCase = false, dropIncomplete = false;
     std::vector<std::string> files;
 
@@ -212,6 +223,10 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::Option* delimiterOption =
         option("-d,--delimiter", delimiter, "CHAR",
                "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: TAB for\na table, found from the first line otherwise");
+    CLI::Option* encodingOption =
+        option("--encoding", encoding, "NAME",
+               "utf-8, utf-16, utf-16le, utf-16be, latin1 or cp1252; default:\n"
+               "UTF-8, or UTF-16 with a byte-order mark");
     CLI::Option* noHeaderOption =
         app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
     CLI::Option* headerOption =
@@ -272,6 +287,17 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
             cl.format = parseName("--format", "output format", format, kOutputFormats, outputFormatId);
         if (delimiterOption->count()) cl.input.delimiter = parseDelimiter(delimiter);
         if (noHeader && header) throw UsageError{"--header and --no-header contradict each other"};
+        if (encodingOption->count()) {
+            const auto named = encodingNamed(encoding);
+            if (!named)
+                throw UsageError{"unknown encoding " + inQuotes(encoding) + " in --encoding (expected " +
+                                 std::string(kEncodingNames) + ")"};
+            cl.input.encoding = *named;
+        }
+        for (const auto& [option, value] : {std::pair{columnsOption, &columns}, std::pair{idOption, &id},
+                                            std::pair{byOption, &by}, std::pair{categoriesOption, &categories},
+                                            std::pair{missingOption, &missing}})
+            checkUtf8(option, *value);
         cl.input.header = !noHeader;
         cl.input.headerConfirmed = header;
         cl.input.ignoreCase = ignoreCase;

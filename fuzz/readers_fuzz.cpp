@@ -1,17 +1,22 @@
 // Fuzz target: the readers of ratings, long and matrix files. The first four
 // bytes choose the options (layout, header, delimiter, categories, missing
 // tokens, id, groups and columns; the reader's buffer and how many bytes each
-// read delivers); the rest is the file.
+// read delivers; whether the file is decoded first, as the command line does,
+// and from which encoding); the rest is the file.
 //
 // Besides the sanitizers, the target asserts what must hold of every outcome:
 // - the outcome does not depend on how the bytes arrive (a buffer of a few
 //   bytes and reads of one byte against one large read);
+// - decoded, the file becomes what glibc's iconv makes of it, and bytes that
+//   iconv cannot convert are refused;
 // - a refusal names a line of the file (or 0) and says something;
 // - an accepted file gives studies whose tables are consistent, and that the
 //   equivalent files give again: its subjects written out as a ratings file
 //   (other delimiter, every field quoted) and as a long file, a two-rater
 //   study as a cross-table, a cross-table as a ratings file, and the complete
 //   patterns as a table file, which the dialogue's loader reads back.
+#include <iconv.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +29,7 @@
 #include "check.h"
 #include "input/byte_source.h"
 #include "input/data_file.h"
+#include "input/decoding.h"
 #include "input/study_reader.h"
 #include "input/table_input.h"
 
@@ -79,8 +85,14 @@ __attribute__((no_sanitize("coverage"))) void occurring(const PatternVector<std:
         if (F[p] != 0) patterns.emplace_back(p, F[p]);
 }
 
-Outcome read(std::string_view bytes, const InputOptions& options, std::size_t chunk, std::size_t maxRead) {
-    ByteSource source(bytes, maxRead);
+// The file read as the command line reads it when `options.encoding` is
+// not Detect (the fuzz target's way of saying "decode it first").
+Outcome read(std::string_view bytes, const InputOptions& options, std::size_t chunk, std::size_t maxRead,
+             std::optional<Encoding> encoding = std::nullopt) {
+    ByteSource raw(bytes, maxRead);
+    std::optional<DecodingSource> decoding;
+    if (encoding) decoding.emplace(raw, *encoding);
+    ByteSource& source = decoding ? static_cast<ByteSource&>(*decoding) : raw;
     Outcome outcome;
     outcome.error = readStudies(
         source, options, outcome.input,
@@ -113,7 +125,71 @@ Outcome read(std::string_view bytes, const InputOptions& options, std::size_t ch
             outcome.groups.push_back(std::move(group));
         },
         chunk);
+    if (decoding) outcome.error = decoding->settle(std::move(outcome.error));
     return outcome;
+}
+
+// All of `bytes` decoded, with reads of `maxRead` bytes into a buffer of `size`.
+std::optional<std::string> decoded(std::string_view bytes, Encoding encoding, std::size_t maxRead, std::size_t size,
+                                   std::optional<InputError>& refusal) {
+    ByteSource raw(bytes, maxRead);
+    DecodingSource source(raw, encoding);
+    std::string text, buffer(size, '\0');
+    for (std::ptrdiff_t got; (got = source.read(buffer.data(), size)) > 0;)
+        text.append(buffer, 0, static_cast<std::size_t>(got));
+    refusal = source.settle(std::nullopt);
+    if (refusal) return std::nullopt;
+    return text;
+}
+
+// What glibc's iconv makes of `bytes` in UTF-8, or none when it cannot
+// convert them all.
+std::optional<std::string> iconvUtf8(std::string_view bytes, const char* from) {
+    const iconv_t converter = iconv_open("UTF-8", from);
+    expect(converter != reinterpret_cast<iconv_t>(-1), "iconv does not know the encoding");
+    std::string in(bytes), out(4 * bytes.size() + 4, '\0');
+    char* inPointer = in.data();
+    char* outPointer = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    const std::size_t converted = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+    iconv_close(converter);
+    if (converted == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// The decoding layer on its own: however the bytes arrive the same text or
+// the same refusal; accepted text is UTF-8 without a NUL, as iconv converts
+// it; and what iconv cannot convert is refused.
+void checkDecoding(std::string_view bytes, Encoding encoding, std::size_t maxRead, std::size_t size) {
+    std::optional<InputError> refusal, wholeRefusal;
+    const auto text = decoded(bytes, encoding, maxRead, size, refusal);
+    const auto whole = decoded(bytes, encoding, bytes.size() + 1, 65536, wholeRefusal);
+    expect(text == whole, "the decoded text depends on how the bytes arrive");
+    expect(refusal.has_value() == wholeRefusal.has_value() &&
+               (!refusal || (refusal->line == wholeRefusal->line && refusal->message == wholeRefusal->message)),
+           "the refusal of the decoding depends on how the bytes arrive");
+    if (text) {
+        expect(!firstNonUtf8(*text) && text->find('\0') == std::string::npos, "decoded text that is not UTF-8");
+    } else {
+        expect(refusal->line >= 1 && refusal->line <= lineCount(bytes) + 1 && !refusal->message.empty(),
+               "a refusal of the decoding outside the file's lines");
+    }
+    const bool utf16Mark = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    const char* from = nullptr;
+    switch (encoding) {
+        case Encoding::Detect: from = utf16Mark ? nullptr : "UTF-8"; break;
+        case Encoding::Utf8: from = "UTF-8"; break;
+        case Encoding::Utf16Le: from = "UTF-16LE"; break;
+        case Encoding::Utf16Be: from = "UTF-16BE"; break;
+        case Encoding::Latin1: from = "ISO-8859-1"; break;
+        case Encoding::Cp1252: from = "CP1252"; break;
+        case Encoding::Utf16: break;  // its byte order is the decoder's guess
+    }
+    if (!from) return;
+    const auto converted = iconvUtf8(bytes, from);
+    if (text) expect(converted == text, "the decoded text is not what iconv makes of the file");
+    if (!converted) expect(!text, "bytes that iconv cannot convert are decoded");
 }
 
 // The outcome without its groups that have no subjects (rows whose every
@@ -316,9 +392,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t chunk = 1 + data[3] % 32;
     const std::size_t maxRead = 1 + (data[3] >> 5);
     const std::string_view bytes(reinterpret_cast<const char*>(data + 4), size - 4);
+    std::optional<Encoding> encoding;
+    if (data[2] & 0x80) {
+        static const Encoding encodings[] = {Encoding::Detect, Encoding::Utf8,   Encoding::Utf16,  Encoding::Utf16Le,
+                                             Encoding::Utf16Be, Encoding::Latin1, Encoding::Cp1252, Encoding::Detect};
+        encoding = encodings[(data[1] >> 7) << 2 | (data[3] & 3)];
+        checkDecoding(bytes, *encoding, maxRead, chunk);
+    }
 
-    const Outcome outcome = read(bytes, options, chunk, maxRead);
-    const Outcome whole = read(bytes, options, DelimitedReader::kChunk, bytes.size() + 1);
+    const Outcome outcome = read(bytes, options, chunk, maxRead, encoding);
+    const Outcome whole = read(bytes, options, DelimitedReader::kChunk, bytes.size() + 1, encoding);
     expect(outcome.error.has_value() == whole.error.has_value(), "the chunk size changes whether the file is refused");
     if (outcome.error) {
         const InputError& e = *outcome.error;

@@ -15,13 +15,13 @@ ByteSource::ByteSource(std::string_view bytes, std::size_t maxRead)
     : memory_(bytes), maxRead_(std::max<std::size_t>(maxRead, 1)) {}
 
 ByteSource::ByteSource(ByteSource&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : error_(std::move(other.error_)),
+      fd_(std::exchange(other.fd_, -1)),
       ownsFd_(std::exchange(other.ownsFd_, false)),
       memory_(std::exchange(other.memory_, {})),
       maxRead_(other.maxRead_),
       putBack_(std::move(other.putBack_)),
-      putBackRead_(std::exchange(other.putBackRead_, 0)),
-      error_(std::move(other.error_)) {}
+      putBackRead_(std::exchange(other.putBackRead_, 0)) {}
 
 ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
     if (this != &other) {
@@ -92,6 +92,10 @@ std::ptrdiff_t ByteSource::read(char* buffer, std::size_t size) {
         putBackRead_ += n;
         return static_cast<std::ptrdiff_t>(n);
     }
+    return readInput(buffer, size);
+}
+
+std::ptrdiff_t ByteSource::readInput(char* buffer, std::size_t size) {
     if (fd_ < 0) {
         const std::size_t n = std::min({size, memory_.size(), maxRead_});
         if (n > 0) std::memcpy(buffer, memory_.data(), n);

@@ -26,15 +26,16 @@ public:
     ByteSource& operator=(const ByteSource&) = delete;
     ByteSource(ByteSource&& other) noexcept;
     ByteSource& operator=(ByteSource&& other) noexcept;
-    ~ByteSource();
+    virtual ~ByteSource();
 
     // Opens `path`, or standard input for "-". On failure returns false and
     // error() says why ("cannot open: No such file or directory", "not a
     // regular file").
     bool open(const std::string& path, Accept accept = Accept::AnyFile);
 
-    // Reads at most `size` bytes into `buffer`: returns how many, 0 at the end
-    // of the input, or -1 when reading failed (error() says why).
+    // Reads at most `size` bytes into `buffer`, the bytes put back first:
+    // returns how many, 0 at the end of the input, or -1 when reading failed
+    // (error() says why).
     std::ptrdiff_t read(char* buffer, std::size_t size);
 
     // Bytes that the next reads hand out before the rest of the input: what
@@ -42,6 +43,13 @@ public:
     void putBack(std::string bytes);
 
     const std::string& error() const { return error_; }
+
+protected:
+    // Reads from the input itself, after any bytes put back. A source that
+    // hands out another source's bytes (as UTF-8, say) reads them here.
+    virtual std::ptrdiff_t readInput(char* buffer, std::size_t size);
+
+    std::string error_;
 
 private:
     void close();
@@ -52,7 +60,6 @@ private:
     std::size_t maxRead_ = 0;
     std::string putBack_;
     std::size_t putBackRead_ = 0;  // the bytes of putBack_ handed out
-    std::string error_;
 };
 
 }  // namespace kappa

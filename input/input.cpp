@@ -1,6 +1,7 @@
 #include "input/input.h"
 
 #include "input/byte_source.h"
+#include "input/decoding.h"
 #include "input/study_reader.h"
 #include "input/table_input.h"
 
@@ -8,18 +9,22 @@ namespace kappa {
 
 InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take) {
     InputRead read;
-    ByteSource source;
-    if (!source.open(path)) {
-        read.error = InputError{0, 0, source.error()};
+    ByteSource file;
+    if (!file.open(path)) {
+        read.error = InputError{0, 0, file.error()};
         return read;
     }
+    DecodingSource source(file, options.encoding);
     if (options.format == InputFormat::Table) {
         read = readTable(source, options);
+        read.error = source.settle(std::move(read.error));
         std::vector<StudyGroup> groups = std::move(read.groups);
         read.groups.clear();
-        for (StudyGroup& group : groups) take(std::move(group), read);
+        if (!read.error)
+            for (StudyGroup& group : groups) take(std::move(group), read);
         return read;
     }
+    // The groups are built once the whole file is read, and so decoded.
     InputDescription input;
     bool described = false;
     read.error = readStudies(source, options, input, [&](StudyGroup&& group) {
@@ -31,6 +36,7 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
         }
         take(std::move(group), read);
     });
+    read.error = source.settle(std::move(read.error));
     read.delimiter = input.delimiter;
     read.ordered = input.ordered;
     read.notes = std::move(input.notes);
@@ -39,7 +45,8 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
 
 InputRead readInput(const std::string& path, const InputOptions& options) {
     std::vector<StudyGroup> groups;
-    InputRead read = readInput(path, options, [&](StudyGroup&& group, const InputRead&) { groups.push_back(std::move(group)); });
+    InputRead read =
+        readInput(path, options, [&](StudyGroup&& group, const InputRead&) { groups.push_back(std::move(group)); });
     if (!read.error) read.groups = std::move(groups);
     return read;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/decoding.h"
 #include "input/input_error.h"
 #include "tables/study.h"
 
@@ -43,6 +44,8 @@ struct InputOptions {
     // Labels that differ only in case or surrounding blanks are one category
     // (spelled as first seen); without it they are refused.
     bool ignoreCase = false;
+    // What the file's bytes are; every reader sees them as UTF-8.
+    Encoding encoding = Encoding::Detect;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).

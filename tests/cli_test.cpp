@@ -113,6 +113,9 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
                                      "less)"},
         {{"-C", "kappa", "-w", "krippendorff-ordinal"}, "coefficient 'kappa' has no 'krippendorff-ordinal' weights"},
         {{"-i", "excel"}, "unknown input format 'excel' in --input (expected table, ratings, long or matrix)"},
+        {{"--encoding", "ebcdic"}, "unknown encoding 'ebcdic' in --encoding (expected utf-8, utf-16, utf-16le, "
+                                   "utf-16be, latin1 or cp1252)"},
+        {{"-i", "ratings", "-K", "l\xE9ger,fort"}, "--categories holds byte 0xE9, which is not UTF-8"},
         {{"-i", "ratings", "-w", "file"}, "--weights file needs --input table"},
         {{"--id", "id"}, "--id does not apply to --input table"},
         {{"-i", "matrix", "--columns", "a,b"}, "--columns does not apply to --input matrix"},
@@ -147,7 +150,7 @@ TEST_F(CommandLine, HelpAndVersion) {
     EXPECT_EQ(run({"-V"}).out, "kappa 3.0\n");
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, kExitAnalysed);
-    for (const char* option : {"--input", "--delimiter", "--no-header", "--columns", "--id", "--by", "--categories",
+    for (const char* option : {"--input", "--delimiter", "--encoding", "--no-header", "--columns", "--id", "--by", "--categories",
                                "--missing", "--drop-incomplete", "--coefficients", "--weights", "--confidence",
                                "--kappa0", "--format", "--output", "--help", "--version"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
@@ -183,7 +186,8 @@ TEST_F(CommandLine, OptionsReachTheReaderAndTheAnalysis) {
     EXPECT_EQ(requests.back().confidence, 99.5);
     EXPECT_EQ(requests.back().kappa0, -0.25);
 
-    run({"-w", "file", "-K", "4", "t.txt"});
+    run({"-w", "file", "-K", "4", "--encoding", "Windows-1252", "t.txt"});
+    EXPECT_EQ(readOptions.back().encoding, Encoding::Cp1252);
     EXPECT_TRUE(readOptions.back().weights);
     EXPECT_EQ(readOptions.back().categories, std::vector<std::string>{"4"});
 }

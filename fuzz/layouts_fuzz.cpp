@@ -1,8 +1,9 @@
 // Fuzz target: one study, drawn from the input, written in every layout the
 // command line reads (a ratings file, a long file in any row order, a table
 // of response patterns and, for two raters without missing ratings, a
-// cross-table) with labels, delimiters and quoting drawn too; every layout
-// must give the same study, whatever size the reads deliver.
+// cross-table) with labels, delimiters and quoting drawn too, and the
+// ratings file also in UTF-16 and Latin-1; every layout and encoding must give
+// the same study, whatever size the reads deliver.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "check.h"
 #include "input/byte_source.h"
+#include "input/decoding.h"
 #include "input/study_reader.h"
 #include "input/table_input.h"
 
@@ -94,10 +96,56 @@ void expectSame(const Expected& e, const Study& s, const char* layout) {
     expect(incomplete == e.incomplete, what);
 }
 
-// Reads a ratings, long or matrix file; it must be accepted, as one study.
-Study readOne(const std::string& text, const InputOptions& options, std::size_t maxRead, const char* layout) {
-    ByteSource source(text, maxRead);
+// The code points of UTF-8 text (which the target writes well formed).
+std::vector<char32_t> codePoints(const std::string& text) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t point = n == 1 ? c : c & (0xFF >> (n + 1));
+        for (std::size_t k = 1; k < n; ++k) point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        points.push_back(point);
+        i += n;
+    }
+    return points;
+}
+
+// The text in UTF-16 with a byte-order mark, little- or big-endian.
+std::string utf16(const std::string& text, bool little) {
+    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+    const auto unit = [&](char16_t u) {
+        const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+        out += little ? std::string{low, high} : std::string{high, low};
+    };
+    for (const char32_t p : codePoints(text)) {
+        if (p < 0x10000) {
+            unit(static_cast<char16_t>(p));
+        } else {
+            unit(static_cast<char16_t>(0xD800 + ((p - 0x10000) >> 10)));
+            unit(static_cast<char16_t>(0xDC00 + ((p - 0x10000) & 0x3FF)));
+        }
+    }
+    return out;
+}
+
+// The text in Latin-1, when every character has a byte there.
+std::optional<std::string> latin1(const std::string& text) {
+    std::string out;
+    for (const char32_t p : codePoints(text)) {
+        if (p > 0xFF) return std::nullopt;
+        out += static_cast<char>(p);
+    }
+    return out;
+}
+
+// Reads a ratings, long or matrix file in `encoding` through the decoding
+// the command line reads every file through; it must be accepted, as one study.
+Study readOne(const std::string& text, const InputOptions& options, std::size_t maxRead, const char* layout,
+              Encoding encoding = Encoding::Detect) {
+    ByteSource bytes(text, maxRead);
+    DecodingSource source(bytes, encoding);
     StudiesRead read = readStudies(source, options);
+    read.error = source.settle(std::move(read.error));
     if (read.error) {
         std::fprintf(stderr, "layouts_fuzz: %s refused, line %lld, column %lld: %s\n--- file:\n%s---\n", layout,
                      static_cast<long long>(read.error->line), static_cast<long long>(read.error->column),
@@ -156,6 +204,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::int32_t j = 0; j < R; ++j) ratingsOptions.columns.push_back("r" + std::to_string(j + 1));
     if (draw(2) == 1) ratingsOptions.id = "id";
     expectSame(expected, readOne(ratings, ratingsOptions, maxRead, "ratings file"), "ratings file");
+    // The same file saved in UTF-16 (either byte order) or, where it can be, in Latin-1.
+    switch (draw(4)) {
+        case 1: [[fallthrough]];
+        case 2:
+            expectSame(expected, readOne(utf16(ratings, draw(2) == 1), ratingsOptions, maxRead, "ratings file in UTF-16"),
+                       "ratings file in UTF-16");
+            break;
+        case 3:
+            if (const auto inLatin1 = latin1(ratings))
+                expectSame(expected,
+                           readOne(*inLatin1, ratingsOptions, maxRead, "ratings file in Latin-1", Encoding::Latin1),
+                           "ratings file in Latin-1");
+            break;
+        default: break;
+    }
 
     // A long file, its ratings in an order drawn from the input.
     std::vector<std::string> rows;

@@ -109,6 +109,15 @@ bool runnable(const std::string& command) {
     return true;
 }
 
+// At least three commands, each of which succeeds.
+void expectEachRuns(const std::vector<std::string>& commands) {
+    ASSERT_GE(commands.size(), 3u);
+    for (const std::string& command : commands) {
+        const Ran run = shell(command);
+        EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
+    }
+}
+
 TEST(Docs, HelpExamplesRun) {
     const Ran help = shell("kappa --help");
     ASSERT_EQ(help.status, 0);
@@ -118,12 +127,7 @@ TEST(Docs, HelpExamplesRun) {
     std::vector<std::string> shown;
     for (auto line = examples; line != lines.end() && !line->empty(); ++line)
         if (line->starts_with("    ")) shown.push_back(*line);
-    const std::vector<std::string> commands = joinContinued(shown);
-    ASSERT_GE(commands.size(), 3u);
-    for (const std::string& command : commands) {
-        const Ran run = shell(command);
-        EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
-    }
+    expectEachRuns(joinContinued(shown));
 }
 
 TEST(Docs, ManPageExamplesRun) {
@@ -144,12 +148,7 @@ TEST(Docs, ManPageExamplesRun) {
         }
         shown.push_back(plain);
     }
-    const std::vector<std::string> commands = joinContinued(shown);
-    ASSERT_GE(commands.size(), 3u);
-    for (const std::string& command : commands) {
-        const Ran run = shell(command);
-        EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
-    }
+    expectEachRuns(joinContinued(shown));
 }
 
 TEST(Docs, ReadmeExamplesRunAndPrintWhatItShows) {

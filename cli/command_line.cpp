@@ -8,10 +8,13 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "cli/options.h"
 #include "format/format.h"
 #include "format/numbers.h"
+#include "format/plot.h"
 
 namespace kappa {
 
@@ -187,7 +190,7 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
 // writes the results. False when the file, or one of its groups, could not be
 // analysed.
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
-                 std::ostream& err, bool& first, SummaryTable& summary) {
+                 std::ostream& err, bool& first, SummaryTable& summary, Plots& plots) {
     bool analysed = true, anyGroup = false;
     const auto analyseGroup = [&](StudyGroup&& group, const InputRead& about) {
         anyGroup = true;
@@ -203,9 +206,11 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
         analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
         analysis.leftOut = std::move(prepared.leftOut);
+        if (cl.diagnostics) analysis.diagnostics = engine.diagnose(group.study, prepared.request, cl.pairs);
 
         Source source{path, groupName, cl.input.format, std::nullopt};
         if (cl.input.format != InputFormat::Table) source.delimiter = about.delimiter;
+        if (cl.plot) plots.add(source, analysis);
         if (cl.format == OutputFormat::Summary) {
             summary.add(source, analysis);  // written at the end, aligned over every file
             return;
@@ -226,13 +231,27 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
     return analysed;
 }
 
-// The --output file is one of the inputs: opening it would empty it.
-std::optional<std::string> outputIsInput(const CommandLine& cl) {
+// The input among the FILEs that `output` would overwrite: opening it would empty it.
+std::optional<std::string> inputAt(const CommandLine& cl, const std::string& output) {
     for (const std::string& file : cl.files) {
         std::error_code ec;
-        if (file != "-" && std::filesystem::equivalent(file, *cl.output, ec)) return file;
+        if (file != "-" && std::filesystem::equivalent(file, output, ec)) return file;
     }
     return std::nullopt;
+}
+
+// Writes `text` to the file at `path`; false, with a message on `err`, when it cannot.
+bool writeFile(const std::string& path, const std::string& text, std::ostream& err) {
+    std::FILE* opened = std::fopen(path.c_str(), "w");
+    if (!opened) {
+        err << "kappa: cannot open " << path << " for writing: " << std::strerror(errno) << "\n";
+        return false;
+    }
+    Sink sink(opened);
+    sink.write(text);
+    if (sink.finish()) return true;
+    err << "kappa: error writing " << path << sink.reason() << "\n";
+    return false;
 }
 
 int usageError(std::ostream& err, const std::string& message) {
@@ -255,10 +274,16 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
 
     const CommandLine& cl = parsed.commandLine;
     std::optional<Sink> file;
+    std::vector<std::pair<std::string, std::string>> outputs;  // option and file
+    if (cl.output) outputs.emplace_back("--output", *cl.output);
+    if (cl.plot) {
+        outputs.emplace_back("--plot", *cl.plot);
+        if (cl.diagnostics) outputs.emplace_back("--plot", pairsPlotPath(*cl.plot));
+    }
+    for (const auto& [option, path] : outputs)
+        if (const auto input = inputAt(cl, path))
+            return usageError(err, option + " " + path + " is the input file " + *input + ": writing it would empty it");
     if (cl.output) {
-        if (const auto input = outputIsInput(cl))
-            return usageError(err, "--output " + *cl.output + " is the input file " + *input +
-                                       ": writing it would empty it");
         std::FILE* opened = std::fopen(cl.output->c_str(), "w");
         if (!opened) {
             err << "kappa: cannot open " << *cl.output << " for writing: " << std::strerror(errno) << "\n";
@@ -270,12 +295,13 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     if (!file) standard.emplace(out);
     Sink& sink = file ? *file : *standard;
 
-    sink.write(formatPreamble(cl.format));
+    sink.write(formatPreamble(cl.format, cl.diagnostics));
     bool allAnalysed = true, first = true;
     SummaryTable summary;
+    Plots plots;
     for (const std::string& path : cl.files) {
         try {
-            allAnalysed = analyseFile(path, cl, engine, sink, err, first, summary) && allAnalysed;
+            allAnalysed = analyseFile(path, cl, engine, sink, err, first, summary, plots) && allAnalysed;
         } catch (const std::bad_alloc&) {
             err << locatedMessage(path, InputError{0, 0, "not enough memory to analyse this file"});
             allAnalysed = false;
@@ -285,6 +311,11 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     if (!sink.finish()) {
         err << "kappa: error writing " << (file ? *cl.output : "standard output") << sink.reason() << "\n";
         return kExitFailed;
+    }
+    if (cl.plot) {
+        bool plotted = writeFile(*cl.plot, plots.forestPlot(), err);
+        if (cl.diagnostics) plotted = writeFile(pairsPlotPath(*cl.plot), plots.pairsPlot(), err) && plotted;
+        if (!plotted) return kExitFailed;
     }
     return allAnalysed ? kExitAnalysed : kExitFailed;
 }

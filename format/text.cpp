@@ -224,7 +224,7 @@ std::string weightsName(Weighting w) { return std::string(weightingId(w)); }
 void pairs(Writer& w, const Diagnostics& d, Notes& notes) {
     if (d.pairsListed) {
         w.line("\n Pairs of raters: Cohen's kappa on the subjects both rated");
-        std::vector<std::vector<std::string>> rows{{"rater", "rater", "subjects", "weights", "kappa", "SE", "CI", "p"}};
+        std::vector<std::vector<std::string>> rows{{"rater", "with", "subjects", "weights", "kappa", "SE", "CI", "p"}};
         for (const PairDiagnostics& p : d.pairs) {
             const std::string about = p.first + " and " + p.second;
             notes.add(about, p.notes);
@@ -239,6 +239,7 @@ void pairs(Writer& w, const Diagnostics& d, Notes& notes) {
     }
     for (const LightKappa& light : d.light) {
         const Spread& s = light.kappas;
+        if (light.pairs < 2) continue;  // the kappa of the one pair
         w.line(" Light's kappa" + (d.light.size() > 1 ? " (" + weightsName(light.weights) + ")" : "") +
                ", the mean of " + std::to_string(s.count) + " pairwise kappas: " + fixed(s.mean, 4) + "; min " +
                fixed(s.min, 4) + ", quartiles " + fixed(s.lowerQuartile, 4) + ", " + fixed(s.median, 4) + ", " +
@@ -303,12 +304,12 @@ void crossTable(Writer& w, const CrossTableDiagnostics& t, const Analysis& a, No
     for (const std::int64_t total : columns) rows.back().push_back(std::to_string(total));
     table(w, rows, "l");
     const MarginalHomogeneity& test = t.marginalHomogeneity;
-    w.line(" Marginal homogeneity (rater bias), " + test.test + "'s test: chi-square = " + fixed(test.statistic, 4) +
+    w.line(" Marginal homogeneity (rater bias): " + test.test + " chi-square = " + fixed(test.statistic, 4) +
            ", df = " + shortest(test.df) + ", p-value" + pValue(test.pValue) + ".");
-    notes.add(test.test + "'s test", test.notes);
+    notes.add(test.test + " test", test.notes);
     if (t.indices)
         w.line(" Prevalence index = " + fixed(t.indices->prevalence, 4) + ", bias index = " + fixed(t.indices->bias, 4) +
-               ", PABAK = " + fixed(t.indices->pabak, 4) + " (" + a.labels.front() + " the positive category).");
+               ", PABAK = " + fixed(t.indices->pabak, 4) + " (positive: " + a.labels.front() + ").");
 }
 
 void coincidence(Writer& w, const Matrix<double>& o, const Analysis& a) {

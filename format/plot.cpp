@@ -13,7 +13,7 @@ namespace {
 using format::fixed;
 
 constexpr double kFontSize = 12;
-constexpr double kCharWidth = 7;  // a generous mean width of a character at 12 px
+constexpr double kCharWidth = 6.6;  // a generous mean width of a character at 12 px (DejaVu Sans: 6.1)
 constexpr double kMargin = 16;
 
 // Text as XML character data or an attribute value.
@@ -231,7 +231,7 @@ std::string Plots::forestPlot() const {
                     svg.raw("<path d=\"M" + px(left) + " " + px(y) + " l6 -4 v8 z\" fill=\"black\"/>");
             }
             svg.rect(xOf(row.estimate) - 4, y - 4, 8, 8, "class=\"estimate\" fill=\"#1f4e8c\"");
-            values = fixed(row.estimate, 2) + " [" + (std::isinf(row.lower) ? "-inf" : fixed(row.lower, 2)) + ", " +
+            values = fixed(row.estimate, 2) + (std::isinf(row.lower) ? " (-inf" : " [" + fixed(row.lower, 2)) + ", " +
                      fixed(row.upper, 2) + "]";
         }
         svg.text(plotRight + 12, y + 4, values);

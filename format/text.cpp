@@ -275,8 +275,8 @@ void categories(Writer& w, const Diagnostics& d, Notes& notes) {
         const SpecificAgreement& s = c.specific;
         rows.push_back({c.label, fixed(e.kappa, 4), fixed(e.se, 5), piece(e.wald.ci), format::pValue(e.reportPValue),
                         fixed(s.value, 4), fixed(s.se, 5), piece(s.ci)});
-        if (lacksValues(e)) notes.add(c.label, e.notes);
-        notes.add(c.label, s.notes);
+        if (lacksValues(e)) notes.add("category " + c.label, e.notes);
+        notes.add("category " + c.label, s.notes);
     }
     table(w, rows, "lrrlrrrl");
 }
@@ -305,7 +305,7 @@ void crossTable(Writer& w, const CrossTableDiagnostics& t, const Analysis& a, No
     table(w, rows, "l");
     const MarginalHomogeneity& test = t.marginalHomogeneity;
     w.line(" Marginal homogeneity (rater bias): " + test.test + " chi-square = " + fixed(test.statistic, 4) +
-           ", df = " + shortest(test.df) + ", p-value" + pValue(test.pValue) + ".");
+           ", df = " + (std::isnan(test.df) ? "n/a" : shortest(test.df)) + ", p-value" + pValue(test.pValue) + ".");
     notes.add(test.test + " test", test.notes);
     if (t.indices)
         w.line(" Prevalence index = " + fixed(t.indices->prevalence, 4) + ", bias index = " + fixed(t.indices->bias, 4) +

@@ -110,7 +110,8 @@ Diagnostics diagnose(const Study& study, const AnalysisRequest& request, const D
     if (study.R > 2 && d.pairsListed) diagnoseRaters(study, request, d);
     diagnoseCategories(study, request, d);
     if (study.R == 2) {
-        CrossTableDiagnostics table{std::move(pairCrossTables(study).front()), {}, std::nullopt};
+        CrossTableDiagnostics table{raterName(study, 0), raterName(study, 1), std::move(pairCrossTables(study).front()),
+                                    {}, std::nullopt};
         table.marginalHomogeneity = marginalHomogeneity(table.counts);
         if (study.K == 2) table.indices = agreementIndices(table.counts);
         d.crossTable = std::move(table);

@@ -65,6 +65,7 @@ struct CategoryDiagnostics {
 
 // Two raters: their K x K table (rows: the first rater) and its tests.
 struct CrossTableDiagnostics {
+    std::string first, second;  // the raters' names
     Matrix<std::int64_t> counts;
     MarginalHomogeneity marginalHomogeneity;
     std::optional<AgreementIndices> indices;  // K = 2

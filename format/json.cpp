@@ -137,7 +137,7 @@ Json diagnostics(const Diagnostics& d, const Analysis& a) {
                 rows[k] += n[k][l];
                 columns[l] += n[k][l];
             }
-        j["cross_table"] = {{"labels", a.labels}, {"counts", matrix(n)}, {"row_totals", rows}, {"column_totals", columns}};
+        j["cross_table"] = {{"raters", {d.crossTable->first, d.crossTable->second}}, {"labels", a.labels}, {"counts", matrix(n)}, {"row_totals", rows}, {"column_totals", columns}};
         const MarginalHomogeneity& test = d.crossTable->marginalHomogeneity;
         j["marginal_homogeneity"] = {{"test", test.test}, {"statistic", number(test.statistic)}, {"df", number(test.df)},
                                      {"p_value", number(test.pValue)}, {"notes", test.notes}};

@@ -130,8 +130,8 @@ void Plots::add(const Source& source, const Analysis& a) {
     HeatMap map;
     if (d.crossTable) {
         const Matrix<std::int64_t>& counts = d.crossTable->counts;
-        map.title = sourceLabel(source) + ": subjects by the categories of " + a.raterSummary.at(0).name +
-                    " (rows) and " + a.raterSummary.at(1).name + " (columns)";
+        map.title = sourceLabel(source) + ": cross-table, rows " + d.crossTable->first + ", columns " +
+                    d.crossTable->second;
         map.rows = map.columns = a.labels;
         map.counts = true;
         map.values.reset(counts.rows(), counts.cols());

@@ -282,9 +282,7 @@ void categories(Writer& w, const Diagnostics& d, Notes& notes) {
 }
 
 void crossTable(Writer& w, const CrossTableDiagnostics& t, const Analysis& a, Notes& notes) {
-    const std::string first = a.raterSummary.size() == 2 ? a.raterSummary[0].name : "the first rater";
-    const std::string second = a.raterSummary.size() == 2 ? a.raterSummary[1].name : "the second rater";
-    w.line("\n Cross-table of " + first + " (rows) and " + second + " (columns)");
+    w.line("\n Cross-table: rows " + t.first + ", columns " + t.second);
     std::vector<std::vector<std::string>> rows{{""}};
     rows[0].insert(rows[0].end(), a.labels.begin(), a.labels.end());
     rows[0].push_back("total");

@@ -28,6 +28,10 @@ std::vector<Weighting> pairWeights(const std::vector<Weighting>& asked) {
     return weights;
 }
 
+// Entries of the tables of pattern frequencies of the studies without a
+// rater built at once (8 bytes each).
+constexpr double kLeftOutTables = 4 * 1048576.0;
+
 constexpr const char* kFileWeightsNote =
     "the file's weights are given for the response patterns of all raters: pairs and studies without a rater have "
     "no such weights";
@@ -72,9 +76,20 @@ void diagnoseRaters(const Study& study, const AnalysisRequest& request, Diagnost
                                {}, {}};
         if (std::isnan(rater.agreement))
             rater.notes.push_back("the rater shares no subject with another rater: no agreement");
-        if (!leftOutRequest.weights.empty())
-            rater.leftOut = analyse(studyWithoutRater(study, j), leftOutRequest).estimates;
         d.raters.push_back(std::move(rater));
+    }
+    if (leftOutRequest.weights.empty()) return;
+    // The studies without a rater are built a few at a time, as many as
+    // kLeftOutTables of table entries hold, each pass through the subjects
+    // serving all of them.
+    const double entries = std::pow(static_cast<double>(study.K), static_cast<double>(study.R - 1));
+    const auto batch = static_cast<std::int32_t>(std::clamp(kLeftOutTables / entries, 1.0, static_cast<double>(study.R)));
+    for (std::int32_t first = 0; first < study.R; first += batch) {
+        std::vector<Study> without = studiesWithoutRaters(study, first, std::min(batch, study.R - first));
+        for (std::size_t i = 0; i < without.size(); ++i) {
+            d.raters[static_cast<std::size_t>(first) + i].leftOut = analyse(without[i], leftOutRequest).estimates;
+            without[i] = {};  // its table is no longer needed
+        }
     }
 }
 

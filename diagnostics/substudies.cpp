@@ -34,19 +34,26 @@ void StudyAssembler::add(std::int64_t count, std::span<const Rating> ratings) {
 
 Study StudyAssembler::finish() && { return std::move(study_); }
 
-Study studyWithoutRater(const Study& study, std::int32_t rater) {
-    std::vector<std::string> names = study.raterNames;
-    if (static_cast<std::size_t>(rater) < names.size()) names.erase(names.begin() + rater);
-    StudyAssembler assembler(study.R - 1, study.labels, std::move(names));
+std::vector<Study> studiesWithoutRaters(const Study& study, std::int32_t first, std::int32_t count) {
+    std::vector<StudyAssembler> assemblers;
+    for (std::int32_t rater = first; rater < first + count; ++rater) {
+        std::vector<std::string> names = study.raterNames;
+        if (static_cast<std::size_t>(rater) < names.size()) names.erase(names.begin() + rater);
+        assemblers.emplace_back(study.R - 1, study.labels, std::move(names));
+    }
     std::vector<Rating> others;
-    forEachSubjectGroup(study, [&](std::int64_t count, std::span<const Rating> ratings) {
-        others.clear();
-        for (const Rating& r : ratings)
-            if (r.rater != static_cast<std::uint32_t>(rater))
-                others.push_back({r.rater > static_cast<std::uint32_t>(rater) ? r.rater - 1 : r.rater, r.category});
-        assembler.add(count, others);
+    forEachSubjectGroup(study, [&](std::int64_t n, std::span<const Rating> ratings) {
+        for (std::size_t i = 0; i < assemblers.size(); ++i) {
+            const auto rater = static_cast<std::uint32_t>(first) + static_cast<std::uint32_t>(i);
+            others.clear();
+            for (const Rating& r : ratings)
+                if (r.rater != rater) others.push_back({r.rater > rater ? r.rater - 1 : r.rater, r.category});
+            assemblers[i].add(n, others);
+        }
     });
-    return std::move(assembler).finish();
+    std::vector<Study> studies;
+    for (StudyAssembler& assembler : assemblers) studies.push_back(std::move(assembler).finish());
+    return studies;
 }
 
 std::size_t pairIndex(std::int32_t a, std::int32_t b, std::int32_t R) {

@@ -34,9 +34,10 @@ private:
     std::map<std::vector<std::uint16_t>, std::size_t> incompleteIndex_;  // where each incomplete group is
 };
 
-// The study of every rater but `rater`: each subject with its other ratings;
-// a subject that only `rater` rated is no subject of it.
-Study studyWithoutRater(const Study& study, std::int32_t rater);
+// The study of every rater but `rater`, for each rater from `first` on,
+// `count` of them, in one pass through the subjects: each subject with its
+// other ratings (a subject that only `rater` rated is no subject of it).
+std::vector<Study> studiesWithoutRaters(const Study& study, std::int32_t first, std::int32_t count);
 
 // The K x K cross-table of raters a and b over the subjects both rated:
 // crossTables[pairIndex(a, b, R)][k][l] subjects put in k by a and in l by b.

@@ -15,6 +15,8 @@ namespace kappa {
 
 namespace {
 
+constexpr const char* kNoSubjectBoth = "no subject was rated by both raters";
+
 // P(X >= x) for X with chi-square on df degrees of freedom.
 double chiSquareUpperTail(double x, double df) {
     if (!(x >= 0) || !(df > 0)) return kNaN;
@@ -81,7 +83,15 @@ MarginalHomogeneity marginalHomogeneity(const Matrix<std::int64_t>& n) {
         for (std::size_t j = i + 1; j < K; ++j)
             if (n[i][j] + n[j][i] > 0) group[root(i)] = root(j);
     std::size_t groups = 0;
-    for (std::size_t i = 0; i < K; ++i) groups += root(i) == i;
+    std::int64_t subjects = 0;
+    for (std::size_t i = 0; i < K; ++i) {
+        groups += root(i) == i;
+        for (std::size_t j = 0; j < K; ++j) subjects += n[i][j];
+    }
+    if (subjects == 0) {
+        test.notes.push_back(kNoSubjectBoth + std::string(": no test of marginal homogeneity"));
+        return test;
+    }
     if (groups == K) {
         test.notes.push_back("the raters never disagree: no test of marginal homogeneity");
         return test;
@@ -129,8 +139,8 @@ AgreementIndices agreementIndices(const Matrix<std::int64_t>& t) {
     const auto a = static_cast<double>(t[0][0]), b = static_cast<double>(t[0][1]), c = static_cast<double>(t[1][0]),
                d = static_cast<double>(t[1][1]);
     const double n = a + b + c + d;
-    if (n == 0) return {};
-    return {(a - d) / n, (b - c) / n, 2 * (a + d) / n - 1};
+    if (n == 0) return {kNaN, kNaN, kNaN, {kNoSubjectBoth + std::string(": no prevalence or bias index")}};
+    return {(a - d) / n, (b - c) / n, 2 * (a + d) / n - 1, {}};
 }
 
 Spread spreadOf(std::vector<double> values) {

@@ -39,6 +39,7 @@ struct AgreementIndices {
     double prevalence = kNaN;
     double bias = kNaN;
     double pabak = kNaN;
+    std::vector<std::string> notes;
 };
 AgreementIndices agreementIndices(const Matrix<std::int64_t>& table);
 

@@ -219,7 +219,7 @@ void diagnosticRows(std::string& rows, const Source& source, const Analysis& a) 
                         .set("prevalence_index", shortest(indices->prevalence))
                         .set("bias_index", shortest(indices->bias))
                         .set("pabak", shortest(indices->pabak))
-                        .set("notes", noteText(notes))
+                        .set("notes", noteText(joined(notes, indices->notes)))
                         .line();
     }
     if (d.coincidence)

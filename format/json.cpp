@@ -143,7 +143,7 @@ Json diagnostics(const Diagnostics& d, const Analysis& a) {
                                      {"p_value", number(test.pValue)}, {"notes", test.notes}};
         if (const auto& indices = d.crossTable->indices)
             j["indices"] = {{"prevalence", number(indices->prevalence)}, {"bias", number(indices->bias)},
-                            {"pabak", number(indices->pabak)}};
+                            {"pabak", number(indices->pabak)}, {"notes", indices->notes}};
     }
     if (d.coincidence) {
         Json counts = Json::array();

@@ -241,7 +241,7 @@ void pairs(Writer& w, const Diagnostics& d, Notes& notes) {
         const Spread& s = light.kappas;
         if (light.pairs < 2) continue;  // the kappa of the one pair
         w.line(" Light's kappa" + (d.light.size() > 1 ? " (" + weightsName(light.weights) + ")" : "") +
-               ", the mean of " + std::to_string(s.count) + " pairwise kappas: " + fixed(s.mean, 4) + "; min " +
+               ", the mean of " + std::to_string(s.count) + (s.count == 1 ? " pairwise kappa: " : " pairwise kappas: ") + fixed(s.mean, 4) + "; min " +
                fixed(s.min, 4) + ", quartiles " + fixed(s.lowerQuartile, 4) + ", " + fixed(s.median, 4) + ", " +
                fixed(s.upperQuartile, 4) + ", max " + fixed(s.max, 4) + ".");
         notes.add("Light's kappa", light.notes);
@@ -305,6 +305,7 @@ void crossTable(Writer& w, const CrossTableDiagnostics& t, const Analysis& a, No
     w.line(" Marginal homogeneity (rater bias): " + test.test + " chi-square = " + fixed(test.statistic, 4) +
            ", df = " + (std::isnan(test.df) ? "n/a" : shortest(test.df)) + ", p-value" + pValue(test.pValue) + ".");
     notes.add(test.test + " test", test.notes);
+    if (t.indices) notes.add("indices", t.indices->notes);
     if (t.indices)
         w.line(" Prevalence index = " + fixed(t.indices->prevalence, 4) + ", bias index = " + fixed(t.indices->bias, 4) +
                ", PABAK = " + fixed(t.indices->pabak, 4) + " (positive: " + a.labels.front() + ").");

@@ -44,13 +44,15 @@ void diagnosePairs(const Study& study, const AnalysisRequest& request, Diagnosti
     std::vector<std::vector<double>> kappas(pairRequest.weights.size());
     for (std::int32_t a = 0; a < study.R; ++a)
         for (std::int32_t b = a + 1; b < study.R; ++b) {
-            const Study pair = studyOfPair(study, a, b, tables[pairIndex(a, b, study.R)]);
+            const Matrix<std::int64_t>& table = tables[pairIndex(a, b, study.R)];
             PairDiagnostics p{raterName(study, static_cast<std::size_t>(a)), raterName(study, static_cast<std::size_t>(b)),
-                              completeSubjects(pair), {}, {}};
+                              0, {}, {}};
+            for (std::size_t k = 0; k < table.rows(); ++k)
+                for (const std::int64_t n : table[k]) p.subjects += n;
             if (p.subjects == 0)
                 p.notes.push_back("no subject was rated by both: no kappa");
             else
-                p.estimates = analyse(pair, pairRequest).estimates;
+                p.estimates = analyse(studyOfPair(study, a, b, table), pairRequest).estimates;
             for (std::size_t w = 0; w < kappas.size(); ++w)
                 kappas[w].push_back(w < p.estimates.size() ? p.estimates[w].kappa : kNaN);
             if (d.pairsListed) d.pairs.push_back(std::move(p));

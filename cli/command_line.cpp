@@ -10,11 +10,14 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "cli/options.h"
 #include "format/format.h"
 #include "format/numbers.h"
 #include "input/printable.h"
+#include "format/plot.h"
 
 namespace kappa {
 
@@ -191,7 +194,7 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
 // writes the results. False when the file, or one of its groups, could not be
 // analysed.
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
-                 std::ostream& err, bool& first, SummaryTable& summary) {
+                 std::ostream& err, bool& first, SummaryTable& summary, Plots& plots) {
     bool analysed = true, anyGroup = false;
     const auto analyseGroup = [&](StudyGroup&& group, const InputRead& about) {
         anyGroup = true;
@@ -207,9 +210,11 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
         analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
         analysis.leftOut = std::move(prepared.leftOut);
+        if (cl.diagnostics) analysis.diagnostics = engine.diagnose(group.study, prepared.request, cl.pairs);
 
         Source source{path, groupName, cl.input.format, std::nullopt};
         if (cl.input.format != InputFormat::Table) source.delimiter = about.delimiter;
+        if (cl.plot) plots.add(source, analysis);
         if (cl.format == OutputFormat::Summary) {
             summary.add(source, analysis);  // written at the end, aligned over every file
             return;
@@ -230,18 +235,31 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
     return analysed;
 }
 
-// The input that the --output file is, by device and inode (standard input
-// too): opening it for writing would empty it. Only a regular file can be
-// emptied.
-std::optional<std::string> outputIsInput(const CommandLine& cl) {
-    struct stat output {};
-    if (::stat(cl.output->c_str(), &output) != 0 || !S_ISREG(output.st_mode)) return std::nullopt;
+// The input that `output` is, by device and inode (standard input too):
+// opening it for writing would empty it. Only a regular file can be emptied.
+std::optional<std::string> inputAt(const CommandLine& cl, const std::string& output) {
+    struct stat written {};
+    if (::stat(output.c_str(), &written) != 0 || !S_ISREG(written.st_mode)) return std::nullopt;
     for (const std::string& file : cl.files) {
         struct stat input {};
         const int found = file == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(file.c_str(), &input);
-        if (found == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) return file;
+        if (found == 0 && input.st_dev == written.st_dev && input.st_ino == written.st_ino) return file;
     }
     return std::nullopt;
+}
+
+// Writes `text` to the file at `path`; false, with a message on `err`, when it cannot.
+bool writeFile(const std::string& path, const std::string& text, std::ostream& err) {
+    std::FILE* opened = std::fopen(path.c_str(), "w");
+    if (!opened) {
+        err << "kappa: cannot open " << printable(path) << " for writing: " << std::strerror(errno) << "\n";
+        return false;
+    }
+    Sink sink(opened);
+    sink.write(text);
+    if (sink.finish()) return true;
+    err << "kappa: error writing " << printable(path) << sink.reason() << "\n";
+    return false;
 }
 
 int usageError(std::ostream& err, const std::string& message) {
@@ -264,11 +282,19 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
 
     const CommandLine& cl = parsed.commandLine;
     std::optional<Sink> file;
-    if (cl.output && *cl.output != "-") {
-        if (const auto input = outputIsInput(cl))
-            return usageError(err, "--output " + *cl.output + " is " +
+    std::vector<std::pair<std::string, std::string>> outputs;  // option and file
+    const bool toFile = cl.output && *cl.output != "-";
+    if (toFile) outputs.emplace_back("--output", *cl.output);
+    if (cl.plot) {
+        outputs.emplace_back("--plot", *cl.plot);
+        if (cl.diagnostics) outputs.emplace_back("--plot", pairsPlotPath(*cl.plot));
+    }
+    for (const auto& [option, path] : outputs)
+        if (const auto input = inputAt(cl, path))
+            return usageError(err, option + " " + path + " is " +
                                        (*input == "-" ? std::string("standard input") : "the input file " + *input) +
                                        ": writing it would empty it");
+    if (toFile) {
         std::FILE* opened = std::fopen(cl.output->c_str(), "w");
         if (!opened) {
             err << "kappa: cannot open " << printable(*cl.output) << " for writing: " << std::strerror(errno) << "\n";
@@ -280,12 +306,13 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     if (!file) standard.emplace(out);
     Sink& sink = file ? *file : *standard;
 
-    sink.write(formatPreamble(cl.format));
+    sink.write(formatPreamble(cl.format, cl.diagnostics));
     bool allAnalysed = true, first = true;
     SummaryTable summary;
+    Plots plots;
     for (const std::string& path : cl.files) {
         try {
-            allAnalysed = analyseFile(path, cl, engine, sink, err, first, summary) && allAnalysed;
+            allAnalysed = analyseFile(path, cl, engine, sink, err, first, summary, plots) && allAnalysed;
         } catch (const std::bad_alloc&) {
             err << locatedMessage(path, InputError{0, 0, "not enough memory to analyse this file"});
             allAnalysed = false;
@@ -295,6 +322,11 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     if (!sink.finish()) {
         err << "kappa: error writing " << (file ? printable(*cl.output) : "standard output") << sink.reason() << "\n";
         return kExitFailed;
+    }
+    if (cl.plot) {
+        bool plotted = writeFile(*cl.plot, plots.forestPlot(), err);
+        if (cl.diagnostics) plotted = writeFile(pairsPlotPath(*cl.plot), plots.pairsPlot(), err) && plotted;
+        if (!plotted) return kExitFailed;
     }
     return allAnalysed ? kExitAnalysed : kExitFailed;
 }

@@ -17,13 +17,17 @@ inline constexpr int kExitAnalysed = 0;  // every FILE was analysed and printed
 inline constexpr int kExitFailed = 1;    // some FILE could not be analysed, or the output could not be written
 inline constexpr int kExitUsage = 2;     // a usage error: nothing was analysed
 
-// The two calls into the core; tests put stand-ins in their place.
+// The calls into the core; tests put stand-ins in their place.
 struct Engine {
     std::function<InputRead(const std::string& path, const InputOptions& options, const TakeStudy& take)> read =
         [](const std::string& path, const InputOptions& options, const TakeStudy& take) {
             return readInput(path, options, take);
         };
     std::function<Analysis(const Study& study, const AnalysisRequest& request)> analyse = kappa::analyse;
+    std::function<Diagnostics(const Study& study, const AnalysisRequest& request, const DiagnosticsRequest& options)>
+        diagnose = [](const Study& study, const AnalysisRequest& request, const DiagnosticsRequest& options) {
+            return kappa::diagnose(study, request, options);
+        };
 };
 
 // Runs the command line on `args` (the arguments after the program's name).

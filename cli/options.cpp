@@ -51,6 +51,9 @@ constexpr const char* kFooter =
     "          --coefficients all --format csv examples/ratings.csv\n"
     "  one-sided: is Cohen's kappa above 0.6?\n"
     "    kappa --kappa0 0.6 --alternative greater examples/Kappa_data.txt\n"
+    "  where three raters disagree: each pair, each rater, each category:\n"
+    "    kappa --input ratings --id patient --categories none,mild,moderate,severe \\\n"
+    "          --coefficients fleiss --diagnostics examples/ratings.csv\n"
     "\n"
     "Weights: 'ordinal' is Gwet's (irrCAC's), from the ranks of the categories alone;\n"
     "'krippendorff-ordinal' is Krippendorff's ordinal metric, from the frequencies of the\n"
@@ -212,8 +215,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     app.get_formatter()->column_width(26);
 
     std::string input, delimiter, encoding, columns, id, by, categories, missing, coefficients, weights, confidence,
-        kappa0, alternative, format, output;
-    bool noHeader = false, header = false, ignoreCase = false, dropIncomplete = false;
+        kappa0, alternative, format, output, pairs, plot;
+    bool noHeader = false, header = false, ignoreCase = false, dropIncomplete = false, diagnostics = false;
     std::vector<std::string> files;
 
     const auto option = [&](const char* names, std::string& value, const char* type, const char* help) {
@@ -265,6 +268,16 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         option("--alternative", alternative, "SIDE",
                "two-sided (default), greater (kappa > kappa0) or less\n(kappa < kappa0): the tests' tail and the "
                "intervals' bounds");
+    app.add_flag("--diagnostics", diagnostics,
+                     "where the raters disagree: pairs of raters, each rater, each\ncategory, the cross-table of two "
+                     "raters")
+            ->disable_flag_override();
+    CLI::Option* pairsOption =
+        option("--pairs", pairs, "WHICH",
+               "auto (default: pairs and raters listed up to 50 raters) or\nall (--diagnostics)");
+    CLI::Option* plotOption =
+        option("--plot", plot, "FILE.svg",
+               "write a forest plot of every estimate to FILE.svg (with\n--diagnostics also FILE-pairs.svg)");
     CLI::Option* formatOption =
         option("-f,--format", format, "FORMAT", "text (default), json, csv, or summary (a row per\nestimate)");
     CLI::Option* outputOption =
@@ -349,6 +362,20 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         if (alternativeOption->count())
             cl.request.alternative = parseName("--alternative", "alternative", alternative, kAlternatives, alternativeId);
         if (outputOption->count()) cl.output = output;
+        cl.diagnostics = diagnostics;
+        if (pairsOption->count()) {
+            if (!diagnostics) throw UsageError{"--pairs needs --diagnostics"};
+            if (pairs != "auto" && pairs != "all")
+                throw UsageError{"unknown value " + inQuotes(pairs) + " in --pairs (expected auto or all)"};
+            cl.pairs.allPairs = pairs == "all";
+        }
+        if (diagnostics && cl.format == OutputFormat::Summary)
+            throw UsageError{"--diagnostics needs --format text, json or csv (the summary has one row per estimate)"};
+        if (plotOption->count()) {
+            if (plot.empty() || plot == "-")
+                throw UsageError{"--plot needs a file name (standard output holds the results)"};
+            cl.plot = plot;
+        }
 
         // What each input format has.
         const InputFormat in = cl.input.format;

@@ -20,8 +20,11 @@ struct CommandLine {
     // whose subjects are not all complete, instead of refusing it.
     bool allCoefficients = false;
     bool dropIncomplete = false;  // subjects with a missing rating are left out
+    bool diagnostics = false;     // --diagnostics: where the raters disagree
+    DiagnosticsRequest pairs;     // --pairs
     OutputFormat format = OutputFormat::Text;
     std::optional<std::string> output;  // --output; standard output when absent
+    std::optional<std::string> plot;    // --plot: the forest plot's file
     std::vector<std::string> files;     // never empty; "-" is standard input
 };
 

@@ -22,10 +22,10 @@ std::string_view inputFormatId(InputFormat f) {
     return "";
 }
 
-std::string formatPreamble(OutputFormat format) {
+std::string formatPreamble(OutputFormat format, bool diagnostics) {
     if (format != OutputFormat::Csv) return "";
     std::string header;
-    for (const std::string_view column : csvColumns()) {
+    for (const std::string_view column : csvColumns(diagnostics)) {
         if (!header.empty()) header += ',';
         header += column;
     }

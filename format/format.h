@@ -32,8 +32,9 @@ struct Source {
     std::optional<char> delimiter;     // the delimiter of a ratings, long or matrix file
 };
 
-// What comes before the first analysis: the CSV header line; nothing otherwise.
-std::string formatPreamble(OutputFormat format);
+// What comes before the first analysis: the CSV header line (with the
+// diagnostics' columns when they are asked for); nothing otherwise.
+std::string formatPreamble(OutputFormat format, bool diagnostics = false);
 
 // What comes between two analyses: a blank line between text reports.
 std::string_view formatSeparator(OutputFormat format);
@@ -58,8 +59,9 @@ private:
     bool groups_ = false;
 };
 
-// The CSV columns, in order.
-std::span<const std::string_view> csvColumns();
+// The CSV columns, in order: those of the estimates, and after them those of
+// the diagnostics.
+std::span<const std::string_view> csvColumns(bool diagnostics = false);
 
 // A restricted interval's pieces as JSON writes them: [[lower, upper], ...],
 // null for a lower limit of -infinity; "null" when it cannot be computed.

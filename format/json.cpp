@@ -74,6 +74,90 @@ Json estimate(const Estimate& e) {
     return j;
 }
 
+Json matrix(const Matrix<std::int64_t>& m) {
+    Json rows = Json::array();
+    for (std::size_t i = 0; i < m.rows(); ++i) rows.push_back(Json(std::vector<std::int64_t>(m[i].begin(), m[i].end())));
+    return rows;
+}
+
+Json spread(const LightKappa& light) {
+    const Spread& s = light.kappas;
+    return {{"weights", weightingId(light.weights)}, {"kappa", number(s.mean)}, {"pairs", light.pairs},
+            {"pairs_with_kappa", s.count}, {"min", number(s.min)}, {"lower_quartile", number(s.lowerQuartile)},
+            {"median", number(s.median)}, {"upper_quartile", number(s.upperQuartile)}, {"max", number(s.max)},
+            {"notes", light.notes}};
+}
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Json diagnostics(const Diagnostics& d, const Analysis& a) {
+    Json j = Json::object();
+    if (d.pairsListed) {
+        j["pairs"] = Json::array();
+        for (const PairDiagnostics& p : d.pairs) {
+            Json estimates = Json::array();
+            for (const Estimate& e : p.estimates) estimates.push_back(estimate(e));
+            j["pairs"].push_back({{"raters", {p.first, p.second}}, {"subjects", p.subjects},
+                                  {"estimates", std::move(estimates)}, {"notes", p.notes}});
+        }
+    }
+    j["light"] = Json::array();
+    for (const LightKappa& light : d.light) j["light"].push_back(spread(light));
+    if (!d.raters.empty()) {
+        j["rater_agreement"] = Json::array();
+        for (const RaterDiagnostics& r : d.raters) {
+            Json leftOut = Json::array();
+            for (const Estimate& e : r.leftOut)
+                leftOut.push_back({{"coefficient", coefficientId(e.coefficient)}, {"weights", weightingId(e.weights)},
+                                   {"kappa", number(e.kappa)},
+                                   {"notes", std::isfinite(e.kappa) ? std::vector<std::string>{} : e.notes}});
+            j["rater_agreement"].push_back(
+                {{"name", r.name}, {"agreement", number(r.agreement)}, {"left_out", std::move(leftOut)}, {"notes", r.notes}});
+        }
+    }
+    j["category_agreement"] = Json::array();
+    for (const CategoryDiagnostics& c : d.categories) {
+        const SpecificAgreement& s = c.specific;
+        j["category_agreement"].push_back({{"label", c.label},
+                                           {"kappa", number(c.kappa.kappa)},
+                                           {"se", number(c.kappa.se)},
+                                           {"wald", wald(c.kappa.wald)},
+                                           {"specific_agreement",
+                                            {{"value", number(s.value)}, {"se", number(s.se)}, {"ci", interval(s.ci)}}},
+                                           {"notes", joined(c.kappa.notes, s.notes)}});
+    }
+    if (d.crossTable) {
+        const Matrix<std::int64_t>& n = d.crossTable->counts;
+        std::vector<std::int64_t> rows(n.rows(), 0), columns(n.cols(), 0);
+        for (std::size_t k = 0; k < n.rows(); ++k)
+            for (std::size_t l = 0; l < n.cols(); ++l) {
+                rows[k] += n[k][l];
+                columns[l] += n[k][l];
+            }
+        j["cross_table"] = {{"raters", {d.crossTable->first, d.crossTable->second}}, {"labels", a.labels}, {"counts", matrix(n)}, {"row_totals", rows}, {"column_totals", columns}};
+        const MarginalHomogeneity& test = d.crossTable->marginalHomogeneity;
+        j["marginal_homogeneity"] = {{"test", test.test}, {"statistic", number(test.statistic)}, {"df", number(test.df)},
+                                     {"p_value", number(test.pValue)}, {"notes", test.notes}};
+        if (const auto& indices = d.crossTable->indices)
+            j["indices"] = {{"prevalence", number(indices->prevalence)}, {"bias", number(indices->bias)},
+                            {"pabak", number(indices->pabak)}, {"notes", indices->notes}};
+    }
+    if (d.coincidence) {
+        Json counts = Json::array();
+        for (std::size_t k = 0; k < d.coincidence->rows(); ++k) {
+            Json row = Json::array();
+            for (const double x : (*d.coincidence)[k]) row.push_back(number(x));
+            counts.push_back(std::move(row));
+        }
+        j["coincidence"] = {{"labels", a.labels}, {"counts", std::move(counts)}};
+    }
+    j["notes"] = d.notes;
+    return j;
+}
+
 }  // namespace
 
 std::string intervalSetText(const std::optional<IntervalSet>& set) { return intervalSet(set).dump(); }
@@ -109,6 +193,7 @@ std::string formatJson(const Source& source, const Analysis& a) {
     j["estimates"] = Json::array();
     for (const Estimate& e : a.estimates) j["estimates"].push_back(estimate(e));
     j["notes"] = a.notes;
+    if (a.diagnostics) j["diagnostics"] = diagnostics(*a.diagnostics, a);
     // File names and labels are bytes from the user: invalid UTF-8 is replaced
     // rather than refused.
     return j.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';

@@ -110,6 +110,26 @@ struct Writer {
     void line(const std::string& s) { text += s + '\n'; }
 };
 
+// Rows of cells in aligned columns, indented by three spaces: column c
+// aligned left when alignment[c] is 'l', else right.
+void table(Writer& w, const std::vector<std::vector<std::string>>& rows, std::string_view alignment) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
+    }
+    for (const auto& row : rows) {
+        std::string line = "  ";
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const bool left = c < alignment.size() && alignment[c] == 'l';
+            line += " " + (left ? padRight(row[c], widths[c]) : padLeft(row[c], widths[c]));
+            if (c + 1 < row.size()) line += " ";
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        w.line(line);
+    }
+}
+
 // Each rater's number of ratings and, for a few categories, of each, in
 // aligned columns; for many raters, the range.
 void raterSummary(Writer& w, const Analysis& a) {
@@ -120,23 +140,16 @@ void raterSummary(Writer& w, const Analysis& a) {
         return;
     }
     const bool byCategory = a.labels.size() <= kMostCategoriesShown;
-    std::vector<std::vector<std::string>> table{{"rater", "ratings"}};
+    std::vector<std::vector<std::string>> rows{{"rater", "ratings"}};
     if (byCategory)
-        for (const std::string& label : a.labels) table[0].push_back(printable(label));
+        for (const std::string& label : a.labels) rows[0].push_back(printable(label));
     for (const RaterSummary& r : a.raterSummary) {
-        table.push_back({printable(r.name), std::to_string(r.ratings)});
+        rows.push_back({printable(r.name), std::to_string(r.ratings)});
         if (byCategory)
-            for (const std::int64_t count : r.counts) table.back().push_back(std::to_string(count));
+            for (const std::int64_t count : r.counts) rows.back().push_back(std::to_string(count));
     }
-    std::vector<std::size_t> widths(table[0].size(), 0);
-    for (const auto& row : table)
-        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
     w.line(" Ratings by rater" + std::string(byCategory ? " and category:" : ":"));
-    for (const auto& row : table) {
-        std::string line = "   " + padRight(row[0], widths[0]);
-        for (std::size_t c = 1; c < row.size(); ++c) line += "  " + padLeft(row[c], widths[c]);
-        w.line(line);
-    }
+    table(w, rows, "l");
 }
 
 void observedAndChance(Writer& w, const Estimate& e) {
@@ -191,6 +204,141 @@ void estimate(Writer& w, const Estimate& e, const Analysis& a) {
     w.line("\n Report: " + e.report);
 }
 
+// Whether a row of a diagnostic table shows a value as n/a, so that the
+// estimate's notes belong under the table.
+bool lacksValues(const Estimate& e) {
+    return !std::isfinite(e.kappa) || !std::isfinite(e.se) || std::isnan(e.wald.ci.lower + e.wald.ci.upper) ||
+           std::isnan(e.reportPValue);
+}
+
+// The notes of a diagnostic table's rows, each once, with what they are about.
+struct Notes {
+    std::vector<std::string> lines;
+    void add(const std::string& about, const std::vector<std::string>& notes) {
+        for (const std::string& note : notes) {
+            std::string line = about.empty() ? note : about + ": " + note;
+            if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(std::move(line));
+        }
+    }
+};
+
+std::string weightsName(Weighting w) { return std::string(weightingId(w)); }
+
+void pairs(Writer& w, const Diagnostics& d, Notes& notes) {
+    if (d.pairsListed) {
+        w.line("\n Pairs of raters: Cohen's kappa on the subjects both rated");
+        std::vector<std::vector<std::string>> rows{{"rater", "with", "subjects", "weights", "kappa", "SE", "CI", "p"}};
+        for (const PairDiagnostics& p : d.pairs) {
+            const std::string about = p.first + " and " + p.second;
+            notes.add(about, p.notes);
+            if (p.estimates.empty()) rows.push_back({p.first, p.second, std::to_string(p.subjects), "", "n/a"});
+            for (const Estimate& e : p.estimates) {
+                rows.push_back({p.first, p.second, std::to_string(p.subjects), weightsName(e.weights), fixed(e.kappa, 4),
+                                fixed(e.se, 5), piece(e.wald.ci), format::pValue(e.reportPValue)});
+                if (lacksValues(e)) notes.add(about, e.notes);
+            }
+        }
+        table(w, rows, "llrlrrlr");
+    }
+    for (const LightKappa& light : d.light) {
+        const Spread& s = light.kappas;
+        if (light.pairs < 2) continue;  // the kappa of the one pair
+        w.line(" Light's kappa" + (d.light.size() > 1 ? " (" + weightsName(light.weights) + ")" : "") +
+               ", the mean of " + std::to_string(s.count) + (s.count == 1 ? " pairwise kappa: " : " pairwise kappas: ") + fixed(s.mean, 4) + "; min " +
+               fixed(s.min, 4) + ", quartiles " + fixed(s.lowerQuartile, 4) + ", " + fixed(s.median, 4) + ", " +
+               fixed(s.upperQuartile, 4) + ", max " + fixed(s.max, 4) + ".");
+        notes.add("Light's kappa", light.notes);
+    }
+}
+
+void raters(Writer& w, const Diagnostics& d, const Analysis& a, Notes& notes) {
+    if (d.raters.empty()) return;
+    w.line("\n Raters: agreement with the others (the proportion of their pairings that agree), and each estimate "
+           "without the rater");
+    std::vector<std::vector<std::string>> rows{{"rater", "agreement"}};
+    for (const Estimate& e : a.estimates) rows[0].push_back(heading(e));
+    for (const RaterDiagnostics& r : d.raters) {
+        rows.push_back({r.name, fixed(r.agreement, 4)});
+        notes.add(r.name, r.notes);
+        for (const Estimate& e : r.leftOut) {
+            rows.back().push_back(fixed(e.kappa, 4));
+            if (!std::isfinite(e.kappa)) notes.add(r.name + " left out, " + heading(e), e.notes);
+        }
+    }
+    table(w, rows, "l");
+}
+
+void categories(Writer& w, const Diagnostics& d, Notes& notes) {
+    w.line("\n Categories: Fleiss' kappa of each category against the others, and its proportion of specific "
+           "agreement");
+    std::vector<std::vector<std::string>> rows{
+        {"category", "kappa", "SE", "CI", "p", "specific", "SE", "CI"}};
+    for (const CategoryDiagnostics& c : d.categories) {
+        const Estimate& e = c.kappa;
+        const SpecificAgreement& s = c.specific;
+        rows.push_back({c.label, fixed(e.kappa, 4), fixed(e.se, 5), piece(e.wald.ci), format::pValue(e.reportPValue),
+                        fixed(s.value, 4), fixed(s.se, 5), piece(s.ci)});
+        if (lacksValues(e)) notes.add("category " + c.label, e.notes);
+        notes.add("category " + c.label, s.notes);
+    }
+    table(w, rows, "lrrlrrrl");
+}
+
+void crossTable(Writer& w, const CrossTableDiagnostics& t, const Analysis& a, Notes& notes) {
+    w.line("\n Cross-table: rows " + t.first + ", columns " + t.second);
+    std::vector<std::vector<std::string>> rows{{""}};
+    rows[0].insert(rows[0].end(), a.labels.begin(), a.labels.end());
+    rows[0].push_back("total");
+    std::vector<std::int64_t> columns(t.counts.cols() + 1, 0);
+    for (std::size_t k = 0; k < t.counts.rows(); ++k) {
+        rows.push_back({k < a.labels.size() ? a.labels[k] : ""});
+        std::int64_t total = 0;
+        for (std::size_t l = 0; l < t.counts.cols(); ++l) {
+            rows.back().push_back(std::to_string(t.counts[k][l]));
+            total += t.counts[k][l];
+            columns[l] += t.counts[k][l];
+        }
+        rows.back().push_back(std::to_string(total));
+        columns.back() += total;
+    }
+    rows.push_back({"total"});
+    for (const std::int64_t total : columns) rows.back().push_back(std::to_string(total));
+    table(w, rows, "l");
+    const MarginalHomogeneity& test = t.marginalHomogeneity;
+    w.line(" Marginal homogeneity (rater bias): " + test.test + " chi-square = " + fixed(test.statistic, 4) +
+           ", df = " + (std::isnan(test.df) ? "n/a" : shortest(test.df)) + ", p-value" + pValue(test.pValue) + ".");
+    notes.add(test.test + " test", test.notes);
+    if (t.indices) notes.add("indices", t.indices->notes);
+    if (t.indices)
+        w.line(" Prevalence index = " + fixed(t.indices->prevalence, 4) + ", bias index = " + fixed(t.indices->bias, 4) +
+               ", PABAK = " + fixed(t.indices->pabak, 4) + " (positive: " + a.labels.front() + ").");
+}
+
+void coincidence(Writer& w, const Matrix<double>& o, const Analysis& a) {
+    w.line("\n Coincidence matrix of Krippendorff's alpha (pairs of ratings of one subject, each weighted 1/(m - 1))");
+    std::vector<std::vector<std::string>> rows{{""}};
+    rows[0].insert(rows[0].end(), a.labels.begin(), a.labels.end());
+    for (std::size_t k = 0; k < o.rows(); ++k) {
+        rows.push_back({k < a.labels.size() ? a.labels[k] : ""});
+        for (const double x : o[k]) rows.back().push_back(fixed(x, 4));
+    }
+    table(w, rows, "l");
+}
+
+void diagnostics(Writer& w, const Diagnostics& d, const Analysis& a) {
+    w.line("\n WHERE THE RATERS DISAGREE");
+    Notes notes;
+    notes.add("", d.notes);
+    pairs(w, d, notes);
+    raters(w, d, a, notes);
+    categories(w, d, notes);
+    if (d.crossTable) crossTable(w, *d.crossTable, a, notes);
+    if (d.coincidence) coincidence(w, *d.coincidence, a);
+    if (notes.lines.empty()) return;
+    w.line("\n Notes:");
+    for (const std::string& note : notes.lines) w.line(" - " + note);
+}
+
 }  // namespace
 
 std::string formatText(const Source& source, const Analysis& a) {
@@ -215,6 +363,7 @@ std::string formatText(const Source& source, const Analysis& a) {
     w.line(" Raw agreement: " + fixed(a.rawAgreement, 5));
     for (const std::string& note : a.notes) w.line(" Note: " + printable(note));
     for (const Estimate& e : a.estimates) estimate(w, e, a);
+    if (a.diagnostics) diagnostics(w, *a.diagnostics, a);
     return w.text;
 }
 

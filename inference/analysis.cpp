@@ -83,8 +83,7 @@ void summariseRaters(const Study& study, const AgreementCounts& counts, Analysis
         const std::span<const std::int64_t> row = ratings[j];
         totals.push_back(std::accumulate(row.begin(), row.end(), std::int64_t{0}));
         if (ratings.rows() > kMostRatersListed) continue;
-        std::string name = j < study.raterNames.size() ? study.raterNames[j] : "rater " + std::to_string(j + 1);
-        a.raterSummary.push_back(RaterSummary{std::move(name), totals.back(), {row.begin(), row.end()}});
+        a.raterSummary.push_back(RaterSummary{raterName(study, j), totals.back(), {row.begin(), row.end()}});
     }
     if (totals.empty()) return;
     std::sort(totals.begin(), totals.end());

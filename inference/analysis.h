@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "diagnostics/diagnostics.h"
 #include "inference/estimate.h"
 #include "tables/study.h"
 
@@ -62,6 +64,8 @@ struct Analysis {
     // name and the note that says why; every number NaN.
     std::vector<Estimate> leftOut;
     std::vector<std::string> notes;  // about the analysis as a whole
+    // Where the raters disagree (--diagnostics), computed by diagnose.
+    std::optional<Diagnostics> diagnostics;
 };
 
 Analysis analyse(const Study& study, const AnalysisRequest& request);

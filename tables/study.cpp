@@ -26,4 +26,8 @@ std::int64_t completeSubjects(const Study& study) {
     return n;
 }
 
+std::string raterName(const Study& study, std::size_t j) {
+    return j < study.raterNames.size() ? study.raterNames[j] : "rater " + std::to_string(j + 1);
+}
+
 }  // namespace kappa

@@ -62,4 +62,7 @@ void patternDigits(std::size_t p, std::int32_t K, std::span<std::uint16_t> digit
 // n: the subjects rated by every rater.
 std::int64_t completeSubjects(const Study& study);
 
+// The name of rater j (0-based): its name in the file, else "rater j+1".
+std::string raterName(const Study& study, std::size_t j);
+
 }  // namespace kappa

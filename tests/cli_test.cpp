@@ -135,6 +135,10 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
                                            "linear or file)"},
         {{"-C", "fleiss,gwet", "-w", "file"}, "none of the coefficients in --coefficients takes 'file' weights"},
         {{"-C", "kappa,fleiss", "-w", "file"}, "coefficient 'fleiss' takes none of the weights in --weights"},
+        {{"--pairs", "all"}, "--pairs needs --diagnostics"},
+        {{"--diagnostics", "--pairs", "some"}, "unknown value 'some' in --pairs (expected auto or all)"},
+        {{"--diagnostics", "-f", "summary"}, "--diagnostics needs --format text, json or csv"},
+        {{"--plot", "-"}, "--plot needs a file name"},
     };
     for (const auto& [args, message] : cases) {
         const Outcome r = run(args);
@@ -329,6 +333,12 @@ TEST_F(CommandLine, OutputFile) {
     files["-x"] = readOf(study(2, 2, 10));
     EXPECT_EQ(run({"--", "-x"}).status, kExitAnalysed) << "-- ends the options";
     EXPECT_EQ(paths.back(), "-x");
+
+    const std::string heatMaps = (folder / "plot-pairs.svg").string();
+    std::ofstream(heatMaps) << "1\t1\t5\n";
+    r = run({"--plot", (folder / "plot.svg").string(), "--diagnostics", input, heatMaps});
+    EXPECT_EQ(r.status, kExitUsage) << "the heat maps would empty an input";
+    EXPECT_EQ(r.err.rfind("kappa: --plot " + heatMaps + " is the input file " + heatMaps, 0), 0u) << r.err;
 
     r = run({"-o", (folder / "no" / "such.txt").string(), input});
     EXPECT_EQ(r.status, kExitFailed);

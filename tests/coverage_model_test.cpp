@@ -1,12 +1,14 @@
 // The model of the coverage study (bench/coverage_model.h): its population
 // values are the exact ones of bench/coverage_truth.py, and the program's
-// estimates on a large sample drawn from it come close to them.
+// estimates on a large sample drawn from it come close to them. A cell of the
+// study (bench/coverage_study.h) with many subjects covers near the level.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "bench/coverage_model.h"
+#include "bench/coverage_study.h"
 #include "inference/analysis.h"
 #include "study_fixture.h"
 
@@ -59,6 +61,28 @@ TEST(CoverageModel, EstimatesOnALargeSampleComeCloseToThePopulationValues) {
         for (std::size_t i = 0; i < std::size(kAll); ++i)
             EXPECT_NEAR(a.estimates[i].kappa, m.truth[i], 0.012)
                 << a.estimates[i].name << " R=" << m.R << " K=" << K << " theta=" << m.theta;
+    }
+}
+
+// 200 replications of 500 subjects, where the study found every interval and
+// test within a point of its level: each row is tallied in every replication,
+// and stays within four standard errors (6 points) of it.
+TEST(CoverageStudy, ACellOfManySubjectsKeepsTheLevel) {
+    const bench::Cell cells[] = {{500, 2, 3, false, 0.0, Weighting::None}, {500, 3, 3, true, 0.6, Weighting::Quadratic}};
+    for (const bench::Cell& cell : cells) {
+        const std::vector<bench::Row> rows = bench::run(cell, 200);
+        // Wald, restricted, independence (kappa 0) or restricted (w) (weighted), report line, six t.
+        EXPECT_EQ(rows.size(), 10u);
+        for (const bench::Row& row : rows) {
+            SCOPED_TRACE(std::string(coefficientId(row.coefficient)) + " " + bench::methodName(row.method));
+            const bench::Tally& t = row.tally;
+            EXPECT_EQ(t.replications, 200);
+            EXPECT_EQ(t.tests, 200);
+            EXPECT_LE(t.rejected, 22);
+            if (t.intervals == 0) continue;  // tests without an interval
+            EXPECT_EQ(t.intervals, 200);
+            EXPECT_GE(t.covered, 178);
+        }
     }
 }
 

@@ -11,12 +11,13 @@
 
 namespace kappa {
 
-// The tests an estimate may have.
-enum class ReportedTest { Wald, Restricted, Independence };
+// The tests an estimate may have: for weighted kappa the restricted test
+// based on v (Restricted) or on w (RestrictedOnW).
+enum class ReportedTest { Wald, Restricted, RestrictedOnW, Independence };
 
 // The test the report line uses when it has a statistic; otherwise the Wald
 // test, so that a p-value is there unless no test is defined.
-ReportedTest recommendedTest(Coefficient coefficient, double kappa0);
+ReportedTest recommendedTest(Coefficient coefficient, Weighting weights, double kappa0);
 
 // Sets e.report and e.reportPValue.
 void addReportLine(Estimate& e, const Analysis& analysis);

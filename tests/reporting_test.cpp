@@ -189,6 +189,31 @@ TEST(Alternatives, OneSidedPValuesHalveTheTwoSided) {
     }
 }
 
+// The report line's p-value is that of the test the coverage study found to
+// keep its size: for Hubert's kappa the independence test at kappa0 = 0, the
+// restricted test at any other (weighted: the one based on w), else the Wald test.
+TEST(ReportLine, UsesTheRecommendedTest) {
+    const Study study = fixture::studyOf(3, 2, {6, 3, 0, 1, 5, 2, 0, 1, 2});
+    for (const double k0 : {0.0, 0.3}) {
+        AnalysisRequest request;
+        request.coefficients = {C::Kappa, C::Fleiss};
+        request.weights = {W::None, W::Quadratic};
+        request.kappa0 = k0;
+        for (const Estimate& e : analyse(study, request).estimates) {
+            SCOPED_TRACE(e.name + " at kappa0 = " + std::to_string(k0));
+            if (e.coefficient != C::Kappa) {
+                EXPECT_EQ(e.reportPValue, e.wald.pValue);
+                continue;
+            }
+            const RestrictedTest& onW = e.restricted.back();
+            EXPECT_EQ(e.reportPValue, k0 == 0 ? onW.independencePValue : onW.pValue);
+            if (e.weights != W::None) {
+                EXPECT_NE(e.restricted.front().pValue, onW.pValue);  // the bases differ here
+            }
+        }
+    }
+}
+
 // The numbers of a report line are the JSON's, rounded: the estimate, the
 // Wald interval, and the statistic and p-value of one of the estimate's tests.
 TEST(ReportLine, RoundsTheJson) {

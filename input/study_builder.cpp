@@ -1,6 +1,7 @@
 #include "input/study_builder.h"
 
 #include "input/printable.h"
+#include "tables/subjects.h"
 
 #include <algorithm>
 #include <bit>
@@ -345,6 +346,214 @@ Study PatternCounts::build(const PatternKey& key, const CategoryLabels::Final& c
     std::sort(study.incomplete.begin(), study.incomplete.end(),
               [](const IncompleteSubjects& a, const IncompleteSubjects& b) { return a.firstLine < b.firstLine; });
     return study;
+}
+
+void RaterTally::grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+        if (slot.key == kEmpty) continue;
+        std::size_t s = static_cast<std::size_t>(mixBits(slot.key)) & (slots_.size() - 1);
+        while (slots_[s].key != kEmpty) s = (s + 1) & (slots_.size() - 1);
+        slots_[s] = slot;
+    }
+}
+
+RaterCounts RaterTally::build(std::size_t R, std::span<const std::uint16_t> code) const {
+    std::vector<std::vector<RaterCounts::Entry>> of(R);
+    if (perRater_) {
+        for (std::size_t g = 0; g < counts_.size() && g < R; ++g)
+            for (std::size_t id = 0; id < counts_[g].size(); ++id)
+                if (counts_[g][id] > 0) of[g].push_back({code[id], counts_[g][id]});
+    } else {
+        for (const Slot& slot : slots_)
+            if (slot.key != kEmpty && slot.count > 0 && (slot.key >> 16) < R)
+                of[slot.key >> 16].push_back({code[slot.key & 0xFFFF], slot.count});
+    }
+    RaterCounts counts;
+    for (std::vector<RaterCounts::Entry>& entries : of) {
+        std::sort(entries.begin(), entries.end(),
+                  [](const RaterCounts::Entry& a, const RaterCounts::Entry& b) { return a.category < b.category; });
+        counts.add(entries);
+    }
+    return counts;
+}
+
+namespace {
+
+// Groups of rated subjects merged at most: beyond them each subject is a
+// group of its own, so that the table of merged groups stays small.
+constexpr std::size_t kMostMerged = std::size_t{1} << 18;
+
+void appendNumber(std::string& bytes, std::uint64_t value) {
+    while (value >= 0x80) {
+        bytes.push_back(static_cast<char>(value | 0x80));
+        value >>= 7;
+    }
+    bytes.push_back(static_cast<char>(value));
+}
+
+std::uint64_t readNumber(std::string_view bytes, std::size_t& at) {
+    std::uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(bytes[at++]);
+        value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+        if (byte < 0x80) return value;
+    }
+}
+
+}  // namespace
+
+void ProfileCounter::profileKey(std::span<const Rating> ratings) {
+    ids_.clear();
+    for (const Rating& rating : ratings) {
+        if (rating.category >= perId_.size()) perId_.resize(rating.category + std::size_t{1}, 0);
+        if (perId_[rating.category]++ == 0) ids_.push_back(rating.category);
+    }
+    std::sort(ids_.begin(), ids_.end());
+    key_.clear();
+    for (const std::uint16_t id : ids_) {
+        appendNumber(key_, id);
+        appendNumber(key_, perId_[id]);
+        perId_[id] = 0;
+    }
+}
+
+void ProfileCounter::countProfile(std::int64_t count) {
+    const auto [index, added] = profiles_.intern(key_);
+    if (added) profileCount_.push_back(0);
+    profileCount_[index] += count;
+}
+
+void ProfileCounter::add(std::int64_t count, std::span<const Rating> ratings, std::int64_t line) {
+    profileKey(ratings);
+    countProfile(count);
+    for (const Rating& rating : ratings) raters_.add(rating.rater, rating.category, count);
+    if (!keepRaters_) return;
+    if (merging_) {
+        key_.clear();
+        std::uint32_t rater = 0;
+        for (const Rating& rating : ratings) {
+            appendNumber(key_, rating.rater - rater);
+            appendNumber(key_, rating.category);
+            rater = rating.rater;
+        }
+        const auto [index, added] = merged_.intern(key_);
+        if (added) {
+            mergedCount_.push_back(0);
+            mergedLine_.push_back(line);
+        }
+        mergedCount_[index] += count;
+        if (merged_.size() >= kMostMerged) stopMerging();
+        return;
+    }
+    rated_.add(count, ratings);
+}
+
+void ProfileCounter::add(std::int64_t count, std::span<const CategoryCount> profile) {
+    key_.clear();
+    for (const CategoryCount& c : profile) {
+        appendNumber(key_, c.category);
+        appendNumber(key_, c.count);
+    }
+    countProfile(count);
+}
+
+void ProfileCounter::stopKeepingRaters() {
+    keepRaters_ = false;
+    merged_ = StringTable();
+    mergedCount_ = {};
+    mergedLine_ = {};
+    rated_ = RatedSubjects();
+}
+
+template <typename Visit>
+void ProfileCounter::forEachRated(Visit&& visit) const {
+    forEachMerged(visit);
+    rated_.forEach([&](std::int64_t count, std::span<const Rating> group) { visit(count, group, std::int64_t{0}); });
+}
+
+template <typename Visit>
+void ProfileCounter::forEachMerged(Visit&& visit) const {
+    std::vector<Rating> ratings;
+    for (std::uint32_t i = 0; i < merged_.size(); ++i) {
+        const std::string_view key = merged_.key(i);
+        ratings.clear();
+        std::uint64_t rater = 0;
+        for (std::size_t at = 0; at < key.size();) {
+            rater += readNumber(key, at);
+            ratings.push_back({static_cast<std::uint32_t>(rater), static_cast<std::uint16_t>(readNumber(key, at))});
+        }
+        visit(mergedCount_[i], std::span<const Rating>(ratings), mergedLine_[i]);
+    }
+}
+
+void ProfileCounter::stopMerging() {
+    if (!merging_) return;
+    merging_ = false;
+    // Nothing is in rated_ yet: subjects go there only once merging has stopped.
+    forEachMerged([&](std::int64_t count, std::span<const Rating> ratings, std::int64_t) { rated_.add(count, ratings); });
+    merged_ = StringTable();
+    mergedCount_ = {};
+    mergedLine_ = {};
+}
+
+void ProfileCounter::build(Study& study, std::span<const std::uint16_t> code, bool table) {
+    const auto R = static_cast<std::size_t>(study.R);
+    if (table) {
+        study.frequency.assign(patternCount(study.K, study.R), 0);
+        std::vector<std::uint16_t> codes(R);
+        forEachRated([&](std::int64_t count, std::span<const Rating> ratings, std::int64_t line) {
+            std::fill(codes.begin(), codes.end(), kMissing);
+            for (const Rating& rating : ratings) codes[rating.rater] = code[rating.category];
+            if (ratings.size() < R) {
+                study.incomplete.push_back(IncompleteSubjects{codes, count, line});
+                return;
+            }
+            std::size_t p = 0;
+            for (const std::uint16_t c : codes) p = p * static_cast<std::size_t>(study.K) + c;
+            study.frequency[p] += count;
+        });
+        std::stable_sort(
+            study.incomplete.begin(), study.incomplete.end(),
+            [](const IncompleteSubjects& a, const IncompleteSubjects& b) { return a.firstLine < b.firstLine; });
+        return;
+    }
+    std::vector<CategoryCount> profile;
+    for (std::uint32_t i = 0; i < profiles_.size(); ++i) {
+        const std::string_view key = profiles_.key(i);
+        profile.clear();
+        for (std::size_t at = 0; at < key.size();) {
+            const auto id = static_cast<std::size_t>(readNumber(key, at));
+            profile.push_back({code[id], static_cast<std::uint32_t>(readNumber(key, at))});
+        }
+        std::sort(profile.begin(), profile.end(),
+                  [](const CategoryCount& a, const CategoryCount& b) { return a.category < b.category; });
+        study.profiles.add(profile, profileCount_[i]);
+    }
+    if (R > 0) study.raterCounts = raters_.build(R, code);
+    if (keepRaters_) {
+        stopMerging();
+        study.rated = std::move(rated_);
+        study.rated.renumber(code);
+    }
+}
+
+Study withoutPatternTable(const Study& study, bool keepRaters) {
+    ProfileCounter counter(keepRaters, true);
+    forEachSubjectGroup(study, [&](std::int64_t count, std::span<const Rating> ratings) {
+        counter.add(count, ratings, 0);
+    });
+    Study held;
+    held.R = study.R;
+    held.K = study.K;
+    held.labels = study.labels;
+    held.raterNames = study.raterNames;
+    held.dropped = study.dropped;
+    std::vector<std::uint16_t> code(static_cast<std::size_t>(study.K));
+    std::iota(code.begin(), code.end(), std::uint16_t{0});
+    counter.build(held, code, false);
+    return held;
 }
 
 }  // namespace kappa

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "tables/profiles.h"
 #include "tables/study.h"
 
 namespace kappa {
@@ -304,6 +305,13 @@ public:
     // Patterns seen.
     std::size_t size() const { return size_; }
 
+    // Calls visit(key, count, firstLine) for every pattern seen.
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const Slot& slot : slots_)
+            if (slot.key != kEmpty) visit(slot.key, slot.count, slot.firstLine);
+    }
+
     // The group as a study: every provisional id renumbered by `code`,
     // complete patterns into the dense frequency table, the others into
     // `incomplete` in order of their first line.
@@ -322,5 +330,110 @@ private:
     std::vector<Slot> slots_;
     std::size_t size_ = 0;
 };
+
+// Each rater's ratings by provisional id: in a table per rater when the
+// raters are a file's columns (few, and rated on every row), else in one hash
+// table of (rater, id), whose size follows the pairs used however many raters
+// and categories there are.
+class RaterTally {
+public:
+    explicit RaterTally(bool perRater) : perRater_(perRater), slots_(perRater ? 0 : 16) {}
+
+    void add(std::uint32_t rater, std::uint16_t id, std::int64_t count) {
+        if (perRater_) {
+            if (rater >= counts_.size()) counts_.resize(rater + 1);
+            std::vector<std::int64_t>& of = counts_[rater];
+            if (id >= of.size()) of.resize(id + std::size_t{1}, 0);
+            of[id] += count;
+            return;
+        }
+        const std::uint64_t key = (std::uint64_t{rater} << 16) | id;
+        for (std::size_t s = static_cast<std::size_t>(mixBits(key)) & (slots_.size() - 1);;
+             s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s].key == key) {
+                slots_[s].count += count;
+                return;
+            }
+            if (slots_[s].key == kEmpty) {
+                slots_[s] = Slot{key, count};
+                if (++size_ * 2 > slots_.size()) grow();
+                return;
+            }
+        }
+    }
+
+    // The counts of raters 0..R-1, ids renumbered by `code`, categories ascending.
+    RaterCounts build(std::size_t R, std::span<const std::uint16_t> code) const;
+
+private:
+    static constexpr std::uint64_t kEmpty = UINT64_MAX;
+    struct Slot {
+        std::uint64_t key = kEmpty;
+        std::int64_t count = 0;
+    };
+    void grow();
+
+    bool perRater_;
+    std::vector<std::vector<std::int64_t>> counts_;  // per rater, by id
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
+};
+
+// The subjects of one group counted without a pattern key, for any number of
+// raters and categories: by profile, with each rater's ratings, and, when
+// kept, the groups of identical subjects with their raters' ratings (merged
+// while few raters make that worthwhile, each subject on its own beyond).
+// Categories are provisional ids until build().
+class ProfileCounter {
+public:
+    // `keepRaters`: keep the groups of rated subjects. `perRater`: see RaterTally.
+    ProfileCounter(bool keepRaters, bool perRater) : keepRaters_(keepRaters), raters_(perRater) {}
+
+    // Counts `count` subjects given `ratings` (raters ascending, at least one
+    // rating), the first of them on `line`.
+    void add(std::int64_t count, std::span<const Rating> ratings, std::int64_t line);
+    // Counts `count` subjects of profile `profile` (ids ascending), without raters.
+    void add(std::int64_t count, std::span<const CategoryCount> profile);
+
+    bool keepsRaters() const { return keepRaters_; }
+    // The groups of rated subjects are no longer kept (nothing needs them).
+    void stopKeepingRaters();
+    // Identical subjects are no longer merged: each is a group of its own.
+    void stopMerging();
+    bool empty() const { return profileCount_.empty(); }
+
+    // The subjects into `study`, whose R, K and labels are set, ids
+    // renumbered by `code`: with its table of response patterns when
+    // `table` (the raters' ratings kept, K^R within the limits), else by
+    // profile.
+    void build(Study& study, std::span<const std::uint16_t> code, bool table);
+
+private:
+    // The profile of ratings as a key of its own ids and counts, ids ascending.
+    void profileKey(std::span<const Rating> ratings);
+    void countProfile(std::int64_t count);
+    // Calls visit(count, ratings, firstLine) for every group of rated subjects.
+    template <typename Visit>
+    void forEachRated(Visit&& visit) const;
+    template <typename Visit>
+    void forEachMerged(Visit&& visit) const;
+
+    bool keepRaters_;
+    bool merging_ = true;
+    RaterTally raters_;
+    StringTable profiles_;                  // profile keys, each (id, count) as two numbers in a few bytes
+    std::vector<std::int64_t> profileCount_;
+    StringTable merged_;                    // groups of rated subjects merged by their ratings
+    std::vector<std::int64_t> mergedCount_, mergedLine_;
+    RatedSubjects rated_;                   // groups beyond the merged ones
+    std::vector<std::uint32_t> perId_;      // scratch: ratings per id of one subject
+    std::vector<std::uint16_t> ids_;
+    std::string key_;
+};
+
+// The same study held without its table of response patterns, its raters'
+// ratings kept when `keepRaters`: what the coefficients read of a study too
+// large for the table, here of one that fits, so that the two can be compared.
+Study withoutPatternTable(const Study& study, bool keepRaters);
 
 }  // namespace kappa

@@ -46,6 +46,11 @@ struct InputOptions {
     bool ignoreCase = false;
     // What the file's bytes are; every reader sees them as UTF-8.
     Encoding encoding = Encoding::Detect;
+    // Ratings and long: keep which rater gave each rating even where the
+    // table of response patterns cannot be made (Conger's kappa, leaving out
+    // incomplete subjects, anything about single raters need it); memory then
+    // grows with the ratings.
+    bool keepRaters = false;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).

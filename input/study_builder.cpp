@@ -192,6 +192,9 @@ std::string CategoryLabels::refusal(Lookup outcome, std::string_view text, std::
         }
         case Lookup::CaseVariant: return caseVariant(text, id);
         case Lookup::TooMany:
+            if (limit_ >= static_cast<std::size_t>(kMaxCategories))
+                return quote(text) + " is label number " + std::to_string(labels_.size() + 1) + ": at most " +
+                       std::to_string(kMaxCategories) + " categories can be analysed";
             return quote(text) + " is label number " + std::to_string(labels_.size() + 1) + ": with " +
                    std::to_string(R) + (R == 1 ? " rater" : " raters") + " there can be at most " +
                    std::to_string(largestCategoryCount(R)) + " categories (K^R at most " + kMaxPatternsText + ")";

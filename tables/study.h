@@ -23,12 +23,16 @@
 
 namespace kappa {
 
-// Largest study: the number of raters and the number of response patterns K^R.
+// Largest study with a table of response patterns: the number of raters and
+// the number of response patterns K^R.
 inline constexpr std::int32_t kMaxRaters = 20;
 inline constexpr double kMaxPatterns = 1048576.0;
 
 // The code of a rating that is missing.
 inline constexpr std::uint16_t kMissing = UINT16_MAX;
+
+// The most categories a study can have: each a code below kMissing.
+inline constexpr std::int32_t kMaxCategories = kMissing;
 
 // Subjects with the same codes, some of them missing (but not all).
 struct IncompleteSubjects {

@@ -18,6 +18,7 @@ enum class InputFormat {
     Ratings,  // one row per subject, one column per rater
     Long,     // one row per rating: subject, rater, category
     Matrix,   // two raters' K x K cross-table of counts
+    Counts,   // one row per subject: how many of its ratings fall in each category, a column each
 };
 
 struct InputOptions {

@@ -542,10 +542,15 @@ void ProfileCounter::build(Study& study, std::span<const std::uint16_t> code, bo
     }
 }
 
-Study withoutPatternTable(const Study& study, bool keepRaters) {
+namespace {
+
+// The groups of `study` that `keep` accepts, held without a table of response
+// patterns.
+template <typename Keep>
+Study heldWithoutTable(const Study& study, bool keepRaters, Keep keep) {
     ProfileCounter counter(keepRaters, true);
     forEachSubjectGroup(study, [&](std::int64_t count, std::span<const Rating> ratings) {
-        counter.add(count, ratings, 0);
+        if (keep(ratings)) counter.add(count, ratings, 0);
     });
     Study held;
     held.R = study.R;
@@ -557,6 +562,18 @@ Study withoutPatternTable(const Study& study, bool keepRaters) {
     std::iota(code.begin(), code.end(), std::uint16_t{0});
     counter.build(held, code, false);
     return held;
+}
+
+}  // namespace
+
+Study withoutPatternTable(const Study& study, bool keepRaters) {
+    return heldWithoutTable(study, keepRaters, [](std::span<const Rating>) { return true; });
+}
+
+Study completeSubjectsOf(const Study& study) {
+    return heldWithoutTable(study, true, [&](std::span<const Rating> ratings) {
+        return ratings.size() == static_cast<std::size_t>(study.R);
+    });
 }
 
 }  // namespace kappa

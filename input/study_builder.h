@@ -436,4 +436,9 @@ private:
 // large for the table, here of one that fits, so that the two can be compared.
 Study withoutPatternTable(const Study& study, bool keepRaters);
 
+// A study held without its table of response patterns, whose groups of rated
+// subjects were kept, with its complete subjects alone: those rated by every
+// rater.
+Study completeSubjectsOf(const Study& study);
+
 }  // namespace kappa

@@ -157,8 +157,9 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
         const std::string beyond =
             "Hubert's kappa needs the table of all K^R response patterns, which takes at most " +
             std::to_string(kMaxRaters) + " raters and 1,048,576 patterns, and " +
-            plural(study.R, "rater", "raters") + " and " + plural(study.K, "category", "categories") +
-            " make K^R = " + format::shortest(patterns);
+            plural(study.R, "rater", "raters") + " and " + plural(study.K, "category", "categories") + " make K^R = " +
+            std::to_string(study.K) + "^" + std::to_string(study.R) +
+            (patterns < 0x1p53 ? " = " + format::shortest(patterns) : std::string());
         if (!cl.allCoefficients)
             return error(beyond + ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");
         leaveOut(prepared, Coefficient::Kappa, beyond + "; the other coefficients have no such limit");

@@ -77,7 +77,7 @@ std::string formatCsv(const Source& source, const Analysis& a) {
                          std::string(weightingId(e.weights)),
                          test ? std::string(basisId(test->basis)) : "",
                          integer(e.subjects),
-                         integer(a.raters),
+                         a.raters > 0 ? integer(a.raters) : "",
                          integer(a.categories),
                          shortest(a.rawAgreement),
                          shortest(e.kappa),

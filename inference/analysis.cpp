@@ -199,7 +199,8 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
         a.notes.push_back(study.R == 0 ? "no subject has as many ratings as the most rated one: there is no raw agreement"
                                        : "no subject was rated by every rater: there is no raw agreement");
     else if (a.rawAgreementSubjects < a.subjects)
-        a.notes.push_back(format("the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
+        a.notes.push_back(format(study.R == 0 ? "the raw agreement is that of the %lld subjects with the most ratings, not of all %lld"
+                                              : "the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
                                  static_cast<long long>(a.rawAgreementSubjects), static_cast<long long>(a.subjects)));
     // The chance products, which only Hubert's kappa needs, and only a study
     // with its table of response patterns has.

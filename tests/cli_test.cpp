@@ -219,11 +219,11 @@ TEST_F(CommandLine, StudiesBeyondTheLimits) {
     const std::vector<std::pair<Study, std::string>> cases = {
         {study(1, 3, 10), "kappa: s: found 1 rater; at least 2 are needed\n"},
         {study(21, 2, 10), "kappa: s: Hubert's kappa needs the table of all K^R response patterns, which takes at "
-                           "most 20 raters and 1,048,576 patterns, and 21 raters and 2 categories make K^R = 2097152: "
+                           "most 20 raters and 1,048,576 patterns, and 21 raters and 2 categories make K^R = 2^21 = 2097152: "
                            "--coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit\n"},
         {study(2, 1, 10), "kappa: s: found 1 category; at least 2 are needed"},
         {study(13, 3, 10), "kappa: s: Hubert's kappa needs the table of all K^R response patterns, which takes at "
-                           "most 20 raters and 1,048,576 patterns, and 13 raters and 3 categories make K^R = 1594323: "
+                           "most 20 raters and 1,048,576 patterns, and 13 raters and 3 categories make K^R = 3^13 = 1594323: "
                            "--coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit\n"},
         {study(2, 2, 2), "kappa: s: found 2 subjects; at least 3 are needed\n"},
     };

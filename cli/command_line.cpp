@@ -241,6 +241,7 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
         }
         Analysis analysis = engine.analyse(group.study, prepared.request);
         analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
+        analysis.notes.insert(analysis.notes.end(), group.notes.begin(), group.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
         analysis.leftOut = std::move(prepared.leftOut);
 

@@ -58,6 +58,7 @@ struct InputOptions {
 struct StudyGroup {
     std::string group;
     Study study;
+    std::vector<std::string> notes;  // what the reader decided about this group alone
 };
 
 struct InputRead {

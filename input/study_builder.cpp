@@ -382,6 +382,33 @@ RaterCounts RaterTally::build(std::size_t R, std::span<const std::uint16_t> code
     return counts;
 }
 
+std::vector<bool> RaterTally::rated(std::size_t R) const {
+    std::vector<bool> rated(R, false);
+    for (std::size_t g = 0; g < counts_.size() && g < R; ++g)
+        rated[g] = std::any_of(counts_[g].begin(), counts_[g].end(), [](std::int64_t n) { return n > 0; });
+    for (const Slot& slot : slots_)
+        if (slot.key != kEmpty && slot.count > 0 && (slot.key >> 16) < R) rated[slot.key >> 16] = true;
+    return rated;
+}
+
+void RaterTally::renumber(std::span<const std::uint32_t> index) {
+    std::vector<std::vector<std::int64_t>> counts;
+    for (std::size_t g = 0; g < counts_.size(); ++g) {
+        if (std::none_of(counts_[g].begin(), counts_[g].end(), [](std::int64_t n) { return n > 0; })) continue;
+        if (index[g] >= counts.size()) counts.resize(index[g] + std::size_t{1});
+        counts[index[g]] = std::move(counts_[g]);
+    }
+    counts_ = std::move(counts);
+    std::vector<Slot> slots;
+    slots.swap(slots_);
+    slots_.assign(16, Slot{});
+    size_ = 0;
+    for (const Slot& slot : slots)
+        if (slot.key != kEmpty && slot.count > 0)
+            add(index[slot.key >> 16], static_cast<std::uint16_t>(slot.key & 0xFFFF), slot.count);
+    if (perRater_) slots_.clear();
+}
+
 namespace {
 
 // Groups of rated subjects merged at most: beyond them each subject is a
@@ -499,6 +526,37 @@ void ProfileCounter::stopMerging() {
     merged_ = StringTable();
     mergedCount_ = {};
     mergedLine_ = {};
+}
+
+void ProfileCounter::renumberRaters(std::span<const std::uint32_t> index) {
+    raters_.renumber(index);
+    if (!keepRaters_) return;
+    std::vector<std::int64_t> counts, lines;
+    RatedSubjects rated;
+    std::vector<Rating> renumbered;
+    StringTable merged;
+    forEachRated([&](std::int64_t count, std::span<const Rating> ratings, std::int64_t line) {
+        renumbered.assign(ratings.begin(), ratings.end());
+        for (Rating& rating : renumbered) rating.rater = index[rating.rater];
+        if (!merging_) {
+            rated.add(count, renumbered);
+            return;
+        }
+        key_.clear();
+        std::uint32_t rater = 0;
+        for (const Rating& rating : renumbered) {
+            appendNumber(key_, rating.rater - rater);
+            appendNumber(key_, rating.category);
+            rater = rating.rater;
+        }
+        merged.intern(key_);
+        counts.push_back(count);
+        lines.push_back(line);
+    });
+    merged_ = std::move(merged);
+    mergedCount_ = std::move(counts);
+    mergedLine_ = std::move(lines);
+    rated_ = std::move(rated);
 }
 
 void ProfileCounter::build(Study& study, std::span<const std::uint16_t> code, bool table) {

@@ -364,6 +364,10 @@ public:
 
     // The counts of raters 0..R-1, ids renumbered by `code`, categories ascending.
     RaterCounts build(std::size_t R, std::span<const std::uint16_t> code) const;
+    // Which of raters 0..R-1 gave a rating.
+    std::vector<bool> rated(std::size_t R) const;
+    // Rater g becomes rater index[g] (raters without a rating may be dropped).
+    void renumber(std::span<const std::uint32_t> index);
 
 private:
     static constexpr std::uint64_t kEmpty = UINT64_MAX;
@@ -401,6 +405,10 @@ public:
     // Identical subjects are no longer merged: each is a group of its own.
     void stopMerging();
     bool empty() const { return profileCount_.empty(); }
+    // Which of raters 0..R-1 gave a rating.
+    std::vector<bool> rated(std::size_t R) const { return raters_.rated(R); }
+    // Rater g becomes rater index[g]; raters without a rating may be dropped.
+    void renumberRaters(std::span<const std::uint32_t> index);
 
     // The subjects into `study`, whose R, K and labels are set, ids
     // renumbered by `code`: with its table of response patterns when

@@ -182,20 +182,48 @@ public:
 
     // Group g's study, of R raters with `names`, in `categories`: with its
     // table of response patterns where it fits, else by profile.
-    Study build(std::size_t g, const PatternKey& key, std::int32_t R, const CategoryLabels::Final& categories,
-                const std::vector<std::string>& names) {
+    StudyGroup build(std::size_t g, const PatternKey& key, std::int32_t R, const CategoryLabels::Final& categories,
+                     const std::vector<std::string>& names) {
+        StudyGroup group{groups_[g], Study{}, {}};
+        // A rater who gave no rating in this group is not one of its raters.
+        std::vector<bool> rated(static_cast<std::size_t>(R), false);
+        if (byPattern_)
+            counts_[g].forEach([&](std::uint64_t pattern, std::int64_t, std::int64_t) {
+                for (const Rating& rating : ratingsOf(key, pattern)) rated[rating.rater] = true;
+            });
+        else
+            rated = profiles_[g].rated(static_cast<std::size_t>(R));
+        std::vector<std::uint32_t> index(rated.size());
+        std::vector<std::string> raters, idle;
+        for (std::size_t j = 0; j < rated.size(); ++j) {
+            index[j] = static_cast<std::uint32_t>(raters.size());
+            (rated[j] ? raters : idle).push_back(j < names.size() ? names[j] : std::to_string(j + 1));
+        }
+        if (!idle.empty()) {
+            group.notes.push_back(
+                (idle.size() == 1 ? "rater " + quote(idle[0]) + " gave" : "raters " + listOf(idle) + " gave") +
+                " no rating" + (groups_.size() > 1 ? " in this group" : "") + ", so " +
+                (idle.size() == 1 ? "it is not a rater" : "they are not raters") + " of the study");
+            R = static_cast<std::int32_t>(raters.size());
+        }
         const bool fits = R <= kMaxRaters &&
                           patternCount(static_cast<std::int32_t>(categories.labels.size()), R) <= kMaxPatterns;
-        if (byPattern_ && !fits) {
-            ProfileCounter counter(keepRaters_, perRater_);
+        bool byPattern = byPattern_;
+        if (byPattern && (!fits || !idle.empty())) {
+            ProfileCounter counter(keepRaters_ || fits, perRater_);
             counts_[g].forEach([&](std::uint64_t pattern, std::int64_t count, std::int64_t line) {
-                counter.add(count, ratingsOf(key, pattern), line);
+                ratingsOf(key, pattern);
+                for (Rating& rating : ratings_) rating.rater = index[rating.rater];
+                counter.add(count, ratings_, line);
             });
             counts_[g] = PatternCounts();
             profiles_[g] = std::move(counter);
+            byPattern = false;
+        } else if (!byPattern && !idle.empty()) {
+            profiles_[g].renumberRaters(index);
         }
-        Study study;
-        if (byPattern_ && fits) {
+        Study& study = group.study;
+        if (byPattern) {
             study = counts_[g].build(key, categories);
         } else {
             study.R = R;
@@ -203,8 +231,8 @@ public:
             study.labels = categories.labels;
             profiles_[g].build(study, categories.code, fits && profiles_[g].keepsRaters());
         }
-        study.raterNames = names;
-        return study;
+        study.raterNames = raters;
+        return group;
     }
 
     // The refusal of a field that is not a rating: `who` names the subject
@@ -1394,7 +1422,7 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
         Study study;
         if (auto error = readCounts(*reader, options, file, input, study)) return error;
         input.delimiter = reader->delimiter();
-        take(StudyGroup{std::string(), std::move(study)});
+        take(StudyGroup{std::string(), std::move(study), {}});
         return std::nullopt;
     }
     if (options.format == InputFormat::Matrix) {
@@ -1402,7 +1430,7 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
         if (auto error = readMatrix(*reader, options, file, input, table)) return error;
         input.delimiter = reader->delimiter();
         table.raterNames = input.raters;
-        take(StudyGroup{std::string(), std::move(table)});
+        take(StudyGroup{std::string(), std::move(table), {}});
         return std::nullopt;
     }
     PatternKey key;
@@ -1439,8 +1467,7 @@ std::optional<InputError> readAll(ByteSource& source, const InputOptions& option
                              "; give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
-    for (std::size_t g = 0; g < file.groups().size(); ++g)
-        take(StudyGroup{file.groups()[g], file.build(g, key, key.R, categories, input.raters)});
+    for (std::size_t g = 0; g < file.groups().size(); ++g) take(file.build(g, key, key.R, categories, input.raters));
     return std::nullopt;
 }
 

@@ -40,7 +40,7 @@ Study study(std::int32_t R, std::int32_t K, std::int64_t subjects) {
 
 InputRead readOf(Study s, bool ordered = true) {
     InputRead read;
-    read.groups.push_back({"", std::move(s)});
+    read.groups.push_back({"", std::move(s), {}});
     read.ordered = ordered;
     read.delimiter = ',';
     return read;
@@ -287,8 +287,8 @@ TEST_F(CommandLine, WeightsNeedOrderedCategories) {
 
 TEST_F(CommandLine, GroupsOfOneFile) {
     InputRead read = readOf(study(2, 2, 10));
-    read.groups.push_back({"B\n", study(2, 2, 1)});
-    read.groups.push_back({"C, east", study(2, 2, 5)});
+    read.groups.push_back({"B\n", study(2, 2, 1), {}});
+    read.groups.push_back({"C, east", study(2, 2, 5), {}});
     read.groups.front().group = "A";
     files["r.csv"] = read;
     const Outcome r = run({"-i", "ratings", "--by", "site", "-f", "csv", "r.csv"});

@@ -426,22 +426,28 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
         t.raterCounts = study.raterCounts;
         return t;
     }
-    // Complete subjects: their n_ik summed over subjects are the raters' marginals.
+    // Complete subjects: their n_ik summed over subjects are the raters'
+    // marginals, and sum_i n_ik / R their sum over raters, divided once (so
+    // that a category every rating falls in has a share of exactly n).
     Matrix<double> raterCounts(R, K);
     static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, &raterCounts, agreementSums);
     for (std::size_t g = 0; g < R; ++g)
-        for (std::size_t k = 0; k < K; ++k) {
-            t.share[k] += raterCounts[g][k] / static_cast<double>(R);
-            t.ratedIn[k] += raterCounts[g][k];
-        }
+        for (std::size_t k = 0; k < K; ++k) t.ratedIn[k] += raterCounts[g][k];
+    for (std::size_t k = 0; k < K; ++k) t.share[k] = t.ratedIn[k] / static_cast<double>(R);
+    std::vector<double> inGroup(K, 0.0);  // n_ik of a group of incomplete subjects
     forEachIncomplete(study, w, nullptr, [&](const Subject& s, std::span<const std::uint16_t> codes) {
         t += agreementSums(s);
         for (std::size_t g = 0; g < codes.size(); ++g) {
             if (codes[g] == kMissing) continue;
             raterCounts[g][codes[g]] += s.f;
-            t.share[codes[g]] += s.f / s.r;
+            inGroup[codes[g]] += 1;
             if (s.r >= 2) t.ratedIn[codes[g]] += s.f;
         }
+        for (const std::uint16_t c : codes)
+            if (c != kMissing && inGroup[c] > 0) {
+                t.share[c] += s.f * inGroup[c] / s.r;
+                inGroup[c] = 0;
+            }
     });
     std::vector<RaterCounts::Entry> used;
     for (std::size_t g = 0; g < R; ++g) {

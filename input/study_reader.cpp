@@ -660,8 +660,35 @@ private:
     std::size_t headCount_ = 0, extraCount_ = 0;
 };
 
+// a < b in natural order: runs of digits compare as the numbers they write
+// (the longer run first among equal numbers, "1" before "01"), anything else
+// byte by byte; so "item2" comes before "item10".
+bool naturalLess(std::string_view a, std::string_view b) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!digit(a[i]) || !digit(b[j])) {
+            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            ++i, ++j;
+            continue;
+        }
+        const std::size_t i0 = i, j0 = j;
+        while (i < a.size() && digit(a[i])) ++i;
+        while (j < b.size() && digit(b[j])) ++j;
+        std::string_view x = a.substr(i0, i - i0), y = b.substr(j0, j - j0);
+        const std::size_t xLength = x.size(), yLength = y.size();
+        while (x.size() > 1 && x.front() == '0') x.remove_prefix(1);
+        while (y.size() > 1 && y.front() == '0') y.remove_prefix(1);
+        if (x.size() != y.size()) return x.size() < y.size();
+        if (x != y) return x < y;
+        if (xLength != yLength) return xLength < yLength;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 // Whether the subjects of a long file come one after the other in an order:
-// by group, then by subject in byte order or as whole numbers.
+// by group, then by subject in byte order or in natural order (which sorts
+// whole numbers as numbers too).
 class SubjectOrder {
 public:
     // The next subject: false once the subjects seen are in neither order.
@@ -669,23 +696,21 @@ public:
         if (first_) {
             first_ = false;
         } else if (group != group_) {
-            bytes_ = numbers_ = group > group_;
+            bytes_ = bytes_ && group > group_;
+            natural_ = natural_ && group > group_;
         } else {
-            const auto number = wholeNumberLabel(subject);
             bytes_ = bytes_ && subject > std::string_view(subject_);
-            numbers_ = numbers_ && number && number_ && *number > *number_;
+            natural_ = natural_ && naturalLess(subject_, subject);
         }
         group_ = group;
         subject_.assign(subject);
-        number_ = wholeNumberLabel(subject);
-        return bytes_ || numbers_;
+        return bytes_ || natural_;
     }
 
 private:
-    bool first_ = true, bytes_ = true, numbers_ = true;
+    bool first_ = true, bytes_ = true, natural_ = true;
     std::uint32_t group_ = 0;
     std::string subject_;
-    std::optional<std::int64_t> number_;
 };
 
 std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& options, FileCounts& file,

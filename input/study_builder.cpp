@@ -4,6 +4,7 @@
 #include "tables/subjects.h"
 
 #include <algorithm>
+#include <cstring>
 #include <bit>
 #include <iterator>
 #include <numeric>
@@ -33,9 +34,10 @@ std::pair<std::uint32_t, bool> StringTable::intern(std::string_view key) {
     const auto index = static_cast<std::uint32_t>(size());
     bytes_.append(key);
     offsets_.push_back(bytes_.size());
-    slots_[s] = Slot{tag, static_cast<std::uint32_t>(key.size()), index};
+    slots_[s] = Slot{tag, static_cast<std::uint32_t>(key.size()), index, {}};
+    if (key.size() > 8 && key.size() <= kInline) std::memcpy(slots_[s].bytes, key.data(), key.size());
     if (size() * 4 > slots_.size() * 3) {  // keep the table at most three quarters full
-        std::vector<Slot> larger(slots_.size() * 2);
+        std::vector<Slot, LargeAllocator<Slot>> larger(slots_.size() * 2);
         const std::size_t largerMask = larger.size() - 1;
         for (const Slot& old : slots_) {
             if (old.length == kEmpty) continue;
@@ -434,11 +436,34 @@ std::uint64_t readNumber(std::string_view bytes, std::size_t& at) {
 
 }  // namespace
 
-void ProfileCounter::profileKey(std::span<const Rating> ratings) {
-    ids_.clear();
-    for (const Rating& rating : ratings) {
-        if (rating.category >= perId_.size()) perId_.resize(rating.category + std::size_t{1}, 0);
-        if (perId_[rating.category]++ == 0) ids_.push_back(rating.category);
+void ProfileCounter::countProfile(std::int64_t count) {
+    std::uint64_t packed = 0;
+    bool packs = true;
+    for (const std::uint16_t id : ids_) {
+        packs = packs && id < kPackedIds && perId_[id] < kPackedCount;
+        if (packs) packed |= std::uint64_t{perId_[id]} << (8 * id);
+    }
+    if (packs) {
+        for (const std::uint16_t id : ids_) perId_[id] = 0;
+        for (std::size_t s = static_cast<std::size_t>(mixBits(packed)) & (packed_.size() - 1);;
+             s = (s + 1) & (packed_.size() - 1)) {
+            if (packed_[s].key == packed) {
+                packed_[s].subjects += count;
+                return;
+            }
+            if (packed_[s].key != 0) continue;
+            packed_[s] = Packed{packed, count};
+            if (++packedCount_ * 2 <= packed_.size()) return;
+            std::vector<Packed> larger(packed_.size() * 2);
+            for (const Packed& p : packed_) {
+                if (p.key == 0) continue;
+                std::size_t t = static_cast<std::size_t>(mixBits(p.key)) & (larger.size() - 1);
+                while (larger[t].key != 0) t = (t + 1) & (larger.size() - 1);
+                larger[t] = p;
+            }
+            packed_ = std::move(larger);
+            return;
+        }
     }
     std::sort(ids_.begin(), ids_.end());
     key_.clear();
@@ -447,16 +472,17 @@ void ProfileCounter::profileKey(std::span<const Rating> ratings) {
         appendNumber(key_, perId_[id]);
         perId_[id] = 0;
     }
-}
-
-void ProfileCounter::countProfile(std::int64_t count) {
     const auto [index, added] = profiles_.intern(key_);
     if (added) profileCount_.push_back(0);
     profileCount_[index] += count;
 }
 
 void ProfileCounter::add(std::int64_t count, std::span<const Rating> ratings, std::int64_t line) {
-    profileKey(ratings);
+    ids_.clear();
+    for (const Rating& rating : ratings) {
+        if (rating.category >= perId_.size()) perId_.resize(rating.category + std::size_t{1}, 0);
+        if (perId_[rating.category]++ == 0) ids_.push_back(rating.category);
+    }
     countProfile(count);
     for (const Rating& rating : ratings) raters_.add(rating.rater, rating.category, count);
     if (!keepRaters_) return;
@@ -481,10 +507,11 @@ void ProfileCounter::add(std::int64_t count, std::span<const Rating> ratings, st
 }
 
 void ProfileCounter::add(std::int64_t count, std::span<const CategoryCount> profile) {
-    key_.clear();
+    ids_.clear();
     for (const CategoryCount& c : profile) {
-        appendNumber(key_, c.category);
-        appendNumber(key_, c.count);
+        if (c.category >= perId_.size()) perId_.resize(c.category + std::size_t{1}, 0);
+        perId_[c.category] = c.count;
+        ids_.push_back(static_cast<std::uint16_t>(c.category));
     }
     countProfile(count);
 }
@@ -581,16 +608,35 @@ void ProfileCounter::build(Study& study, std::span<const std::uint16_t> code, bo
         return;
     }
     std::vector<CategoryCount> profile;
-    for (std::uint32_t i = 0; i < profiles_.size(); ++i) {
+    const auto add = [&](std::int64_t subjects) {
+        std::sort(profile.begin(), profile.end(),
+                  [](const CategoryCount& a, const CategoryCount& b) { return a.category < b.category; });
+        study.profiles.add(profile, subjects);
+    };
+    // The profiles in an order of their own, not of the rows that brought
+    // them, so that the same subjects in any order are summed alike.
+    std::vector<Packed> packed;
+    for (const Packed& p : packed_)
+        if (p.key != 0) packed.push_back(p);
+    std::sort(packed.begin(), packed.end(), [](const Packed& a, const Packed& b) { return a.key < b.key; });
+    for (const Packed& p : packed) {
+        profile.clear();
+        for (std::uint16_t id = 0; id < kPackedIds; ++id)
+            if (const auto n = static_cast<std::uint32_t>((p.key >> (8 * id)) & 0xFF); n > 0)
+                profile.push_back({code[id], n});
+        add(p.subjects);
+    }
+    std::vector<std::uint32_t> order(profiles_.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return profiles_.key(a) < profiles_.key(b); });
+    for (const std::uint32_t i : order) {
         const std::string_view key = profiles_.key(i);
         profile.clear();
         for (std::size_t at = 0; at < key.size();) {
             const auto id = static_cast<std::size_t>(readNumber(key, at));
             profile.push_back({code[id], static_cast<std::uint32_t>(readNumber(key, at))});
         }
-        std::sort(profile.begin(), profile.end(),
-                  [](const CategoryCount& a, const CategoryCount& b) { return a.category < b.category; });
-        study.profiles.add(profile, profileCount_[i]);
+        add(profileCount_[i]);
     }
     if (R > 0) study.raterCounts = raters_.build(R, code);
     if (keepRaters_) {

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "tables/large_allocator.h"
 #include "tables/profiles.h"
 #include "tables/study.h"
 
@@ -70,10 +71,11 @@ inline bool sameBytes(std::string_view a, std::string_view b) {
 
 // A set of byte strings, each with its index: 0, 1, ... in order of entry.
 // The keys are kept one after the other. A slot holds a tag of its key (the
-// key itself when it has at most 8 bytes, else a 64-bit hash, confirmed
-// against the key's bytes), its length and its index, so that short keys, as
-// most identifiers are, are found in their slot alone, and the table grows
-// without reading the keys again.
+// key itself when it has at most 8 bytes, else a 64-bit hash), its length,
+// its index and, up to 16 bytes, the key itself, against which the tag is
+// confirmed (a longer key is confirmed against its bytes): so keys of up to
+// 16 bytes, as most identifiers are, are found in their slot alone, and the
+// table grows without reading the keys again.
 class StringTable {
 public:
     StringTable() : slots_(16) {}
@@ -100,10 +102,12 @@ public:
 
 private:
     static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the length of an empty slot
+    static constexpr std::size_t kInline = 16;  // the longest key a slot holds
     struct Slot {
         std::uint64_t tag = 0;
         std::uint32_t length = kEmpty;
         std::uint32_t index = 0;
+        char bytes[kInline] = {};  // a key of 9 to 16 bytes
     };
     static std::uint64_t tagOf(std::string_view key) {
         if (key.size() > 8) return hashBytes(key);
@@ -116,12 +120,14 @@ private:
         return static_cast<std::size_t>(mixBits(tag ^ (length * 0x9E3779B97F4A7C15ull))) & mask;
     }
     bool matches(const Slot& slot, std::uint64_t tag, std::string_view key) const {
-        return slot.tag == tag && slot.length == key.size() &&
-               (key.size() <= 8 || sameBytes(this->key(slot.index), key));
+        if (slot.tag != tag || slot.length != key.size()) return false;
+        if (key.size() <= 8) return true;
+        if (key.size() <= kInline) return std::memcmp(slot.bytes, key.data(), key.size()) == 0;
+        return sameBytes(this->key(slot.index), key);
     }
     std::size_t mask() const { return slots_.size() - 1; }
 
-    std::vector<Slot> slots_;
+    std::vector<Slot, LargeAllocator<Slot>> slots_;  // in huge pages, where a large table is looked up at random
     std::string bytes_;                    // the keys, one after the other
     std::vector<std::size_t> offsets_{0};  // key i is bytes_[offsets_[i], offsets_[i + 1])
 };
@@ -404,7 +410,7 @@ public:
     void stopKeepingRaters();
     // Identical subjects are no longer merged: each is a group of its own.
     void stopMerging();
-    bool empty() const { return profileCount_.empty(); }
+    bool empty() const { return profileCount_.empty() && packedCount_ == 0; }
     // Which of raters 0..R-1 gave a rating.
     std::vector<bool> rated(std::size_t R) const { return raters_.rated(R); }
     // Rater g becomes rater index[g]; raters without a rating may be dropped.
@@ -417,9 +423,13 @@ public:
     void build(Study& study, std::span<const std::uint16_t> code, bool table);
 
 private:
-    // The profile of ratings as a key of its own ids and counts, ids ascending.
-    void profileKey(std::span<const Rating> ratings);
+    // Counts `count` subjects of the profile whose ratings per id are in
+    // perId_, the ids in ids_ (perId_ is cleared for them).
     void countProfile(std::int64_t count);
+    // A profile of ids below 8 with fewer than 256 ratings each, as a number:
+    // byte id holds the ratings of id.
+    static constexpr std::uint16_t kPackedIds = 8;
+    static constexpr std::uint32_t kPackedCount = 256;
     // Calls visit(count, ratings, firstLine) for every group of rated subjects.
     template <typename Visit>
     void forEachRated(Visit&& visit) const;
@@ -429,7 +439,13 @@ private:
     bool keepRaters_;
     bool merging_ = true;
     RaterTally raters_;
-    StringTable profiles_;                  // profile keys, each (id, count) as two numbers in a few bytes
+    struct Packed {
+        std::uint64_t key = 0;  // 0: an empty slot (a profile has a rating)
+        std::int64_t subjects = 0;
+    };
+    std::vector<Packed> packed_ = std::vector<Packed>(16);  // profiles as numbers, by hash
+    std::size_t packedCount_ = 0;
+    StringTable profiles_;                  // other profiles, each (id, count) as two numbers in a few bytes
     std::vector<std::int64_t> profileCount_;
     StringTable merged_;                    // groups of rated subjects merged by their ratings
     std::vector<std::int64_t> mergedCount_, mergedLine_;

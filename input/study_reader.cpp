@@ -595,7 +595,10 @@ public:
     }
 
     void add(std::size_t s, const LongRating& rating) {
-        Record* record = tail_[s] == 0 ? &at(heads_, s) : &at(extra_, tail_[s] - 1);
+        // The head record, which holds most subjects' ratings, before the
+        // subjects' tails, which few need.
+        Record* record = &at(heads_, s);
+        if (record->used() == kCells && tail_[s] != 0) record = &at(extra_, tail_[s] - 1);
         if (record->used() == kCells) {
             const std::size_t next = newRecord(extra_);
             if (next + 1 > kMostRecords) throw std::length_error("too many ratings");
@@ -631,7 +634,7 @@ private:
     static constexpr std::int64_t kLastLine = (std::int64_t{1} << 48) - 1;
     static constexpr std::uint32_t kCells = 5;
     static constexpr std::size_t kMostRecords = std::size_t{1} << 29;  // what a record's link holds
-    static constexpr std::size_t kBlockRecords = std::size_t{1} << 14;
+    static constexpr std::size_t kBlockRecords = std::size_t{1} << 15;  // 2 MiB, a huge page
     struct Cell {
         std::uint32_t rater;
         std::uint16_t id;
@@ -644,12 +647,17 @@ private:
         std::uint32_t used() const { return header & 7; }
         std::uint32_t next() const { return header >> 3; }
     };
-    using Blocks = std::vector<std::unique_ptr<Record[]>>;
+    // Blocks of records in huge pages, where they are looked up at random.
+    struct Free {
+        void operator()(Record* block) const { detail::releaseLarge(block, kBlockRecords * sizeof(Record)); }
+    };
+    using Blocks = std::vector<std::unique_ptr<Record[], Free>>;
 
     static Record& at(const Blocks& blocks, std::size_t i) { return blocks[i / kBlockRecords][i % kBlockRecords]; }
     std::size_t newRecord(Blocks& blocks) {
         std::size_t& count = &blocks == &heads_ ? headCount_ : extraCount_;
-        if (count % kBlockRecords == 0) blocks.push_back(std::make_unique<Record[]>(kBlockRecords));
+        if (count % kBlockRecords == 0)
+            blocks.emplace_back(static_cast<Record*>(detail::allocateLarge(kBlockRecords * sizeof(Record))));
         at(blocks, count).header = 0;
         return count++;
     }
@@ -764,6 +772,8 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
     std::size_t subjects = 0;
     std::string subjectKey;
     std::uint32_t last = std::numeric_limits<std::uint32_t>::max();  // the subject of the last row
+    std::string lastKey;                                             // its key
+    bool inOrder = true;                                             // it came just after the one before
     bool severalRatings = false;                                     // some subject has two rows
     file.countByProfile(PatternKey{});
     file.labels().setLimit(kMaxCategories);
@@ -878,12 +888,13 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
         }
         // Files list a subject's ratings together, or each rater's ratings
         // of the subjects in the same order: the subject is looked for first
-        // where the last one is and just after it.
+        // where the last one is and, while the subjects come in order, just
+        // after it (in other files that would cost a look far away).
         std::uint32_t s = 0;
         bool newSubject = false;
-        if (last < held.count() && keyText == subjectIndex.key(last)) {
+        if (last < held.count() && keyText == lastKey) {
             s = last;
-        } else if (last + 1 < held.count() && keyText == subjectIndex.key(last + 1)) {
+        } else if (inOrder && last + 1 < held.count() && keyText == subjectIndex.key(last + 1)) {
             s = last + 1;
         } else {
             if (held.count() == std::numeric_limits<std::uint32_t>::max() - 1)
@@ -892,6 +903,10 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
             if (newSubject) held.addSubject(group);
         }
         severalRatings = severalRatings || !newSubject;
+        if (s != last) {
+            inOrder = s == last + 1;
+            lastKey.assign(keyText);
+        }
         last = s;
         held.add(s, {j, code, line});
     }

@@ -146,7 +146,7 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
 
     if (counts)
         for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
-            leaveOut(prepared, c, "counts of ratings per subject name no raters, and it needs each rater's ratings");
+            leaveOut(prepared, c, "it needs each rater's ratings, and counts of ratings per subject name no raters");
 
     // Hubert's kappa needs the table of response patterns, which only a
     // study within its limits has.
@@ -155,14 +155,15 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
     if (!fits && requests(request, Coefficient::Kappa)) {
         const double patterns = std::pow(static_cast<double>(study.K), static_cast<double>(study.R));
         const std::string beyond =
-            "Hubert's kappa needs the table of all K^R response patterns, which takes at most " +
+            "needs the table of all K^R response patterns, which takes at most " +
             std::to_string(kMaxRaters) + " raters and 1,048,576 patterns, and " +
             plural(study.R, "rater", "raters") + " and " + plural(study.K, "category", "categories") + " make K^R = " +
             std::to_string(study.K) + "^" + std::to_string(study.R) +
             (patterns < 0x1p53 ? " = " + format::shortest(patterns) : std::string());
         if (!cl.allCoefficients)
-            return error(beyond + ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");
-        leaveOut(prepared, Coefficient::Kappa, beyond + "; the other coefficients have no such limit");
+            return error("Hubert's kappa " + beyond +
+                         ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");
+        leaveOut(prepared, Coefficient::Kappa, "it " + beyond + "; the other coefficients have no such limit");
     }
 
     std::int64_t incomplete = 0, firstLine = 0;

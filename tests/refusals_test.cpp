@@ -144,6 +144,16 @@ const Refusal kRefusals[] = {
     {"a header without rows", "-i long", "s,r,c\n", 0, 0, "no ratings: the file has a header but no rows"},
     {"one rater", "-i long", "s,r,c\n1,x,1\n2,x,2\n", 0, 0, "found 1 rater, expected at least two"},
     {"one rating per subject", "-i long", "id,r1,r2\n1,a,b\n2,b,b\n", 0, 0, "--input ratings", "-i ratings"},
+    // Counts of ratings per subject.
+    {"an empty counts file", "-i counts", "", 0, 0, "expected one row of counts per subject"},
+    {"one column of counts", "-i counts", "a\n1\n", 1, 0, "expected one per category, at least two"},
+    {"a count that is not a number", "-i counts", "a,b\n1,x\n", 2, 2, "--input ratings"},
+    {"an empty count", "-i counts", "a,b\n1,\n", 2, 2, "write 0 for none"},
+    {"a label given twice in the header", "-i counts", "a,a\n1,2\n", 1, 2, "is given twice"},
+    {"--categories that do not match the columns", "-i counts -K 1,2,3", "1,2\n3,4\n", 1, 0,
+     "without a header of labels"},
+    {"a header without counts", "-i counts", "a,b\n", 0, 0, "expected rows of counts after the header"},
+    {"an id column read as counts", "-i counts --id item", "item,a,b\nx,1,2\ny,2,1\n", 0, 0, ""},
     // Cross-tables.
     {"an empty cross-table", "-i matrix", "", 0, 0, "the file is empty: expected a cross-table"},
     {"a header without counts", "-i matrix", ",a,b\n", 1, 0, "expected rows of counts after the header"},

@@ -534,11 +534,12 @@ CongerChance congerChance(const Matrix<double>& w, const RaterCounts& counts, do
         after[at + m] = 0.0;
         for (std::size_t i = m; i-- > 0;) after[at + i] = after[at + i + 1] + share[first[k] + i];
     }
-    // The categories k with w_kl != 0, for each l, ascending.
-    std::vector<std::vector<std::uint32_t>> weighing(K);
-    for (std::size_t k = 0; k < K; ++k)
-        for (std::size_t l = 0; l < K; ++l)
-            if (w[k][l] != 0) weighing[l].push_back(static_cast<std::uint32_t>(k));
+    // Without every category: the categories k with w_kl != 0, for each l,
+    // ascending (one for identity weights, however many categories).
+    std::vector<std::vector<std::uint32_t>> weighing(everyCategory ? 0 : K);
+    for (std::size_t l = 0; l < weighing.size(); ++l)
+        for (std::size_t k = 0; k < K; ++k)
+            if (w[l][k] != 0) weighing[l].push_back(static_cast<std::uint32_t>(k));
 
     if (everyCategory) C.lambda = Matrix<double>(R, K + 1);
     C.used.resize(p.size());
@@ -553,16 +554,21 @@ CongerChance congerChance(const Matrix<double>& w, const RaterCounts& counts, do
             const bool uses = passed[k] < m && users[first[k] + passed[k]] == g;
             others[k] = before[first[k] + k + passed[k]] + after[first[k] + k + passed[k] + (uses ? 1 : 0)];
         }
-        const auto weigh = [&](std::size_t l) {
-            A[l] = 0.0;
-            for (const std::uint32_t k : weighing[l])
-                if (others[k] != 0) A[l] += w[k][l] * others[k];
-        };
+        // A_g(l) = sum_k w_kl others_k, k ascending (w is symmetric: row l).
         const std::span<const RaterCounts::Entry> used = counts.of(g);
-        if (everyCategory)
-            for (std::size_t l = 0; l < K; ++l) weigh(l);
-        else
-            for (const RaterCounts::Entry& e : used) weigh(e.category);
+        if (everyCategory) {
+            std::fill(A.begin(), A.end(), 0.0);
+            for (std::size_t k = 0; k < K; ++k)
+                if (const double q = others[k]; q != 0)
+                    for (std::size_t l = 0; l < K; ++l) A[l] += w[k][l] * q;
+        } else {
+            for (const RaterCounts::Entry& e : used) {
+                double a = 0.0;
+                for (const std::uint32_t k : weighing[e.category])
+                    if (others[k] != 0) a += w[e.category][k] * others[k];
+                A[e.category] = a;
+            }
+        }
         double B = 0.0;
         for (std::size_t i = 0; i < used.size(); ++i) B += A[used[i].category] * p[entry + i];
         const auto lambda = [&](std::size_t c) { return n / ng[g] * (A[c] - B) + B; };

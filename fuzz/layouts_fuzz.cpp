@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check.h"
+#include "draw.h"
 #include "input/byte_source.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
@@ -21,19 +22,8 @@
 namespace {
 
 using namespace kappa;
+using kappa::fuzz::Draw;
 using kappa::fuzz::expect;
-
-// Numbers drawn from the input's bytes, 0 once they run out.
-class Draw {
-public:
-    Draw(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    unsigned operator()(unsigned range) { return range == 0 || at_ == size_ ? 0 : data_[at_++] % range; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
 
 // Label sets: numbers, other numbers, words, and words that need quoting.
 std::vector<std::string> labelsOf(unsigned style, std::size_t K) {

@@ -15,6 +15,7 @@
 
 #include "../tests/estimates_match.h"
 #include "check.h"
+#include "draw.h"
 #include "estimators/coefficients.h"
 #include "input/byte_source.h"
 #include "input/study_builder.h"
@@ -24,19 +25,8 @@
 namespace {
 
 using namespace kappa;
+using kappa::fuzz::Draw;
 using kappa::fuzz::expect;
-
-// Numbers drawn from the input's bytes, 0 once they run out.
-class Draw {
-public:
-    Draw(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    unsigned operator()(unsigned range) { return range == 0 || at_ == size_ ? 0 : data_[at_++] % range; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
 
 // A study's groups of subjects by the names of their raters and their labels,
 // however the raters are numbered.

@@ -477,6 +477,16 @@ void ProfileCounter::countProfile(std::int64_t count) {
     profileCount_[index] += count;
 }
 
+void ProfileCounter::ratingsKey(std::span<const Rating> ratings) {
+    key_.clear();
+    std::uint32_t rater = 0;
+    for (const Rating& rating : ratings) {
+        appendNumber(key_, rating.rater - rater);
+        appendNumber(key_, rating.category);
+        rater = rating.rater;
+    }
+}
+
 void ProfileCounter::add(std::int64_t count, std::span<const Rating> ratings, std::int64_t line) {
     ids_.clear();
     for (const Rating& rating : ratings) {
@@ -487,13 +497,7 @@ void ProfileCounter::add(std::int64_t count, std::span<const Rating> ratings, st
     for (const Rating& rating : ratings) raters_.add(rating.rater, rating.category, count);
     if (!keepRaters_) return;
     if (merging_) {
-        key_.clear();
-        std::uint32_t rater = 0;
-        for (const Rating& rating : ratings) {
-            appendNumber(key_, rating.rater - rater);
-            appendNumber(key_, rating.category);
-            rater = rating.rater;
-        }
+        ratingsKey(ratings);
         const auto [index, added] = merged_.intern(key_);
         if (added) {
             mergedCount_.push_back(0);
@@ -569,13 +573,7 @@ void ProfileCounter::renumberRaters(std::span<const std::uint32_t> index) {
             rated.add(count, renumbered);
             return;
         }
-        key_.clear();
-        std::uint32_t rater = 0;
-        for (const Rating& rating : renumbered) {
-            appendNumber(key_, rating.rater - rater);
-            appendNumber(key_, rating.category);
-            rater = rating.rater;
-        }
+        ratingsKey(renumbered);
         merged.intern(key_);
         counts.push_back(count);
         lines.push_back(line);

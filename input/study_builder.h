@@ -423,6 +423,9 @@ public:
     void build(Study& study, std::span<const std::uint16_t> code, bool table);
 
 private:
+    // Ratings as the key of a merged group: each rater as the step from the
+    // one before, and its id, each number in a few bytes.
+    void ratingsKey(std::span<const Rating> ratings);
     // Counts `count` subjects of the profile whose ratings per id are in
     // perId_, the ids in ids_ (perId_ is cleared for them).
     void countProfile(std::int64_t count);

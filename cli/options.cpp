@@ -51,6 +51,8 @@ constexpr const char* kFooter =
     "          --coefficients all --format csv examples/ratings.csv\n"
     "  one-sided: is Cohen's kappa above 0.6?\n"
     "    kappa --kappa0 0.6 --alternative greater examples/Kappa_data.txt\n"
+    "  counts of ratings per subject (a column per category), Fleiss' kappa, any number of raters:\n"
+    "    kappa --input counts examples/counts.csv\n"
     "\n"
     "Weights: 'ordinal' is Gwet's (irrCAC's), from the ranks of the categories alone;\n"
     "'krippendorff-ordinal' is Krippendorff's ordinal metric, from the frequencies of the\n"

@@ -403,7 +403,9 @@ AgreementSums agreementSums(const Subject& s) {
 
 struct Tallies : AgreementSums {
     std::vector<double> share;    // sum_i f n_ik / r_i = n pi_k
-    RaterCounts raterCounts;      // sum_i f [c_ig = k]: the subjects rater g put in category k
+    // sum_i f [c_ig = k], the subjects rater g put in category k, of a study
+    // with its table of response patterns (a study without it has them).
+    RaterCounts raterCounts;
     std::vector<double> ratedIn;  // sum_i f n_ik over the subjects with two ratings or more
 };
 
@@ -423,7 +425,6 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
                 if (r >= 2) t.ratedIn[c.category] += f * c.count;
             }
         }
-        t.raterCounts = study.raterCounts;
         return t;
     }
     // Complete subjects: their n_ik summed over subjects are the raters'
@@ -716,7 +717,8 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
                                     ", so it is undefined");
                 return out;
             }
-            conger = congerChance(w, t.raterCounts, t.n, static_cast<std::size_t>(study.K), hasPatternTable(study));
+            conger = congerChance(w, hasPatternTable(study) ? t.raterCounts : study.raterCounts, t.n,
+                                  static_cast<std::size_t>(study.K), hasPatternTable(study));
             if (conger.idleRater >= 0) {
                 out.notes.push_back("rater " + std::to_string(conger.idleRater + 1) +
                                     " rated no subject, so that rater's marginal proportions and " + name +

@@ -365,23 +365,30 @@ void RaterTally::grow() {
 }
 
 RaterCounts RaterTally::build(std::size_t R, std::span<const std::uint16_t> code) const {
-    std::vector<std::vector<RaterCounts::Entry>> of(R);
-    if (perRater_) {
-        for (std::size_t g = 0; g < counts_.size() && g < R; ++g)
-            for (std::size_t id = 0; id < counts_[g].size(); ++id)
-                if (counts_[g][id] > 0) of[g].push_back({code[id], counts_[g][id]});
-    } else {
-        for (const Slot& slot : slots_)
-            if (slot.key != kEmpty && slot.count > 0 && (slot.key >> 16) < R)
-                of[slot.key >> 16].push_back({code[slot.key & 0xFFFF], slot.count});
-    }
-    RaterCounts counts;
-    for (std::vector<RaterCounts::Entry>& entries : of) {
-        std::sort(entries.begin(), entries.end(),
+    // Each rater's entries placed after those of the raters before it, then
+    // sorted by category: one array, however many raters there are.
+    const auto forEach = [&](auto visit) {
+        if (perRater_) {
+            for (std::size_t g = 0; g < counts_.size() && g < R; ++g)
+                for (std::size_t id = 0; id < counts_[g].size(); ++id)
+                    if (counts_[g][id] > 0) visit(g, RaterCounts::Entry{code[id], counts_[g][id]});
+        } else {
+            for (const Slot& slot : slots_)
+                if (slot.key != kEmpty && slot.count > 0 && (slot.key >> 16) < R)
+                    visit(static_cast<std::size_t>(slot.key >> 16), RaterCounts::Entry{code[slot.key & 0xFFFF], slot.count});
+        }
+    };
+    std::vector<std::size_t> start(R + 1, 0);
+    forEach([&](std::size_t g, const RaterCounts::Entry&) { ++start[g + 1]; });
+    for (std::size_t g = 0; g < R; ++g) start[g + 1] += start[g];
+    std::vector<RaterCounts::Entry> entries(start[R]);
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    forEach([&](std::size_t g, const RaterCounts::Entry& e) { entries[next[g]++] = e; });
+    for (std::size_t g = 0; g < R; ++g)
+        std::sort(entries.begin() + static_cast<std::ptrdiff_t>(start[g]),
+                  entries.begin() + static_cast<std::ptrdiff_t>(start[g + 1]),
                   [](const RaterCounts::Entry& a, const RaterCounts::Entry& b) { return a.category < b.category; });
-        counts.add(entries);
-    }
-    return counts;
+    return RaterCounts(std::move(entries), std::move(start));
 }
 
 std::vector<bool> RaterTally::rated(std::size_t R) const {

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace kappa {
@@ -65,6 +66,11 @@ public:
         std::int64_t subjects = 0;
         bool operator==(const Entry&) const = default;
     };
+
+    RaterCounts() = default;
+    // Rater g's counts are entries[start[g], start[g + 1]).
+    RaterCounts(std::vector<Entry> entries, std::vector<std::size_t> start)
+        : entries_(std::move(entries)), start_(std::move(start)) {}
 
     // Adds the next rater.
     void add(std::span<const Entry> counts);

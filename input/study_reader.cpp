@@ -129,7 +129,6 @@ public:
     CategoryLabels& labels() { return labels_; }
     const std::vector<std::string>& groups() const { return groups_; }
     bool byPattern() const { return byPattern_; }
-    std::vector<ProfileCounter>& profiles() { return profiles_; }
 
     // Counts a subject of group g (a number from group()): by its pattern,
     // or by its ratings (raters ascending).

@@ -11,6 +11,16 @@
 #     column of the same file, and at most 64 MiB of peak memory;
 #   - the three examples through the dialogue: at most 1.5 x a program that
 #     does nothing, built with the same preset and flags;
+#   - studies of many raters, without the table of response patterns
+#     (SKIP_MANY=1 leaves them out): a long file of 10^7 ratings (2,000,000
+#     items, 5 annotators each from a pool of 1,000, K = 5) with -C
+#     fleiss,gwet,alpha,percent,bp,conger, rows shuffled at most 2.0 x an awk
+#     pass that counts the rows per item, in at most 512 MiB, and sorted by
+#     item at most 2.0 x and 64 MiB; a ratings file of 10^6 subjects x 200
+#     raters, K = 5, and a counts file of 10^7 subjects x 5 categories, each
+#     at most 1.0 x awk's sum of one column, in at most 64 MiB; beside them,
+#     statsmodels' fleiss_kappa and nltk's alpha on the shuffled long file
+#     (bench/peer_crowd.py), their ratio to kappa;
 #   - a ratings file of 10,000,000 subjects x 5 raters, K = 4, with an id
 #     column (about 120 MB): read and analysed at 200 MB/s or more, in at most
 #     64 MiB; the long file of the same ratings: at 100 MB/s or more. Beside
@@ -164,6 +174,64 @@ if [[ -z ${SKIP_RATINGS:-} ]]; then
   else
     echo "pandas + statsmodels: not installed (python3-pandas, python3-statsmodels)"
   fi
+fi
+
+# Studies of many raters, without the table of response patterns: each
+# against an awk pass over the same file.
+if [[ -z ${SKIP_MANY:-} ]]; then
+  six="fleiss,gwet,alpha,percent,bp,conger"
+  "$make_ratings" crowd 2000000 5 1000 5 shuffled "$work/crowd_shuffled.csv"
+  "$make_ratings" crowd 2000000 5 1000 5 sorted "$work/crowd_sorted.csv"
+  best "$work" "$work/empty" awk -F, '{c[$1]++} END {for (k in c) n++; print n}' crowd_shuffled.csv
+  awk_us=$best_us
+  for order in shuffled sorted; do
+    best "$work" "$work/empty" "$kappa" --input long -C "$six" --format json "crowd_$order.csv"
+    check '"estimates"'
+    row "long file, 10^7 ratings of 1,000 raters, $order" "$best_us" "$awk_us" 2.0 \
+      "$([[ $order == sorted ]] && echo 64 || echo 512)"
+  done
+  rm -f "$work/crowd_sorted.csv"
+
+  "$make_ratings" ratings 1000000 200 5 "$work/wide.csv"
+  best "$work" "$work/empty" awk -F, '{s += $2} END {print s}' wide.csv
+  awk_us=$best_us
+  best "$work" "$work/empty" "$kappa" --input ratings --id id -C fleiss,gwet,alpha,percent,bp --format json wide.csv
+  check '"estimates"'
+  row "ratings file, 10^6 subjects x 200 raters" "$best_us" "$awk_us" 1.0 64
+  # Conger's kappa keeps which rater gave each rating: its memory is reported, no goal.
+  runs_saved=$runs
+  runs=1
+  best "$work" "$work/empty" "$kappa" --input ratings --id id -C conger --format json wide.csv
+  check '"estimates"'
+  runs=$runs_saved
+  printf '%-44s %10s %10s %6s %9s  (no goal)\n' "the same, Conger's kappa" "$(ratio "$best_us" 1000 1)" \
+    "$(ratio "$awk_us" 1000 1)" "$(ratio "$best_us" "$awk_us" 2)" "$(ratio "$peak_kb" 1024 1)"
+  rm -f "$work/wide.csv"
+
+  "$make_ratings" counts 10000000 5 5 "$work/counts.csv"
+  best "$work" "$work/empty" awk -F, '{s += $1} END {print s}' counts.csv
+  awk_us=$best_us
+  best "$work" "$work/empty" "$kappa" --input counts -C fleiss,gwet,alpha,percent,bp --format json counts.csv
+  check '"estimates"'
+  row "counts file, 10^7 subjects x 5 categories" "$best_us" "$awk_us" 1.0 64
+  rm -f "$work/counts.csv"
+
+  # The peers, once each, on the shuffled long file.
+  best "$work" "$work/empty" "$kappa" --input long -C fleiss,alpha --format json crowd_shuffled.csv
+  kappa_us=$best_us
+  runs_saved=$runs
+  runs=1
+  for peer in statsmodels nltk; do
+    if /usr/bin/python3 -c "import pandas, statsmodels, nltk" 2>/dev/null; then
+      best "$work" "$work/empty" /usr/bin/python3 "$root/bench/peer_crowd.py" "$peer" crowd_shuffled.csv
+      printf '%-44s %10s %10s %6s %9s  (peer: kappa -C fleiss,alpha in %s ms)\n' "$peer, long file" \
+        "$(ratio "$best_us" 1000 1)" - "$(ratio "$best_us" "$kappa_us" 1)" "$(ratio "$peak_kb" 1024 1)" \
+        "$(ratio "$kappa_us" 1000 1)"
+    else
+      echo "$peer: not installed (python3-pandas, python3-statsmodels, python3-nltk)"
+    fi
+  done
+  runs=$runs_saved
 fi
 
 if [[ ${1:-} == --stages ]]; then

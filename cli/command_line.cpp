@@ -18,6 +18,7 @@
 #include "format/numbers.h"
 #include "input/printable.h"
 #include "format/plot.h"
+#include "input/study_builder.h"
 
 namespace kappa {
 
@@ -102,6 +103,24 @@ struct Prepared {
     std::vector<Estimate> leftOut;   // asked for, but not estimated
 };
 
+// Coefficient c, asked for under --coefficients all, is left out of this
+// study, with a note that says `why`.
+void leaveOut(Prepared& prepared, Coefficient c, const std::string& why) {
+    AnalysisRequest& request = prepared.request;
+    if (std::find(request.coefficients.begin(), request.coefficients.end(), c) == request.coefficients.end()) return;
+    std::erase(request.coefficients, c);
+    const std::string name = c == Coefficient::Kappa ? "Hubert's kappa" : "Conger's kappa";
+    prepared.notes.push_back(name + " is left out: " + why);
+    for (const Weighting w : request.weights)
+        if (takesWeights(c, w)) {
+            Estimate& e = prepared.leftOut.emplace_back();
+            e.coefficient = c;
+            e.weights = w;
+            e.name = name;
+            e.notes = {prepared.notes.back()};
+        }
+}
+
 bool requests(const AnalysisRequest& request, Coefficient c) {
     if (std::find(request.coefficients.begin(), request.coefficients.end(), c) == request.coefficients.end())
         return false;
@@ -122,23 +141,42 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
     prepared.request = cl.request;
     AnalysisRequest& request = prepared.request;
 
-    if (study.R < 2) return error("found " + plural(study.R, "rater", "raters") + "; at least 2 are needed");
-    if (study.R > kMaxRaters)
-        return error("found " + std::to_string(study.R) + " raters; at most " + std::to_string(kMaxRaters) +
-                     " are allowed");
+    const bool counts = cl.input.format == InputFormat::Counts;
+    if (study.R < 2 && !counts) return error("found " + plural(study.R, "rater", "raters") + "; at least 2 are needed");
     if (study.K < 2)
         return error("found " + plural(study.K, "category", "categories") +
                      "; at least 2 are needed (--categories also counts categories that nobody chose)");
-    const double patterns = std::pow(static_cast<double>(study.K), static_cast<double>(study.R));
-    if (patterns > kMaxPatterns)
-        return error(std::to_string(study.R) + " raters and " + std::to_string(study.K) + " categories make K^R = " +
-                     format::shortest(patterns) + " response patterns; at most 1,048,576 are allowed");
+
+    if (counts)
+        for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
+            leaveOut(prepared, c, "it needs each rater's ratings, and counts of ratings per subject name no raters");
+
+    // Hubert's kappa needs the table of response patterns, which only a
+    // study within its limits has.
+    const bool fits = hasPatternTable(study) && study.R <= kMaxRaters &&
+                      std::pow(static_cast<double>(study.K), static_cast<double>(study.R)) <= kMaxPatterns;
+    if (!fits && requests(request, Coefficient::Kappa)) {
+        const double patterns = std::pow(static_cast<double>(study.K), static_cast<double>(study.R));
+        const std::string beyond =
+            "needs the table of all K^R response patterns, which takes at most " +
+            std::to_string(kMaxRaters) + " raters and 1,048,576 patterns, and " +
+            plural(study.R, "rater", "raters") + " and " + plural(study.K, "category", "categories") + " make K^R = " +
+            std::to_string(study.K) + "^" + std::to_string(study.R) +
+            (patterns < 0x1p53 ? " = " + format::shortest(patterns) : std::string());
+        if (!cl.allCoefficients)
+            return error("Hubert's kappa " + beyond +
+                         ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");
+        leaveOut(prepared, Coefficient::Kappa, "it " + beyond + "; the other coefficients have no such limit");
+    }
 
     std::int64_t incomplete = 0, firstLine = 0;
     for (const IncompleteSubjects& group : study.incomplete) {
         incomplete += group.count;
         if (group.firstLine > 0 && (firstLine == 0 || group.firstLine < firstLine)) firstLine = group.firstLine;
     }
+    if (!hasPatternTable(study) && !counts)
+        for (std::size_t p = 0; p < study.profiles.size(); ++p)
+            if (study.profiles.ratings(p) < study.R) incomplete += study.profiles.subjects(p);
     // What analyses subjects with missing ratings: the coefficients that use
     // them (unless only the file's weights, which they do not take, are asked).
     const bool otherCoefficientsFit = std::any_of(request.weights.begin(), request.weights.end(),
@@ -148,7 +186,10 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
     if (incomplete > 0) {
         if (cl.dropIncomplete) {
             study.dropped += incomplete;
-            study.incomplete.clear();
+            if (hasPatternTable(study))
+                study.incomplete.clear();
+            else
+                study = completeSubjectsOf(study);
             incomplete = 0;
         } else if (requests(request, Coefficient::Kappa)) {
             const std::string count = plural(incomplete, "subject has", "subjects have") + " missing ratings";
@@ -157,17 +198,9 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
                              "subject, and " + count + ": " + (useThem.empty() ? "" : useThem + "; ") +
                              "--drop-incomplete leaves such subjects out",
                              firstLine);
-            std::erase(request.coefficients, Coefficient::Kappa);
-            prepared.notes.push_back("Hubert's kappa is left out: " + count +
-                                     ", and it needs every rater's rating of every subject (--drop-incomplete "
-                                     "leaves such subjects out of every coefficient)");
-            for (const Weighting w : request.weights)
-                if (takesWeights(Coefficient::Kappa, w)) {
-                    Estimate& e = prepared.leftOut.emplace_back();
-                    e.weights = w;
-                    e.name = "Hubert's kappa";
-                    e.notes = {prepared.notes.back()};
-                }
+            leaveOut(prepared, Coefficient::Kappa,
+                     count + ", and it needs every rater's rating of every subject (--drop-incomplete leaves such "
+                             "subjects out of every coefficient)");
         }
     }
 
@@ -181,7 +214,11 @@ std::optional<InputError> prepare(Study& study, bool ordered, const CommandLine&
                              "): give them in their order with --categories");
             }
 
-    const std::int64_t subjects = completeSubjects(study) + incomplete;
+    std::int64_t subjects = completeSubjects(study) + incomplete;
+    if (!hasPatternTable(study)) {
+        subjects = 0;
+        for (std::size_t p = 0; p < study.profiles.size(); ++p) subjects += study.profiles.subjects(p);
+    }
     if (subjects < 3 && study.dropped > 0 && cl.dropIncomplete)
         return error("--drop-incomplete leaves " + (subjects == 0 ? std::string("no subject") : plural(subjects, "subject", "subjects")) +
                      ", since " + plural(study.dropped, "subject has", "subjects have") +
@@ -208,6 +245,7 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
         }
         Analysis analysis = engine.analyse(group.study, prepared.request);
         analysis.notes.insert(analysis.notes.end(), about.notes.begin(), about.notes.end());
+        analysis.notes.insert(analysis.notes.end(), group.notes.begin(), group.notes.end());
         analysis.notes.insert(analysis.notes.end(), prepared.notes.begin(), prepared.notes.end());
         analysis.leftOut = std::move(prepared.leftOut);
         if (cl.diagnostics) analysis.diagnostics = engine.diagnose(group.study, prepared.request, cl.pairs);

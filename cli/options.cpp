@@ -20,7 +20,7 @@ struct UsageError {
 };
 
 constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
-                                      InputFormat::Matrix};
+                                      InputFormat::Matrix, InputFormat::Counts};
 constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv,
                                        OutputFormat::Summary};
 constexpr std::array kAlternatives = {Alternative::TwoSided, Alternative::Greater, Alternative::Less};
@@ -54,6 +54,8 @@ constexpr const char* kFooter =
     "  where three raters disagree: each pair, each rater, each category:\n"
     "    kappa --input ratings --id patient --categories none,mild,moderate,severe \\\n"
     "          --coefficients fleiss --diagnostics examples/ratings.csv\n"
+    "  counts of ratings per subject (a column per category), Fleiss' kappa, any number of raters:\n"
+    "    kappa --input counts examples/counts.csv\n"
     "\n"
     "Weights: 'ordinal' is Gwet's (irrCAC's), from the ranks of the categories alone;\n"
     "'krippendorff-ordinal' is Krippendorff's ordinal metric, from the frequencies of the\n"
@@ -222,7 +224,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     const auto option = [&](const char* names, std::string& value, const char* type, const char* help) {
         return app.add_option(names, value, help)->type_name(type);
     };
-    CLI::Option* inputOption = option("-i,--input", input, "FORMAT", "table (default), ratings, long or matrix");
+    CLI::Option* inputOption =
+        option("-i,--input", input, "FORMAT", "table (default), ratings, long, matrix or counts");
     CLI::Option* delimiterOption =
         option("-d,--delimiter", delimiter, "CHAR",
                "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: TAB for\na table, found from the first line otherwise");
@@ -231,16 +234,18 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                "utf-8, utf-16, utf-16le, utf-16be, latin1 or cp1252; default:\n"
                "UTF-8, or UTF-16 with a byte-order mark");
     CLI::Option* noHeaderOption =
-        app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long)")->disable_flag_override();
+        app.add_flag("--no-header", noHeader, "the file has no header line (ratings, long, counts)")
+            ->disable_flag_override();
     CLI::Option* headerOption =
         app.add_flag("--header", header,
-                     "the first line names the columns, even when it looks like\na row of ratings (ratings, long)")
+                     "the first line names the columns, even when it looks like\na row of ratings (ratings, long, "
+                     "counts)")
             ->disable_flag_override();
     CLI::Option* columnsOption =
         option("--columns", columns, "LIST",
                "ratings: the raters' columns, by name or 1-based number\n(default: all but --id and --by); "
                "long: subject,rater,category");
-    CLI::Option* idOption = option("--id", id, "COLUMN", "the subject identifier column (ratings)");
+    CLI::Option* idOption = option("--id", id, "COLUMN", "the subject identifier column (ratings, counts)");
     CLI::Option* byOption = option("--by", by, "COLUMN", "one analysis per value of this column (ratings, long)");
     CLI::Option* categoriesOption =
         option("-K,--categories", categories, "N|LIST",
@@ -252,8 +257,9 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::Option* missingOption =
         option("--missing", missing, "LIST",
                "the fields that mean \"not rated\", an empty item the empty\nfield (default: the empty field and NA)");
-    app.add_flag("--drop-incomplete", dropIncomplete, "leave out subjects with a missing rating")
-        ->disable_flag_override();
+    CLI::Option* dropOption =
+        app.add_flag("--drop-incomplete", dropIncomplete, "leave out subjects with a missing rating")
+            ->disable_flag_override();
     CLI::Option* coefficientsOption =
         option("-C,--coefficients", coefficients, "LIST",
                "kappa (default: Hubert's, Cohen's for 2 raters), fleiss,\nconger, gwet, bp, alpha, percent, or all");
@@ -268,7 +274,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         option("--alternative", alternative, "SIDE",
                "two-sided (default), greater (kappa > kappa0) or less\n(kappa < kappa0): the tests' tail and the "
                "intervals' bounds");
-    app.add_flag("--diagnostics", diagnostics,
+    CLI::Option* diagnosticsOption = app.add_flag("--diagnostics", diagnostics,
                      "where the raters disagree: pairs of raters, each rater, each\ncategory, the cross-table of two "
                      "raters")
             ->disable_flag_override();
@@ -380,13 +386,30 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         // What each input format has.
         const InputFormat in = cl.input.format;
         using enum InputFormat;
-        checkApplies(noHeaderOption, in, {Ratings, Long}, "only ratings and long files have a header line");
-        checkApplies(headerOption, in, {Ratings, Long}, "only ratings and long files have a header line");
-        checkApplies(ignoreCaseOption, in, {Ratings, Long, Matrix}, "it is about the labels of categories");
+        checkApplies(noHeaderOption, in, {Ratings, Long, Counts},
+                     "only ratings, long and counts files have a header line");
+        checkApplies(headerOption, in, {Ratings, Long, Counts}, "only ratings, long and counts files have a header line");
+        checkApplies(ignoreCaseOption, in, {Ratings, Long, Matrix, Counts}, "it is about the labels of categories");
         checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
-        checkApplies(idOption, in, {Ratings}, "it names a column of a ratings file");
+        checkApplies(idOption, in, {Ratings, Counts}, "it names a column of a ratings or counts file");
         checkApplies(byOption, in, {Ratings, Long}, "it names a column of ratings and long files");
-        checkApplies(missingOption, in, {Table, Ratings, Long}, "a cross-table holds counts, not ratings");
+        checkApplies(missingOption, in, {Table, Ratings, Long}, "a cross-table and counts hold counts, not ratings");
+        checkApplies(dropOption, in, {Table, Ratings, Long, Matrix},
+                     "counts of ratings per subject name no raters, so no subject lacks a rater's rating");
+        checkApplies(diagnosticsOption, in, {Table, Ratings, Long, Matrix},
+                     "its tables are of raters and their pairs, and counts of ratings per subject name no raters");
+        if (in == Counts) {
+            // Counts name no raters: Fleiss' kappa by default, and no coefficient that needs raters.
+            if (!coefficientsOption->count()) cl.request.coefficients = {Coefficient::Fleiss};
+            for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
+                if (!cl.allCoefficients &&
+                    std::find(cl.request.coefficients.begin(), cl.request.coefficients.end(), c) !=
+                        cl.request.coefficients.end())
+                    throw UsageError{"coefficient " + inQuotes(coefficientId(c)) +
+                                     " needs each rater's ratings, and --input counts names no raters (only how "
+                                     "many ratings of each subject fall in each category): --coefficients "
+                                     "fleiss,gwet,bp,alpha,percent take counts"};
+        }
         if (cl.input.weights && in != Table)
             throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
                              std::string(inputFormatId(in))};
@@ -395,6 +418,11 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
             throw UsageError{"--columns names 1 rater's column; at least 2 are needed"};
 
         checkWeightsApply(cl.request, cl.allCoefficients);
+        // Conger's kappa, leaving out incomplete subjects and the diagnostics need
+        // to know which rater gave each rating, beyond the table of response patterns too.
+        cl.input.keepRaters = cl.dropIncomplete || cl.diagnostics || std::find(cl.request.coefficients.begin(),
+                                                             cl.request.coefficients.end(),
+                                                             Coefficient::Conger) != cl.request.coefficients.end();
 
         cl.files = files.empty() ? std::vector<std::string>{"-"} : files;
         if (std::count(cl.files.begin(), cl.files.end(), "-") > 1)

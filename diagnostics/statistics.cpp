@@ -50,10 +50,6 @@ std::optional<std::vector<double>> solvePositiveDefinite(Matrix<double> A, std::
 }
 
 // The categories of one subject's ratings and how many chose each.
-struct CategoryCount {
-    std::uint16_t category;
-    std::int64_t count;
-};
 void countCategories(std::span<const Rating> ratings, std::vector<CategoryCount>& counts) {
     counts.clear();
     for (const Rating& r : ratings) {

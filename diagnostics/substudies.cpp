@@ -1,6 +1,7 @@
 #include "diagnostics/substudies.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace kappa {
@@ -11,12 +12,19 @@ StudyAssembler::StudyAssembler(std::int32_t raters, std::vector<std::string> lab
     study_.K = static_cast<std::int32_t>(labels.size());
     study_.labels = std::move(labels);
     study_.raterNames = std::move(raterNames);
-    study_.frequency.assign(patternCount(study_.K, study_.R), 0);
+    if (raters <= kMaxRaters && patternCount(study_.K, raters) <= kMaxPatterns)
+        study_.frequency.assign(patternCount(study_.K, study_.R), 0);
+    else
+        profiles_.emplace(true, true);
     codes_.resize(static_cast<std::size_t>(raters));
 }
 
 void StudyAssembler::add(std::int64_t count, std::span<const Rating> ratings) {
     if (count <= 0 || ratings.empty()) return;
+    if (profiles_) {
+        profiles_->add(count, ratings, 0);
+        return;
+    }
     if (ratings.size() == codes_.size()) {
         std::size_t p = 0;
         for (const Rating& r : ratings) p = p * static_cast<std::size_t>(study_.K) + r.category;
@@ -32,7 +40,14 @@ void StudyAssembler::add(std::int64_t count, std::span<const Rating> ratings) {
         study_.incomplete[place->second].count += count;
 }
 
-Study StudyAssembler::finish() && { return std::move(study_); }
+Study StudyAssembler::finish() && {
+    if (profiles_) {
+        std::vector<std::uint16_t> code(static_cast<std::size_t>(study_.K));
+        std::iota(code.begin(), code.end(), std::uint16_t{0});
+        profiles_->build(study_, code, false);
+    }
+    return std::move(study_);
+}
 
 std::vector<Study> studiesWithoutRaters(const Study& study, std::int32_t first, std::int32_t count) {
     std::vector<StudyAssembler> assemblers;

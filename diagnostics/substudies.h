@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "input/study_builder.h"
 #include "tables/matrix.h"
 #include "tables/study.h"
 #include "tables/subjects.h"
@@ -17,7 +19,8 @@
 namespace kappa {
 
 // A study built up from groups of identical subjects: the one place where a
-// study is assembled from subjects.
+// study is assembled from subjects. It has a table of response patterns when
+// one fits, and is held by profile, with its raters' ratings, beyond.
 class StudyAssembler {
 public:
     StudyAssembler(std::int32_t raters, std::vector<std::string> labels, std::vector<std::string> raterNames);
@@ -30,6 +33,7 @@ public:
 
 private:
     Study study_;
+    std::optional<ProfileCounter> profiles_;  // beyond the table of response patterns
     std::vector<std::uint16_t> codes_;
     std::map<std::vector<std::uint16_t>, std::size_t> incompleteIndex_;  // where each incomplete group is
 };

@@ -31,6 +31,11 @@ namespace {
 //       (its chance-agreement contribution), x[g][K] standing for a rater who
 //       gave no rating.
 // The weights are symmetric with w_kk = 1, as every built-in matrix is.
+//
+// The walk has two sources: the table of response patterns with the groups
+// of incomplete subjects, and, for a study held without that table, its
+// profiles (where E depends on the categories alone) or its groups of rated
+// subjects (where E depends on the raters: Conger's kappa).
 
 struct Subject {
     double f = 0.0;  // subjects in the group
@@ -39,6 +44,22 @@ struct Subject {
     double E = 0.0;
     double e = 0.0;  // E / r
 };
+
+// Q of a subject whose ratings fall in m categories, the a-th of them
+// category(a) with count(a) ratings:
+//   sum_k n_k (n_k - 1) w_kk + 2 sum_{k < l} n_k n_l w_kl,   O(m^2).
+template <typename Category, typename Count>
+double pairAgreement(std::size_t m, Category category, Count count, const Matrix<double>& w) {
+    double Q = 0.0;
+    for (std::size_t a = 0; a < m; ++a) {
+        const std::size_t k = category(a);
+        const double nk = count(a);
+        const auto wk = w[k];
+        Q += nk * (nk - 1) * wk[k];
+        for (std::size_t b = a + 1; b < m; ++b) Q += 2 * nk * count(b) * wk[category(b)];
+    }
+    return Q;
+}
 
 // The distinct categories of a set of at most `capacity` ratings and their
 // counts n_k, kept up to date one rating at a time, so that no step costs O(K).
@@ -64,17 +85,10 @@ public:
     std::span<const std::uint16_t> used() const { return {used_.data(), m_}; }
     double n(std::uint16_t k) const { return n_[k]; }
 
-    // Q of these ratings: sum_k n_k (n_k - 1) w_kk + 2 sum_{k < l} n_k n_l w_kl,
-    // O(m^2) for m categories used.
+    // Q of these ratings (pairAgreement below).
     double pairAgreement(const Matrix<double>& w) const {
-        double Q = 0.0;
-        for (std::size_t a = 0; a < m_; ++a) {
-            const std::uint16_t k = used_[a];
-            const auto wk = w[k];
-            Q += n(k) * (n(k) - 1) * wk[k];
-            for (std::size_t b = a + 1; b < m_; ++b) Q += 2 * n(k) * n(used_[b]) * wk[used_[b]];
-        }
-        return Q;
+        return kappa::pairAgreement(
+            m_, [&](std::size_t a) { return used_[a]; }, [&](std::size_t a) { return n(used_[a]); }, w);
     }
 
 private:
@@ -236,10 +250,126 @@ void forEachIncomplete(const Study& study, const Matrix<double>& w, const Matrix
     }
 }
 
-// The sum of term(subject) over every group of subjects that at least one
-// rater rated.
+// Conger's chance agreement, the mean over ordered pairs of distinct raters
+// (g, h) of Cohen's sum_kl w_kl p_gk p_hl, p_gk the share of category k among
+// the n_g subjects rater g rated; and the table of its linearisation
+//   lambda_ig = (n / n_g) (A_g(c) - B_g) + B_g   when rater g put subject i in c,
+//   lambda_ig = B_g                              when rater g did not rate it,
+// with A_g(l) = sum_k w_kl sum_{h != g} p_hk and B_g = sum_l A_g(l) p_gl, so
+// that e_i = sum_g lambda_ig / (R (R - 1)) has mean p_e = sum_g B_g / (R (R - 1)).
+// For complete data lambda_ig = A_g(c_ig).
+struct CongerChance {
+    double pe = kNaN;
+    std::int32_t idleRater = -1;  // a rater who rated no subject (no p_gk), or -1
+    // lambda[g][c] of every category, and lambda[g][K] = B_g (a study with
+    // its table of response patterns: few raters and categories) ...
+    Matrix<double> lambda;
+    // ... or lambda of the categories each rater used, in the order of the
+    // raters' counts, and B_g (a study without it).
+    const RaterCounts* counts = nullptr;
+    std::vector<double> used;
+    std::vector<double> B;
+    double sumB = 0.0;
+
+    // lambda[g][c] of a category c that rater g used.
+    double of(std::uint32_t g, std::uint16_t c) const {
+        const auto entries = counts->of(g);
+        const auto at = std::lower_bound(entries.begin(), entries.end(), c,
+                                         [](const RaterCounts::Entry& e, std::uint16_t k) { return e.category < k; });
+        return used[static_cast<std::size_t>(at - counts->of(0).begin())];
+    }
+};
+
+// What E sums for a coefficient: nothing, a value v_k per category (the same
+// for every rater), or Conger's lambda per rater and category. The walk over
+// the table of response patterns reads them as its table x.
+struct ChanceTable {
+    std::vector<double> perCategory;
+    const CongerChance* conger = nullptr;
+    Matrix<double> x;  // x[g][k] of the walk over the table, empty for none
+
+    static ChanceTable none() { return {}; }
+    static ChanceTable sameForEveryRater(const Study& study, std::vector<double> v) {
+        ChanceTable table;
+        if (hasPatternTable(study)) {
+            table.x = Matrix<double>(static_cast<std::size_t>(study.R), v.size() + 1);
+            for (std::size_t g = 0; g < table.x.rows(); ++g) std::copy(v.begin(), v.end(), table.x[g].begin());
+        }
+        table.perCategory = std::move(v);
+        return table;
+    }
+    static ChanceTable ofConger(const CongerChance& conger) {
+        ChanceTable table;
+        table.conger = &conger;
+        table.x = conger.lambda;
+        return table;
+    }
+    bool empty() const { return perCategory.empty() && !conger; }
+    // The largest |x| a rater adds to E.
+    double largest() const {
+        double largest = 0.0;
+        for (const double v : perCategory) largest = std::max(largest, std::abs(v));
+        for (std::size_t g = 0; g < x.rows(); ++g)
+            for (const double entry : x[g]) largest = std::max(largest, std::abs(entry));
+        if (conger)
+            for (const std::vector<double>* values : {&conger->used, &conger->B})
+                for (const double v : *values) largest = std::max(largest, std::abs(v));
+        return largest;
+    }
+};
+
+// The sum of term(subject) over the profiles of a study held without its
+// table, E = sum_k n_k v_k.
 template <typename T, typename Term>
-T sumOverSubjects(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Term term) {
+T sumOverProfiles(const SubjectProfiles& profiles, const Matrix<double>& w, std::span<const double> v, Term term) {
+    T total{};
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        const std::span<const CategoryCount> profile = profiles.profile(p);
+        Subject s{static_cast<double>(profiles.subjects(p)), static_cast<double>(profiles.ratings(p)), 0.0, 0.0, 0.0};
+        if (s.r >= 2)
+            s.a = pairAgreement(
+                      profile.size(), [&](std::size_t a) { return profile[a].category; },
+                      [&](std::size_t a) { return static_cast<double>(profile[a].count); }, w) /
+                  (s.r * (s.r - 1));
+        if (!v.empty())
+            for (const CategoryCount& c : profile) s.E += c.count * v[c.category];
+        s.e = s.E / s.r;
+        if (s.r > 0 && s.f > 0) total += term(s);
+    }
+    return total;
+}
+
+// The sum of term(subject) over the groups of rated subjects of a study held
+// without its table, E = sum_g lambda_ig (Conger).
+template <typename T, typename Term>
+T sumOverRated(const Study& study, const Matrix<double>& w, const CongerChance& conger, Term term) {
+    T total{};
+    CategoryCounts counts(static_cast<std::size_t>(study.K), static_cast<std::size_t>(study.profiles.mostRatings()));
+    study.rated.forEach([&](std::int64_t count, std::span<const Rating> ratings) {
+        // Raters who did not rate the subject add B_g: the sum of every B_g,
+        // corrected for those who did.
+        Subject s{static_cast<double>(count), static_cast<double>(ratings.size()), 0.0, conger.sumB, 0.0};
+        for (const Rating& rating : ratings) {
+            counts.add(rating.category);
+            s.E += conger.of(rating.rater, rating.category) - conger.B[rating.rater];
+        }
+        if (s.r >= 2) s.a = counts.pairAgreement(w) / (s.r * (s.r - 1));
+        s.e = s.E / s.r;
+        if (s.f > 0) total += term(s);
+        for (const Rating& rating : ratings) counts.remove(rating.category);
+    });
+    return total;
+}
+
+// The sum of term(subject) over every group of subjects that at least one
+// rater rated, from whichever source the study has.
+template <typename T, typename Term>
+T sumOverSubjects(const Study& study, const Matrix<double>& w, const ChanceTable& chance, Term term) {
+    if (!hasPatternTable(study)) {
+        if (chance.conger) return sumOverRated<T>(study, w, *chance.conger, term);
+        return sumOverProfiles<T>(study.profiles, w, chance.perCategory, term);
+    }
+    const Matrix<double>* x = chance.x.rows() > 0 ? &chance.x : nullptr;
     T total = sumOverPatterns<T>(study, w, x, nullptr, term);
     forEachIncomplete(study, w, x, [&](const Subject& s, std::span<const std::uint16_t>) { total += term(s); });
     return total;
@@ -273,7 +403,9 @@ AgreementSums agreementSums(const Subject& s) {
 
 struct Tallies : AgreementSums {
     std::vector<double> share;    // sum_i f n_ik / r_i = n pi_k
-    Matrix<double> raterCounts;   // sum_i f [c_ig = k]: the subjects rater g put in category k
+    // sum_i f [c_ig = k], the subjects rater g put in category k, of a study
+    // with its table of response patterns (a study without it has them).
+    RaterCounts raterCounts;
     std::vector<double> ratedIn;  // sum_i f n_ik over the subjects with two ratings or more
 };
 
@@ -283,23 +415,49 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
     Tallies t;
     t.share.assign(K, 0.0);
     t.ratedIn.assign(K, 0.0);
-    t.raterCounts.reset(R, K);
-    // Complete subjects: their n_ik summed over subjects are the raters' marginals.
-    static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, &t.raterCounts, agreementSums);
-    for (std::size_t g = 0; g < R; ++g)
-        for (std::size_t k = 0; k < K; ++k) {
-            t.share[k] += t.raterCounts[g][k] / static_cast<double>(R);
-            t.ratedIn[k] += t.raterCounts[g][k];
+    if (!hasPatternTable(study)) {
+        static_cast<AgreementSums&>(t) = sumOverProfiles<AgreementSums>(study.profiles, w, {}, agreementSums);
+        for (std::size_t p = 0; p < study.profiles.size(); ++p) {
+            const auto f = static_cast<double>(study.profiles.subjects(p));
+            const auto r = static_cast<double>(study.profiles.ratings(p));
+            for (const CategoryCount& c : study.profiles.profile(p)) {
+                t.share[c.category] += f * c.count / r;
+                if (r >= 2) t.ratedIn[c.category] += f * c.count;
+            }
         }
+        return t;
+    }
+    // Complete subjects: their n_ik summed over subjects are the raters'
+    // marginals, and sum_i n_ik / R their sum over raters, divided once (so
+    // that a category every rating falls in has a share of exactly n).
+    Matrix<double> raterCounts(R, K);
+    static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, &raterCounts, agreementSums);
+    for (std::size_t g = 0; g < R; ++g)
+        for (std::size_t k = 0; k < K; ++k) t.ratedIn[k] += raterCounts[g][k];
+    for (std::size_t k = 0; k < K; ++k) t.share[k] = t.ratedIn[k] / static_cast<double>(R);
+    std::vector<double> inGroup(K, 0.0);  // n_ik of a group of incomplete subjects
     forEachIncomplete(study, w, nullptr, [&](const Subject& s, std::span<const std::uint16_t> codes) {
         t += agreementSums(s);
         for (std::size_t g = 0; g < codes.size(); ++g) {
             if (codes[g] == kMissing) continue;
-            t.raterCounts[g][codes[g]] += s.f;
-            t.share[codes[g]] += s.f / s.r;
+            raterCounts[g][codes[g]] += s.f;
+            inGroup[codes[g]] += 1;
             if (s.r >= 2) t.ratedIn[codes[g]] += s.f;
         }
+        for (const std::uint16_t c : codes)
+            if (c != kMissing && inGroup[c] > 0) {
+                t.share[c] += s.f * inGroup[c] / s.r;
+                inGroup[c] = 0;
+            }
     });
+    std::vector<RaterCounts::Entry> used;
+    for (std::size_t g = 0; g < R; ++g) {
+        used.clear();
+        for (std::size_t k = 0; k < K; ++k)
+            if (raterCounts[g][k] > 0)
+                used.push_back({static_cast<std::uint32_t>(k), static_cast<std::int64_t>(raterCounts[g][k])});
+        t.raterCounts.add(used);
+    }
     return t;
 }
 
@@ -330,70 +488,101 @@ double pooledChance(const std::vector<double>& pi, const std::vector<double>& om
     return pe;
 }
 
-// The table x[g][k] = v_k of every rater (x[g][K] = 0), for an E of
-// sum_k n_ik v_k.
-Matrix<double> sameForEveryRater(std::size_t R, const std::vector<double>& v) {
-    Matrix<double> x(R, v.size() + 1);
-    for (std::size_t g = 0; g < R; ++g) std::copy(v.begin(), v.end(), x[g].begin());
-    return x;
-}
-
-// Conger's chance agreement, the mean over ordered pairs of distinct raters
-// (g, h) of Cohen's sum_kl w_kl p_gk p_hl, p_gk the share of category k among
-// the n_g subjects rater g rated; and the table of its linearisation
-//   lambda_ig = (n / n_g) (A_g(c) - B_g) + B_g   when rater g put subject i in c,
-//   lambda_ig = B_g                              when rater g did not rate it,
-// with A_g(l) = sum_k w_kl sum_{h != g} p_hk and B_g = sum_l A_g(l) p_gl, so
-// that e_i = sum_g lambda_ig / (R (R - 1)) has mean p_e = sum_g B_g / (R (R - 1)).
-// For complete data lambda_ig = A_g(c_ig).
-struct CongerChance {
-    double pe = kNaN;
-    Matrix<double> lambda;        // lambda[g][c], lambda[g][K] = B_g
-    std::int32_t idleRater = -1;  // a rater who rated no subject (no p_gk), or -1
-};
-
-CongerChance congerChance(const Matrix<double>& w, const Matrix<double>& counts, double n) {
-    const std::size_t R = counts.rows(), K = counts.cols();
+// Conger's chance agreement and its lambda (see CongerChance) from the
+// raters' counts: lambda of every category when `everyCategory` (the walk
+// over a table of response patterns reads them all), else of the categories
+// each rater used, which are all that subjects can have. Each rater's
+// sum_{h != g} p_hk is formed from the sums before and after g, without
+// subtracting; a category's sums skip the raters who did not use it, whose
+// terms are 0, so the arithmetic is the same whichever way the study is held.
+CongerChance congerChance(const Matrix<double>& w, const RaterCounts& counts, double n, std::size_t K,
+                          bool everyCategory) {
+    const std::size_t R = counts.raters();
     CongerChance C;
-    Matrix<double> p(R, K);
-    std::vector<double> ng(R, 0.0);
+    C.counts = &counts;
+    std::vector<double> ng(R, 0.0), p;  // p_gk of the categories each rater used, in the order of its counts
     for (std::size_t g = 0; g < R; ++g) {
-        for (const double m : counts[g]) ng[g] += m;
+        for (const RaterCounts::Entry& e : counts.of(g)) ng[g] += static_cast<double>(e.subjects);
         if (ng[g] == 0) {
             C.idleRater = static_cast<std::int32_t>(g);
             return C;
         }
-        for (std::size_t k = 0; k < K; ++k) p[g][k] = counts[g][k] / ng[g];
+        for (const RaterCounts::Entry& e : counts.of(g)) p.push_back(static_cast<double>(e.subjects) / ng[g]);
     }
-    // sum_{h != g} p_hk from the sums before and after g, without subtracting.
-    Matrix<double> others(R, K);
-    std::vector<double> before(K, 0.0), after(K, 0.0);
+    // Each category's raters in order, and before[i], after[i]: the sums of
+    // p_hk over its first i raters and over its raters from the i-th on.
+    std::vector<std::size_t> first(K + 1, 0);
     for (std::size_t g = 0; g < R; ++g)
-        for (std::size_t k = 0; k < K; ++k) {
-            others[g][k] = before[k];
-            before[k] += p[g][k];
-        }
-    for (std::size_t g = R; g-- > 0;)
-        for (std::size_t k = 0; k < K; ++k) {
-            others[g][k] += after[k];
-            after[k] += p[g][k];
-        }
-
-    C.lambda = Matrix<double>(R, K + 1);
-    std::vector<double> A(K);
-    double sumB = 0.0;
-    for (std::size_t g = 0; g < R; ++g) {
-        std::fill(A.begin(), A.end(), 0.0);
-        for (std::size_t k = 0; k < K; ++k)
-            if (const double q = others[g][k]; q != 0)
-                for (std::size_t l = 0; l < K; ++l) A[l] += w[k][l] * q;
-        double B = 0.0;
-        for (std::size_t l = 0; l < K; ++l) B += A[l] * p[g][l];
-        for (std::size_t c = 0; c < K; ++c) C.lambda[g][c] = n / ng[g] * (A[c] - B) + B;
-        C.lambda[g][K] = B;
-        sumB += B;
+        for (const RaterCounts::Entry& e : counts.of(g)) ++first[e.category + 1];
+    for (std::size_t k = 0; k < K; ++k) first[k + 1] += first[k];
+    std::vector<std::uint32_t> users(first[K]);
+    std::vector<double> share(first[K]);
+    {
+        std::vector<std::size_t> next(first.begin(), first.end() - 1);
+        std::size_t i = 0;
+        for (std::size_t g = 0; g < R; ++g)
+            for (const RaterCounts::Entry& e : counts.of(g)) {
+                users[next[e.category]] = static_cast<std::uint32_t>(g);
+                share[next[e.category]++] = p[i++];
+            }
     }
-    C.pe = sumB / (static_cast<double>(R) * static_cast<double>(R - 1));
+    // Category k's sums sit at first[k] + k .. first[k + 1] + k.
+    std::vector<double> before(first[K] + K), after(first[K] + K);
+    for (std::size_t k = 0; k < K; ++k) {
+        const std::size_t m = first[k + 1] - first[k], at = first[k] + k;
+        before[at] = 0.0;
+        for (std::size_t i = 0; i < m; ++i) before[at + i + 1] = before[at + i] + share[first[k] + i];
+        after[at + m] = 0.0;
+        for (std::size_t i = m; i-- > 0;) after[at + i] = after[at + i + 1] + share[first[k] + i];
+    }
+    // Without every category: the categories k with w_kl != 0, for each l,
+    // ascending (one for identity weights, however many categories).
+    std::vector<std::vector<std::uint32_t>> weighing(everyCategory ? 0 : K);
+    for (std::size_t l = 0; l < weighing.size(); ++l)
+        for (std::size_t k = 0; k < K; ++k)
+            if (w[l][k] != 0) weighing[l].push_back(static_cast<std::uint32_t>(k));
+
+    if (everyCategory) C.lambda = Matrix<double>(R, K + 1);
+    C.used.resize(p.size());
+    C.B.resize(R);
+    std::vector<std::size_t> passed(K, 0);  // the raters of each category before g
+    std::vector<double> others(K), A(K);
+    std::size_t entry = 0;
+    for (std::size_t g = 0; g < R; ++g) {
+        for (std::size_t k = 0; k < K; ++k) {
+            const std::size_t m = first[k + 1] - first[k];
+            while (passed[k] < m && users[first[k] + passed[k]] < g) ++passed[k];
+            const bool uses = passed[k] < m && users[first[k] + passed[k]] == g;
+            others[k] = before[first[k] + k + passed[k]] + after[first[k] + k + passed[k] + (uses ? 1 : 0)];
+        }
+        // A_g(l) = sum_k w_kl others_k, k ascending (w is symmetric: row l).
+        const std::span<const RaterCounts::Entry> used = counts.of(g);
+        if (everyCategory) {
+            std::fill(A.begin(), A.end(), 0.0);
+            for (std::size_t k = 0; k < K; ++k)
+                if (const double q = others[k]; q != 0)
+                    for (std::size_t l = 0; l < K; ++l) A[l] += w[k][l] * q;
+        } else {
+            for (const RaterCounts::Entry& e : used) {
+                double a = 0.0;
+                for (const std::uint32_t k : weighing[e.category])
+                    if (others[k] != 0) a += w[e.category][k] * others[k];
+                A[e.category] = a;
+            }
+        }
+        double B = 0.0;
+        for (std::size_t i = 0; i < used.size(); ++i) B += A[used[i].category] * p[entry + i];
+        const auto lambda = [&](std::size_t c) { return n / ng[g] * (A[c] - B) + B; };
+        if (everyCategory) {
+            for (std::size_t c = 0; c < K; ++c) C.lambda[g][c] = lambda(c);
+            C.lambda[g][K] = B;
+        }
+        for (std::size_t i = 0; i < used.size(); ++i) C.used[entry + i] = lambda(used[i].category);
+        entry += used.size();
+        C.B[g] = B;
+        C.sumB += B;
+    }
+    C.pe = C.sumB / (static_cast<double>(R) * static_cast<double>(R - 1));
     return C;
 }
 
@@ -429,15 +618,26 @@ struct Deviations {
     double spread() const { return largest >= smallest ? largest - smallest : 0.0; }
 };
 
+// The largest number of ratings of a subject: R with the table of response
+// patterns.
+double mostRatings(const Study& study) {
+    return hasPatternTable(study) ? study.R : static_cast<double>(study.profiles.mostRatings());
+}
+
 // The bounds on rounding errors of one study's coefficients (see
 // estimators/rounding.h): p_a sums over the patterns and the groups of
-// incomplete subjects, each a_i over pairs of raters; p_e sums over pairs of
-// categories.
+// incomplete subjects (or the profiles and the groups of rated subjects), each
+// a_i over pairs of ratings; p_e sums over pairs of categories, and Conger's
+// over raters.
 class Rounding {
 public:
     explicit Rounding(const Study& study)
-        : operations_(static_cast<double>(study.frequency.size() + study.incomplete.size()) +
-                      static_cast<double>(study.K) * study.K + static_cast<double>(study.R) * study.R) {}
+        : operations_(hasPatternTable(study)
+                          ? static_cast<double>(study.frequency.size() + study.incomplete.size()) +
+                                static_cast<double>(study.K) * study.K + static_cast<double>(study.R) * study.R
+                          : static_cast<double>(study.profiles.size() + study.rated.groups()) +
+                                static_cast<double>(study.K) * study.K + mostRatings(study) * mostRatings(study) +
+                                static_cast<double>(study.R)) {}
 
     // p_a - p_e (or any difference of two such sums, with `magnitude` the sum
     // of their sizes), exactly 0 within its rounding error.
@@ -452,13 +652,6 @@ public:
 private:
     double operations_;
 };
-
-double largestEntry(const Matrix<double>& x) {
-    double largest = 0.0;
-    for (std::size_t g = 0; g < x.rows(); ++g)
-        for (const double entry : x[g]) largest = std::max(largest, std::abs(entry));
-    return largest;
-}
 
 // "1 subject with a single rating", "2 subjects with a single rating".
 std::string singleRated(double subjects) {
@@ -505,17 +698,27 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
     std::vector<double> pi(t.share);
     for (double& p : pi) p /= t.n;
     double pe = 0.0;
-    Matrix<double> x;          // the table of E, empty without a chance term
+    ChanceTable x;             // what E sums, nothing without a chance term
+    CongerChance conger;
     double perRaterPair = 0;  // Conger: e_i = E_i / (R (R - 1)); otherwise 0 and e_i = E_i / r_i
     switch (c) {
         case Coefficient::Fleiss: {
-            const std::vector<double> omega = weightedPrevalence(w, pi);
+            std::vector<double> omega = weightedPrevalence(w, pi);
             pe = pooledChance(pi, omega);
-            x = sameForEveryRater(R, omega);
+            x = ChanceTable::sameForEveryRater(study, std::move(omega));
             break;
         }
         case Coefficient::Conger: {
-            CongerChance conger = congerChance(w, t.raterCounts, t.n);
+            if (!hasPatternTable(study) && study.rated.empty()) {
+                out.notes.push_back(name + " needs each rater's marginal proportions and which rater gave each "
+                                           "rating, which " +
+                                    (study.R == 0 ? std::string("counts of ratings per subject do not record")
+                                                  : std::string("were not kept")) +
+                                    ", so it is undefined");
+                return out;
+            }
+            conger = congerChance(w, hasPatternTable(study) ? t.raterCounts : study.raterCounts, t.n,
+                                  static_cast<std::size_t>(study.K), hasPatternTable(study));
             if (conger.idleRater >= 0) {
                 out.notes.push_back("rater " + std::to_string(conger.idleRater + 1) +
                                     " rated no subject, so that rater's marginal proportions and " + name +
@@ -523,7 +726,7 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
                 return out;
             }
             pe = conger.pe;
-            x = std::move(conger.lambda);
+            x = ChanceTable::ofConger(conger);
             perRaterPair = 1 / (static_cast<double>(R) * static_cast<double>(R - 1));
             break;
         }
@@ -541,7 +744,7 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
                 spread += p * (1 - p);
             }
             pe = scale * spread;
-            x = sameForEveryRater(R, rarity);
+            x = ChanceTable::sameForEveryRater(study, std::move(rarity));
             break;
         }
         case Coefficient::BrennanPrediger: pe = weightTotal(w) / (K * K); break;
@@ -565,14 +768,14 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
 
     // u_i = agreementSlope (a_i - p_e [r_i >= 2]) - chanceSlope (e_i - p_e)
     const double agreementSlope = t.n / t.n2 / d;
-    const double chanceSlope = x.rows() > 0 ? 2 * (1 - kappa) / d : 0.0;
-    const Deviations S = sumOverSubjects<Deviations>(study, w, x.rows() > 0 ? &x : nullptr, [=](const Subject& s) {
+    const double chanceSlope = x.empty() ? 0.0 : 2 * (1 - kappa) / d;
+    const Deviations S = sumOverSubjects<Deviations>(study, w, x, [=](const Subject& s) {
         const double e = perRaterPair > 0 ? s.E * perRaterPair : s.e;
         const double u = agreementSlope * (s.a - (s.r >= 2 ? pe : 0.0)) - chanceSlope * (e - pe);
         return Deviations::of(s.f, u, kappa);
     });
     // a_i is at most 1 and e_i at most the largest entry of x (times R for Conger).
-    const double eLargest = largestEntry(x) * (perRaterPair > 0 ? static_cast<double>(R) * perRaterPair : 1.0);
+    const double eLargest = x.largest() * (perRaterPair > 0 ? static_cast<double>(R) * perRaterPair : 1.0);
     out.variance =
         rounding.settledVariance(S, std::abs(agreementSlope) * (1 + pe) + std::abs(chanceSlope) * (eLargest + pe)) /
         (t.n * (t.n - 1));
@@ -635,8 +838,8 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
     // u_i = (a_i* - p_e) / d - chanceSlope (e_i - p_e); a_i' = Q_i / (r-bar (r_i - 1)) = a_i r_i / r-bar.
     const double chanceSlope = 2 * (1 - alphaPrime) / d;
     const double perRating = 1 / rbar;
-    const Matrix<double> x = sameForEveryRater(static_cast<std::size_t>(study.R), omega);
-    const Deviations S = sumOverSubjects<Deviations>(study, w, &x, [=](const Subject& s) {
+    const ChanceTable x = ChanceTable::sameForEveryRater(study, omega);
+    const Deviations S = sumOverSubjects<Deviations>(study, w, x, [=](const Subject& s) {
         if (s.r < 2) return Deviations{};
         const double size = (s.r - rbar) * perRating;  // (r_i - r-bar) / r-bar
         const double aStar = s.a * s.r * perRating - paPrime * size;
@@ -645,7 +848,7 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
         return Deviations::of(s.f, u, alphaPrime);
     });
     // a_i* is at most about 2 r_i / r-bar, e_i at most r_i / r-bar times the largest omega.
-    const double largest = 2 * static_cast<double>(study.R) * perRating;
+    const double largest = 2 * mostRatings(study) * perRating;
     out.variance =
         rounding.settledVariance(S, (largest + pe) / d + std::abs(chanceSlope) * (largest + pe)) / (n * (n - 1));
     return out;
@@ -654,8 +857,16 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
 // The ratings in each category of the subjects with two ratings or more:
 // the margins of Krippendorff's coincidence matrix.
 std::vector<double> pairableValues(const Study& study) {
-    const AgreementCounts complete = TablaInicial(study);
     std::vector<double> values(static_cast<std::size_t>(study.K), 0.0);
+    if (!hasPatternTable(study)) {
+        for (std::size_t p = 0; p < study.profiles.size(); ++p) {
+            if (study.profiles.ratings(p) < 2) continue;
+            for (const CategoryCount& c : study.profiles.profile(p))
+                values[c.category] += static_cast<double>(c.count) * static_cast<double>(study.profiles.subjects(p));
+        }
+        return values;
+    }
+    const AgreementCounts complete = TablaInicial(study);
     for (std::size_t k = 0; k < values.size(); ++k)
         for (const std::int64_t count : complete.clases[k]) values[k] += static_cast<double>(count);
     for (const IncompleteSubjects& group : study.incomplete) {
@@ -692,7 +903,7 @@ struct ChanceCorrectedStudy::Shared {
 
 ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighting)
     : study_(study), weighting_(weighting) {
-    if (weighting != Weighting::File && study.R >= 2) {
+    if (weighting != Weighting::File && (study.R >= 2 || !hasPatternTable(study))) {
         auto shared = std::make_unique<Shared>();
         shared->w = agreementWeights(weighting, study.K,
                                      weighting == Weighting::KrippendorffOrdinal ? pairableValues(study)

@@ -91,7 +91,7 @@ Row studyRow(const Source& source, const Analysis& a, std::string_view table) {
     Row row(a.diagnostics.has_value());
     row.set("file", source.file)
         .set("group", source.group.value_or(""))
-        .set("raters", integer(a.raters))
+        .set("raters", a.raters > 0 ? integer(a.raters) : "")
         .set("categories", integer(a.categories))
         .set("raw_agreement", shortest(a.rawAgreement))
         .set("dropped_subjects", integer(a.dropped))

@@ -18,6 +18,7 @@ std::string_view inputFormatId(InputFormat f) {
         case InputFormat::Ratings: return "ratings";
         case InputFormat::Long: return "long";
         case InputFormat::Matrix: return "matrix";
+        case InputFormat::Counts: return "counts";
     }
     return "";
 }

@@ -170,7 +170,7 @@ std::string formatJson(const Source& source, const Analysis& a) {
     if (source.delimiter) j["delimiter"] = std::string(1, *source.delimiter);
     j["subjects"] = a.subjects;
     j["dropped_subjects"] = a.dropped;
-    j["raters"] = a.raters;
+    j["raters"] = a.raters > 0 ? Json(a.raters) : Json(nullptr);  // none named in counts of ratings per subject
     j["categories"] = a.categories;
     j["category_labels"] = a.labels;
     j["confidence"] = number(a.confidence);
@@ -179,7 +179,7 @@ std::string formatJson(const Source& source, const Analysis& a) {
     j["z"] = number(a.z);
     j["raw_agreement"] = number(a.rawAgreement);
     j["raw_agreement_subjects"] = a.rawAgreementSubjects;
-    if (a.raterSummary.empty() && a.raters > 0) {
+    if (a.raterSummary.empty()) {
         j["rater_summary"] = nullptr;
     } else {
         j["rater_summary"] = Json::array();
@@ -189,7 +189,12 @@ std::string formatJson(const Source& source, const Analysis& a) {
             j["rater_summary"].push_back({{"name", r.name}, {"ratings", r.ratings}, {"counts", std::move(counts)}});
         }
     }
-    j["ratings_per_rater"] = {{"min", a.fewestRatings}, {"median", number(a.medianRatings)}, {"max", a.mostRatings}};
+    if (a.raters > 0)
+        j["ratings_per_rater"] = {{"min", a.fewestRatings}, {"median", number(a.medianRatings)}, {"max", a.mostRatings}};
+    else
+        j["ratings_per_rater"] = nullptr;
+    j["ratings_per_subject"] = {
+        {"min", a.fewestPerSubject}, {"median", number(a.medianPerSubject)}, {"max", a.mostPerSubject}};
     j["estimates"] = Json::array();
     for (const Estimate& e : a.estimates) j["estimates"].push_back(estimate(e));
     j["notes"] = a.notes;

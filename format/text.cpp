@@ -130,13 +130,18 @@ void table(Writer& w, const std::vector<std::vector<std::string>>& rows, std::st
     }
 }
 
+// "5 to 12 (median 7)"
+std::string range(std::int64_t least, double median, std::int64_t most) {
+    return std::to_string(least) + " to " + std::to_string(most) + " (median " + shortest(median) + ")";
+}
+
 // Each rater's number of ratings and, for a few categories, of each, in
-// aligned columns; for many raters, the range.
+// aligned columns; for many raters, or none named, the ranges of the ratings
+// per rater and per subject.
 void raterSummary(Writer& w, const Analysis& a) {
     if (a.raterSummary.empty() || a.raterSummary.size() > kMostRatersShown) {
-        if (a.raters > 0)
-            w.line(" Ratings per rater: " + std::to_string(a.fewestRatings) + " to " + std::to_string(a.mostRatings) +
-                   " (median " + shortest(a.medianRatings) + ")");
+        if (a.raters > 0) w.line(" Ratings per rater: " + range(a.fewestRatings, a.medianRatings, a.mostRatings));
+        w.line(" Ratings per subject: " + range(a.fewestPerSubject, a.medianPerSubject, a.mostPerSubject));
         return;
     }
     const bool byCategory = a.labels.size() <= kMostCategoriesShown;
@@ -350,7 +355,7 @@ std::string formatText(const Source& source, const Analysis& a) {
     w.line(" Input: " + input);
     w.line(" Subjects: " + std::to_string(a.subjects));
     if (a.dropped > 0) w.line(" Subjects left out for missing ratings: " + std::to_string(a.dropped));
-    w.line(" Raters: " + std::to_string(a.raters));
+    w.line(" Raters: " + (a.raters > 0 ? std::to_string(a.raters) : "none named (counts of ratings per subject)"));
     w.line(" Categories: " + std::to_string(a.categories) + " (" + categoryList(a.labels) + ")");
     raterSummary(w, a);
     const bool oneSided = a.alternative != Alternative::TwoSided;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check.h"
+#include "draw.h"
 #include "input/byte_source.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
@@ -21,19 +22,8 @@
 namespace {
 
 using namespace kappa;
+using kappa::fuzz::Draw;
 using kappa::fuzz::expect;
-
-// Numbers drawn from the input's bytes, 0 once they run out.
-class Draw {
-public:
-    Draw(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    unsigned operator()(unsigned range) { return range == 0 || at_ == size_ ? 0 : data_[at_++] % range; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
 
 // Label sets: numbers, other numbers, words, and words that need quoting.
 std::vector<std::string> labelsOf(unsigned style, std::size_t K) {
@@ -174,6 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         subjects.push_back(std::move(codes));
     }
     const Expected expected = expectedOf(subjects, R, K);
+    // A ratings file's raters are those who rated: a column without a rating
+    // is no rater's.
+    std::vector<std::vector<std::uint16_t>> ofRaters(subjects.size());
+    for (std::size_t j = 0; j < static_cast<std::size_t>(R); ++j)
+        if (std::any_of(subjects.begin(), subjects.end(), [&](const auto& c) { return c[j] != kMissing; }))
+            for (std::size_t i = 0; i < subjects.size(); ++i) ofRaters[i].push_back(subjects[i][j]);
+    const Expected rated = expectedOf(ofRaters, static_cast<std::int32_t>(ofRaters[0].size()), K);
     static const char delimiters[] = {',', ';', '\t', '|'};
     const char delimiter = delimiters[draw(4)];
     const bool quoteAll = draw(2) == 1;
@@ -203,17 +200,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ratingsOptions.format = InputFormat::Ratings;
     for (std::int32_t j = 0; j < R; ++j) ratingsOptions.columns.push_back("r" + std::to_string(j + 1));
     if (draw(2) == 1) ratingsOptions.id = "id";
-    expectSame(expected, readOne(ratings, ratingsOptions, maxRead, "ratings file"), "ratings file");
+    expectSame(rated, readOne(ratings, ratingsOptions, maxRead, "ratings file"), "ratings file");
     // The same file saved in UTF-16 (either byte order) or, where it can be, in Latin-1.
     switch (draw(4)) {
         case 1: [[fallthrough]];
         case 2:
-            expectSame(expected, readOne(utf16(ratings, draw(2) == 1), ratingsOptions, maxRead, "ratings file in UTF-16"),
+            expectSame(rated, readOne(utf16(ratings, draw(2) == 1), ratingsOptions, maxRead, "ratings file in UTF-16"),
                        "ratings file in UTF-16");
             break;
         case 3:
             if (const auto inLatin1 = latin1(ratings))
-                expectSame(expected,
+                expectSame(rated,
                            readOne(*inLatin1, ratingsOptions, maxRead, "ratings file in Latin-1", Encoding::Latin1),
                            "ratings file in Latin-1");
             break;

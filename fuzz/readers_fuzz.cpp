@@ -46,13 +46,17 @@ constexpr std::size_t kRewritePatterns = 65536;
 using kappa::fuzz::expect;
 using kappa::fuzz::fail;
 
-// A group as the checks compare it: its complete patterns that occur and its
-// incomplete subjects (the dense table is dropped as soon as it is read).
+// A group as the checks compare it: its raters, its complete patterns that
+// occur and its incomplete subjects (the dense table is dropped as soon as it
+// is read), or, for a study held without that table, its profiles.
 struct Group {
     std::string name;
     std::int32_t R = 0, K = 0;
     std::vector<std::pair<std::size_t, std::int64_t>> patterns;
     std::vector<IncompleteSubjects> incomplete;
+    std::vector<std::string> raters;
+    bool table = true;
+    std::vector<std::pair<std::vector<CategoryCount>, std::int64_t>> profiles;
 };
 
 struct Outcome {
@@ -98,11 +102,30 @@ Outcome read(std::string_view bytes, const InputOptions& options, std::size_t ch
         source, options, outcome.input,
         [&](StudyGroup&& g) {
             const Study& s = g.study;
-            expect(s.R == static_cast<std::int32_t>(outcome.input.raters.size()), "R is not the number of raters");
+            // Raters who gave no rating in a group are not its raters.
+            expect(s.R == static_cast<std::int32_t>(s.raterNames.size()) &&
+                       s.raterNames.size() <= outcome.input.raters.size(),
+                   "R is not the number of raters");
             expect(s.labels == outcome.input.labels && s.K == static_cast<std::int32_t>(s.labels.size()),
                    "a group's labels are not the file's");
+            Group group{g.group, s.R, s.K, {}, s.incomplete, s.raterNames, hasPatternTable(s), {}};
+            if (!group.table) {
+                for (std::size_t p = 0; p < s.profiles.size(); ++p) {
+                    const auto profile = s.profiles.profile(p);
+                    group.profiles.emplace_back(std::vector<CategoryCount>(profile.begin(), profile.end()),
+                                                s.profiles.subjects(p));
+                }
+                std::sort(group.profiles.begin(), group.profiles.end(), [](const auto& a, const auto& b) {
+                    return std::lexicographical_compare(
+                        a.first.begin(), a.first.end(), b.first.begin(), b.first.end(),
+                        [](const CategoryCount& x, const CategoryCount& y) {
+                            return x.category != y.category ? x.category < y.category : x.count < y.count;
+                        });
+                });
+                outcome.groups.push_back(std::move(group));
+                return;
+            }
             expect(s.frequency.size() == patternCount(s.K, s.R), "the frequency table is not K^R long");
-            Group group{g.group, s.R, s.K, {}, s.incomplete};
             occurring(s.frequency, group.patterns);
             for (const auto& [p, F] : group.patterns) expect(F > 0, "a negative frequency");
             for (std::size_t i = 0; i < s.incomplete.size(); ++i) {
@@ -195,7 +218,8 @@ void checkDecoding(std::string_view bytes, Encoding encoding, std::size_t maxRea
 // The outcome without its groups that have no subjects (rows whose every
 // rating is missing still name their group), which no rewritten file has.
 Outcome withSubjectsOnly(Outcome o) {
-    std::erase_if(o.groups, [](const Group& g) { return g.patterns.empty() && g.incomplete.empty(); });
+    std::erase_if(o.groups,
+                  [](const Group& g) { return g.patterns.empty() && g.incomplete.empty() && g.profiles.empty(); });
     return o;
 }
 
@@ -204,7 +228,9 @@ bool sameGroups(const Outcome& a, const Outcome& b, bool compareLines) {
     for (std::size_t g = 0; g < a.groups.size(); ++g) {
         const Group& x = a.groups[g];
         const Group& y = b.groups[g];
-        if (x.name != y.name || x.R != y.R || x.K != y.K || x.patterns != y.patterns) return false;
+        if (x.name != y.name || x.R != y.R || x.K != y.K || x.patterns != y.patterns || x.table != y.table ||
+            x.profiles != y.profiles)
+            return false;
         if (x.incomplete.size() != y.incomplete.size()) return false;
         // Incomplete subjects follow their first lines, which differ between layouts: compare as sets.
         for (const IncompleteSubjects& s : x.incomplete) {
@@ -418,6 +444,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
            "the chunk size changes the studies");
     expect(!outcome.groups.empty(), "an accepted file without a study");
 
+    // The round trips take studies with their tables, of every rater of the file.
+    for (const Group& g : outcome.groups)
+        if (!g.table || g.raters != outcome.input.raters) return 0;
     checkTable(outcome);
     if (subjectsOf(outcome) > kRewriteCap || patternCount(outcome.groups[0].K, outcome.groups[0].R) > kRewritePatterns)
         return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <optional>
@@ -75,27 +76,100 @@ void noteCohenIsConger(Analysis& a) {
     }
 }
 
-// The ratings of each rater, by category; the range of their numbers.
-void summariseRaters(const Study& study, const AgreementCounts& counts, Analysis& a) {
-    const Matrix<std::int64_t> ratings = ratingsByRater(study, counts);
-    std::vector<std::int64_t> totals;
-    for (std::size_t j = 0; j < ratings.rows(); ++j) {
-        const std::span<const std::int64_t> row = ratings[j];
-        totals.push_back(std::accumulate(row.begin(), row.end(), std::int64_t{0}));
-        if (ratings.rows() > kMostRatersListed) continue;
-        a.raterSummary.push_back(RaterSummary{raterName(study, j), totals.back(), {row.begin(), row.end()}});
+// The least, median and largest of values given with how many times each
+// occurs (none: 0, NaN and 0).
+void spread(std::vector<std::pair<std::int64_t, std::int64_t>> values, std::int64_t& least, double& median,
+            std::int64_t& largest) {
+    std::erase_if(values, [](const auto& v) { return v.second <= 0; });
+    if (values.empty()) return;
+    std::sort(values.begin(), values.end());
+    std::int64_t total = 0;
+    for (const auto& v : values) total += v.second;
+    // The value at 0-based position i of the sorted values.
+    const auto at = [&](std::int64_t i) {
+        for (const auto& [value, count] : values) {
+            if (i < count) return value;
+            i -= count;
+        }
+        return values.back().first;
+    };
+    least = values.front().first;
+    largest = values.back().first;
+    median = total % 2 == 1 ? static_cast<double>(at(total / 2))
+                            : (static_cast<double>(at(total / 2 - 1)) + static_cast<double>(at(total / 2))) / 2;
+}
+
+// The ratings of each rater, by category (`ratings[j][k]`, or a row of
+// totals only beyond kMostRatersListed raters); the range of their numbers.
+void summariseRaters(const Study& study, std::size_t raters,
+                     const std::function<std::int64_t(std::size_t j, std::vector<std::int64_t>* counts)>& rater,
+                     Analysis& a) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> totals;
+    std::vector<std::int64_t> counts;
+    const bool listed = raters <= kMostRatersListed;
+    for (std::size_t j = 0; j < raters; ++j) {
+        const std::int64_t total = rater(j, listed ? &counts : nullptr);
+        totals.emplace_back(total, 1);
+        if (!listed) continue;
+        a.raterSummary.push_back(RaterSummary{raterName(study, j), total, counts});
     }
-    if (totals.empty()) return;
-    std::sort(totals.begin(), totals.end());
-    a.fewestRatings = totals.front();
-    a.mostRatings = totals.back();
-    const std::size_t middle = totals.size() / 2;
-    a.medianRatings = totals.size() % 2 == 1 ? static_cast<double>(totals[middle])
-                                             : (static_cast<double>(totals[middle - 1]) + static_cast<double>(totals[middle])) / 2;
-    if (ratings.rows() > kMostRatersListed)
-        a.notes.push_back("the " + std::to_string(ratings.rows()) + " raters are not listed one by one (more than " +
+    spread(std::move(totals), a.fewestRatings, a.medianRatings, a.mostRatings);
+    if (!listed)
+        a.notes.push_back("the " + std::to_string(raters) + " raters are not listed one by one (more than " +
                           std::to_string(kMostRatersListed) + "): each gave from " + std::to_string(a.fewestRatings) +
                           " to " + std::to_string(a.mostRatings) + " ratings");
+}
+
+// The raters, subjects and raw agreement of a study with its table of
+// response patterns; its counts, which Hubert's kappa reads.
+AgreementCounts describeTable(const Study& study, Analysis& a) {
+    const AgreementCounts counts = TablaInicial(study);
+    const Matrix<std::int64_t> ratings = ratingsByRater(study, counts);
+    summariseRaters(study, ratings.rows(), [&](std::size_t j, std::vector<std::int64_t>* byCategory) {
+        const std::span<const std::int64_t> row = ratings[j];
+        if (byCategory) byCategory->assign(row.begin(), row.end());
+        return std::accumulate(row.begin(), row.end(), std::int64_t{0});
+    }, a);
+    std::vector<std::pair<std::int64_t, std::int64_t>> perSubject{{study.R, static_cast<std::int64_t>(counts.n)}};
+    a.subjects = static_cast<std::int64_t>(counts.n);
+    for (const IncompleteSubjects& group : study.incomplete) {
+        const auto rated = std::count_if(group.codes.begin(), group.codes.end(), [](std::uint16_t c) { return c != kMissing; });
+        if (rated == 0) continue;
+        a.subjects += group.count;
+        perSubject.emplace_back(rated, group.count);
+    }
+    spread(std::move(perSubject), a.fewestPerSubject, a.medianPerSubject, a.mostPerSubject);
+    a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
+    a.rawAgreementSubjects = static_cast<std::int64_t>(counts.n);
+    return counts;
+}
+
+// The same of a study held without its table: a subject is rated by every
+// rater when it has R ratings (with counts of ratings per subject, which name
+// no rater, as many as the most any subject has).
+void describeProfiles(const Study& study, Analysis& a) {
+    const auto K = static_cast<std::size_t>(study.K);
+    const RaterCounts& raters = study.raterCounts;
+    summariseRaters(study, raters.raters(), [&](std::size_t j, std::vector<std::int64_t>* byCategory) {
+        if (byCategory) {
+            byCategory->assign(K, 0);
+            for (const RaterCounts::Entry& e : raters.of(j)) (*byCategory)[e.category] = e.subjects;
+        }
+        return raters.total(j);
+    }, a);
+    const SubjectProfiles& profiles = study.profiles;
+    const std::int64_t complete = study.R > 0 ? study.R : profiles.mostRatings();
+    std::vector<std::pair<std::int64_t, std::int64_t>> perSubject;
+    std::int64_t agreeing = 0;
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        a.subjects += profiles.subjects(p);
+        perSubject.emplace_back(profiles.ratings(p), profiles.subjects(p));
+        if (profiles.ratings(p) != complete) continue;
+        a.rawAgreementSubjects += profiles.subjects(p);
+        if (profiles.profile(p).size() == 1) agreeing += profiles.subjects(p);
+    }
+    spread(std::move(perSubject), a.fewestPerSubject, a.medianPerSubject, a.mostPerSubject);
+    a.rawAgreement = static_cast<double>(agreeing) / static_cast<double>(a.rawAgreementSubjects);
 }
 
 }  // namespace
@@ -111,25 +185,26 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     a.alternative = request.alternative;
     a.z = confidenceQuantile(request.confidence, request.alternative);
     a.zExact = exactConfidenceQuantile(request.confidence, request.alternative);
-    if (study.R < 2 || study.K < 2 || study.frequency.size() != patternCount(study.K, study.R)) {
+    const bool table = hasPatternTable(study);
+    if (study.K < 2 || (table ? study.R < 2 || study.frequency.size() != patternCount(study.K, study.R)
+                              : study.R == 1 || study.profiles.size() == 0)) {
         a.notes.push_back("an analysis needs at least two raters and two categories");
         return a;
     }
 
-    const AgreementCounts counts = TablaInicial(study);
-    summariseRaters(study, counts, a);
-    a.subjects = static_cast<std::int64_t>(counts.n);
-    for (const IncompleteSubjects& group : study.incomplete) a.subjects += group.count;
-    a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
-    a.rawAgreementSubjects = static_cast<std::int64_t>(counts.n);
-    if (counts.n == 0)
-        a.notes.push_back("no subject was rated by every rater: there is no raw agreement");
+    const AgreementCounts counts = table ? describeTable(study, a) : AgreementCounts{};
+    if (!table) describeProfiles(study, a);
+    if (a.rawAgreementSubjects == 0)
+        a.notes.push_back(study.R == 0 ? "no subject has as many ratings as the most rated one: there is no raw agreement"
+                                       : "no subject was rated by every rater: there is no raw agreement");
     else if (a.rawAgreementSubjects < a.subjects)
-        a.notes.push_back(format("the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
+        a.notes.push_back(format(study.R == 0 ? "the raw agreement is that of the %lld subjects with the most ratings, not of all %lld"
+                                              : "the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
                                  static_cast<long long>(a.rawAgreementSubjects), static_cast<long long>(a.subjects)));
-    // The chance products, which only Hubert's kappa needs.
-    const bool hubert = std::find(request.coefficients.begin(), request.coefficients.end(), Coefficient::Kappa) !=
-                        request.coefficients.end();
+    // The chance products, which only Hubert's kappa needs, and only a study
+    // with its table of response patterns has.
+    const bool hubert = table && std::find(request.coefficients.begin(), request.coefficients.end(),
+                                           Coefficient::Kappa) != request.coefficients.end();
     const Marginals m = hubert ? Invariante(counts) : Marginals{};
     const HubertSetting setting{counts.n, study.R, confidenceQuantile(request.confidence), request.kappa0,
                                 request.alternative, a.z};
@@ -154,6 +229,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
                 }
             continue;
         }
+        if (!hubert) continue;
         for (std::optional<Estimate>& e : hubertEstimates(study, counts, m, request.weights, setting)) {
             if (!e) continue;
             if (zFallsShort)

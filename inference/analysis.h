@@ -38,7 +38,7 @@ struct RaterSummary {
 inline constexpr std::size_t kMostRatersListed = 1000;
 
 struct Analysis {
-    std::int32_t raters = 0;
+    std::int32_t raters = 0;          // 0: counts of ratings per subject, which name no rater
     std::int32_t categories = 0;
     std::vector<std::string> labels;  // the categories in order
     std::int64_t subjects = 0;        // subjects with a rating (each estimate says which it used)
@@ -58,6 +58,9 @@ struct Analysis {
     // The least, median and largest number of ratings a rater gave.
     std::int64_t fewestRatings = 0, mostRatings = 0;
     double medianRatings = kNaN;
+    // The least, median and largest number of ratings a subject received.
+    std::int64_t fewestPerSubject = 0, mostPerSubject = 0;
+    double medianPerSubject = kNaN;
     std::vector<Estimate> estimates;
     // Estimates that were asked for but left out (Hubert's kappa of a study
     // with missing ratings under --coefficients all): coefficient, weights,

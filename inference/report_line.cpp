@@ -105,7 +105,14 @@ void addReportLine(Estimate& e, const Analysis& a) {
             }
         }
     }
-    line += format("; %lld subjects, %d raters.", static_cast<long long>(e.subjects), a.raters);
+    if (a.raters > 0)
+        line += format("; %lld subjects, %d raters.", static_cast<long long>(e.subjects), a.raters);
+    else if (a.fewestPerSubject == a.mostPerSubject)  // counts of ratings, which name no raters
+        line += format("; %lld subjects, %lld ratings each.", static_cast<long long>(e.subjects),
+                       static_cast<long long>(a.mostPerSubject));
+    else
+        line += format("; %lld subjects, %lld to %lld ratings each.", static_cast<long long>(e.subjects),
+                       static_cast<long long>(a.fewestPerSubject), static_cast<long long>(a.mostPerSubject));
     e.report = line;
 }
 

@@ -1,5 +1,9 @@
 #include "input/input.h"
 
+#include <sys/stat.h>
+
+#include <optional>
+
 #include "input/byte_source.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
@@ -24,7 +28,21 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
             for (StudyGroup& group : groups) take(std::move(group), read);
         return read;
     }
-    // The groups are built once the whole file is read, and so decoded.
+    // The groups are built once the whole file is read, and so decoded. A
+    // regular file can be read a second time (a long file not sorted by
+    // subject is).
+    std::optional<ByteSource> secondFile;
+    std::optional<DecodingSource> second;
+    DecodingSource* decoded = &source;
+    ReadAgain again;
+    struct stat info {};
+    if (path != "-" && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        again = [&]() -> ByteSource* {
+            secondFile.emplace();
+            if (!secondFile->open(path, ByteSource::Accept::RegularFile)) return nullptr;
+            decoded = &second.emplace(*secondFile, options.encoding);
+            return decoded;
+        };
     InputDescription input;
     bool described = false;
     read.error = readStudies(source, options, input, [&](StudyGroup&& group) {
@@ -35,8 +53,8 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
             described = true;
         }
         take(std::move(group), read);
-    });
-    read.error = source.settle(std::move(read.error));
+    }, DelimitedReader::kChunk, again);
+    read.error = decoded->settle(std::move(read.error));
     read.delimiter = input.delimiter;
     read.ordered = input.ordered;
     read.notes = std::move(input.notes);

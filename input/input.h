@@ -18,6 +18,7 @@ enum class InputFormat {
     Ratings,  // one row per subject, one column per rater
     Long,     // one row per rating: subject, rater, category
     Matrix,   // two raters' K x K cross-table of counts
+    Counts,   // one row per subject: how many of its ratings fall in each category, a column each
 };
 
 struct InputOptions {
@@ -46,12 +47,18 @@ struct InputOptions {
     bool ignoreCase = false;
     // What the file's bytes are; every reader sees them as UTF-8.
     Encoding encoding = Encoding::Detect;
+    // Ratings and long: keep which rater gave each rating even where the
+    // table of response patterns cannot be made (Conger's kappa, leaving out
+    // incomplete subjects, anything about single raters need it); memory then
+    // grows with the ratings.
+    bool keepRaters = false;
 };
 
 // One group of a --by column (the only one, unnamed, without --by).
 struct StudyGroup {
     std::string group;
     Study study;
+    std::vector<std::string> notes;  // what the reader decided about this group alone
 };
 
 struct InputRead {

@@ -18,6 +18,8 @@
 #include <utility>
 #include <vector>
 
+#include "tables/large_allocator.h"
+#include "tables/profiles.h"
 #include "tables/study.h"
 
 namespace kappa {
@@ -69,10 +71,11 @@ inline bool sameBytes(std::string_view a, std::string_view b) {
 
 // A set of byte strings, each with its index: 0, 1, ... in order of entry.
 // The keys are kept one after the other. A slot holds a tag of its key (the
-// key itself when it has at most 8 bytes, else a 64-bit hash, confirmed
-// against the key's bytes), its length and its index, so that short keys, as
-// most identifiers are, are found in their slot alone, and the table grows
-// without reading the keys again.
+// key itself when it has at most 8 bytes, else a 64-bit hash), its length,
+// its index and, up to 16 bytes, the key itself, against which the tag is
+// confirmed (a longer key is confirmed against its bytes): so keys of up to
+// 16 bytes, as most identifiers are, are found in their slot alone, and the
+// table grows without reading the keys again.
 class StringTable {
 public:
     StringTable() : slots_(16) {}
@@ -99,10 +102,12 @@ public:
 
 private:
     static constexpr std::uint32_t kEmpty = UINT32_MAX;  // the length of an empty slot
+    static constexpr std::size_t kInline = 16;  // the longest key a slot holds
     struct Slot {
         std::uint64_t tag = 0;
         std::uint32_t length = kEmpty;
         std::uint32_t index = 0;
+        char bytes[kInline] = {};  // a key of 9 to 16 bytes
     };
     static std::uint64_t tagOf(std::string_view key) {
         if (key.size() > 8) return hashBytes(key);
@@ -115,12 +120,14 @@ private:
         return static_cast<std::size_t>(mixBits(tag ^ (length * 0x9E3779B97F4A7C15ull))) & mask;
     }
     bool matches(const Slot& slot, std::uint64_t tag, std::string_view key) const {
-        return slot.tag == tag && slot.length == key.size() &&
-               (key.size() <= 8 || sameBytes(this->key(slot.index), key));
+        if (slot.tag != tag || slot.length != key.size()) return false;
+        if (key.size() <= 8) return true;
+        if (key.size() <= kInline) return std::memcmp(slot.bytes, key.data(), key.size()) == 0;
+        return sameBytes(this->key(slot.index), key);
     }
     std::size_t mask() const { return slots_.size() - 1; }
 
-    std::vector<Slot> slots_;
+    std::vector<Slot, LargeAllocator<Slot>> slots_;  // in huge pages, where a large table is looked up at random
     std::string bytes_;                    // the keys, one after the other
     std::vector<std::size_t> offsets_{0};  // key i is bytes_[offsets_[i], offsets_[i + 1])
 };
@@ -304,6 +311,13 @@ public:
     // Patterns seen.
     std::size_t size() const { return size_; }
 
+    // Calls visit(key, count, firstLine) for every pattern seen.
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const Slot& slot : slots_)
+            if (slot.key != kEmpty) visit(slot.key, slot.count, slot.firstLine);
+    }
+
     // The group as a study: every provisional id renumbered by `code`,
     // complete patterns into the dense frequency table, the others into
     // `incomplete` in order of their first line.
@@ -322,5 +336,136 @@ private:
     std::vector<Slot> slots_;
     std::size_t size_ = 0;
 };
+
+// Each rater's ratings by provisional id: in a table per rater when the
+// raters are a file's columns (few, and rated on every row), else in one hash
+// table of (rater, id), whose size follows the pairs used however many raters
+// and categories there are.
+class RaterTally {
+public:
+    explicit RaterTally(bool perRater) : perRater_(perRater), slots_(perRater ? 0 : 16) {}
+
+    void add(std::uint32_t rater, std::uint16_t id, std::int64_t count) {
+        if (perRater_) {
+            if (rater >= counts_.size()) counts_.resize(rater + 1);
+            std::vector<std::int64_t>& of = counts_[rater];
+            if (id >= of.size()) of.resize(id + std::size_t{1}, 0);
+            of[id] += count;
+            return;
+        }
+        const std::uint64_t key = (std::uint64_t{rater} << 16) | id;
+        for (std::size_t s = static_cast<std::size_t>(mixBits(key)) & (slots_.size() - 1);;
+             s = (s + 1) & (slots_.size() - 1)) {
+            if (slots_[s].key == key) {
+                slots_[s].count += count;
+                return;
+            }
+            if (slots_[s].key == kEmpty) {
+                slots_[s] = Slot{key, count};
+                if (++size_ * 2 > slots_.size()) grow();
+                return;
+            }
+        }
+    }
+
+    // The counts of raters 0..R-1, ids renumbered by `code`, categories ascending.
+    RaterCounts build(std::size_t R, std::span<const std::uint16_t> code) const;
+    // Which of raters 0..R-1 gave a rating.
+    std::vector<bool> rated(std::size_t R) const;
+    // Rater g becomes rater index[g] (raters without a rating may be dropped).
+    void renumber(std::span<const std::uint32_t> index);
+
+private:
+    static constexpr std::uint64_t kEmpty = UINT64_MAX;
+    struct Slot {
+        std::uint64_t key = kEmpty;
+        std::int64_t count = 0;
+    };
+    void grow();
+
+    bool perRater_;
+    std::vector<std::vector<std::int64_t>> counts_;  // per rater, by id
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
+};
+
+// The subjects of one group counted without a pattern key, for any number of
+// raters and categories: by profile, with each rater's ratings, and, when
+// kept, the groups of identical subjects with their raters' ratings (merged
+// while few raters make that worthwhile, each subject on its own beyond).
+// Categories are provisional ids until build().
+class ProfileCounter {
+public:
+    // `keepRaters`: keep the groups of rated subjects. `perRater`: see RaterTally.
+    ProfileCounter(bool keepRaters, bool perRater) : keepRaters_(keepRaters), raters_(perRater) {}
+
+    // Counts `count` subjects given `ratings` (raters ascending, at least one
+    // rating), the first of them on `line`.
+    void add(std::int64_t count, std::span<const Rating> ratings, std::int64_t line);
+    // Counts `count` subjects of profile `profile` (ids ascending), without raters.
+    void add(std::int64_t count, std::span<const CategoryCount> profile);
+
+    bool keepsRaters() const { return keepRaters_; }
+    // The groups of rated subjects are no longer kept (nothing needs them).
+    void stopKeepingRaters();
+    // Identical subjects are no longer merged: each is a group of its own.
+    void stopMerging();
+    bool empty() const { return profileCount_.empty() && packedCount_ == 0; }
+    // Which of raters 0..R-1 gave a rating.
+    std::vector<bool> rated(std::size_t R) const { return raters_.rated(R); }
+    // Rater g becomes rater index[g]; raters without a rating may be dropped.
+    void renumberRaters(std::span<const std::uint32_t> index);
+
+    // The subjects into `study`, whose R, K and labels are set, ids
+    // renumbered by `code`: with its table of response patterns when
+    // `table` (the raters' ratings kept, K^R within the limits), else by
+    // profile.
+    void build(Study& study, std::span<const std::uint16_t> code, bool table);
+
+private:
+    // Ratings as the key of a merged group: each rater as the step from the
+    // one before, and its id, each number in a few bytes.
+    void ratingsKey(std::span<const Rating> ratings);
+    // Counts `count` subjects of the profile whose ratings per id are in
+    // perId_, the ids in ids_ (perId_ is cleared for them).
+    void countProfile(std::int64_t count);
+    // A profile of ids below 8 with fewer than 256 ratings each, as a number:
+    // byte id holds the ratings of id.
+    static constexpr std::uint16_t kPackedIds = 8;
+    static constexpr std::uint32_t kPackedCount = 256;
+    // Calls visit(count, ratings, firstLine) for every group of rated subjects.
+    template <typename Visit>
+    void forEachRated(Visit&& visit) const;
+    template <typename Visit>
+    void forEachMerged(Visit&& visit) const;
+
+    bool keepRaters_;
+    bool merging_ = true;
+    RaterTally raters_;
+    struct Packed {
+        std::uint64_t key = 0;  // 0: an empty slot (a profile has a rating)
+        std::int64_t subjects = 0;
+    };
+    std::vector<Packed> packed_ = std::vector<Packed>(16);  // profiles as numbers, by hash
+    std::size_t packedCount_ = 0;
+    StringTable profiles_;                  // other profiles, each (id, count) as two numbers in a few bytes
+    std::vector<std::int64_t> profileCount_;
+    StringTable merged_;                    // groups of rated subjects merged by their ratings
+    std::vector<std::int64_t> mergedCount_, mergedLine_;
+    RatedSubjects rated_;                   // groups beyond the merged ones
+    std::vector<std::uint32_t> perId_;      // scratch: ratings per id of one subject
+    std::vector<std::uint16_t> ids_;
+    std::string key_;
+};
+
+// The same study held without its table of response patterns, its raters'
+// ratings kept when `keepRaters`: what the coefficients read of a study too
+// large for the table, here of one that fits, so that the two can be compared.
+Study withoutPatternTable(const Study& study, bool keepRaters);
+
+// A study held without its table of response patterns, whose groups of rated
+// subjects were kept, with its complete subjects alone: those rated by every
+// rater.
+Study completeSubjectsOf(const Study& study);
 
 }  // namespace kappa

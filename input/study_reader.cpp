@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <new>
 #include <stdexcept>
 #include <tuple>
@@ -108,24 +109,56 @@ std::optional<InputError> checkFieldCount(const DelimitedReader& reader, const C
 // identifiers rather than groups, and memory would grow with the file.
 constexpr std::size_t kMaxGroups = 100000;
 
-// Everything the three layouts share while a file is read: the categories,
-// and the groups with their subjects counted by response pattern.
+// Everything the layouts share while a file is read: the categories, and the
+// groups with their subjects counted by response pattern while the raters and
+// labels fit a pattern key, by profile beyond.
 class FileCounts {
 public:
-    // `missingApplies`: the file has ratings that may be missing (not a cross-table).
+    // `missingApplies`: the file has ratings that may be missing (not a
+    // cross-table). `keepRaters`: keep which rater gave each rating when
+    // counting by profile. `perRater`: the raters are columns (RaterTally).
     FileCounts(std::vector<std::string> explicitLabels, std::vector<std::string> missing, bool ignoreCase,
-               bool missingApplies)
+               bool missingApplies, bool keepRaters = false, bool perRater = true)
         : explicit_(std::move(explicitLabels)),
           missing_(std::move(missing)),
           labels_(explicit_, missing_, ignoreCase),
-          missingApplies_(missingApplies) {}
+          missingApplies_(missingApplies),
+          keepRaters_(keepRaters),
+          perRater_(perRater) {}
 
     CategoryLabels& labels() { return labels_; }
     const std::vector<std::string>& groups() const { return groups_; }
-    const std::vector<PatternCounts>& counts() const { return counts_; }
+    bool byPattern() const { return byPattern_; }
 
-    // Counts a subject of group g (a number from group()).
+    // Counts a subject of group g (a number from group()): by its pattern,
+    // or by its ratings (raters ascending).
     void add(std::size_t g, std::uint64_t pattern, std::int64_t line) { counts_[g].add(pattern, line); }
+    void add(std::size_t g, std::span<const Rating> ratings, std::int64_t line) { profiles_[g].add(1, ratings, line); }
+
+    // From now on subjects are counted by profile: those counted by pattern
+    // so far, under `key`, are counted again so.
+    void countByProfile(const PatternKey& key) {
+        if (!byPattern_) return;
+        byPattern_ = false;
+        for (std::size_t g = 0; g < counts_.size(); ++g) {
+            counts_[g].forEach([&](std::uint64_t pattern, std::int64_t count, std::int64_t line) {
+                profiles_[g].add(count, ratingsOf(key, pattern), line);
+            });
+            counts_[g] = PatternCounts();
+        }
+    }
+
+    // The file has more raters than a table of response patterns takes: which
+    // rater gave each rating is kept only when asked for, and identical
+    // subjects are no longer looked for (with many raters there are few).
+    void beyondTable() {
+        keepNow_ = keepRaters_;
+        merging_ = false;
+        for (ProfileCounter& counter : profiles_) {
+            if (!keepNow_) counter.stopKeepingRaters();
+            counter.stopMerging();
+        }
+    }
 
     // The number of the group named `name`, new groups taking the next one;
     // none beyond kMaxGroups.
@@ -136,11 +169,69 @@ public:
         groupIndex_.intern(name);
         groups_.emplace_back(name);
         counts_.emplace_back();
+        profiles_.emplace_back(keepNow_, perRater_);
+        if (!keepNow_ || !merging_) profiles_.back().stopMerging();
         return last_ = groups_.size() - 1;
     }
 
     bool anySubject() const {
-        return std::any_of(counts_.begin(), counts_.end(), [](const PatternCounts& c) { return c.size() > 0; });
+        return std::any_of(counts_.begin(), counts_.end(), [](const PatternCounts& c) { return c.size() > 0; }) ||
+               std::any_of(profiles_.begin(), profiles_.end(), [](const ProfileCounter& c) { return !c.empty(); });
+    }
+
+    // Group g's study, of R raters with `names`, in `categories`: with its
+    // table of response patterns where it fits, else by profile.
+    StudyGroup build(std::size_t g, const PatternKey& key, std::int32_t R, const CategoryLabels::Final& categories,
+                     const std::vector<std::string>& names) {
+        StudyGroup group{groups_[g], Study{}, {}};
+        // A rater who gave no rating in this group is not one of its raters.
+        std::vector<bool> rated(static_cast<std::size_t>(R), false);
+        if (byPattern_)
+            counts_[g].forEach([&](std::uint64_t pattern, std::int64_t, std::int64_t) {
+                for (const Rating& rating : ratingsOf(key, pattern)) rated[rating.rater] = true;
+            });
+        else
+            rated = profiles_[g].rated(static_cast<std::size_t>(R));
+        std::vector<std::uint32_t> index(rated.size());
+        std::vector<std::string> raters, idle;
+        for (std::size_t j = 0; j < rated.size(); ++j) {
+            index[j] = static_cast<std::uint32_t>(raters.size());
+            (rated[j] ? raters : idle).push_back(j < names.size() ? names[j] : std::to_string(j + 1));
+        }
+        if (!idle.empty()) {
+            group.notes.push_back(
+                (idle.size() == 1 ? "rater " + quote(idle[0]) + " gave" : "raters " + listOf(idle) + " gave") +
+                " no rating" + (groups_.size() > 1 ? " in this group" : "") + ", so " +
+                (idle.size() == 1 ? "it is not a rater" : "they are not raters") + " of the study");
+            R = static_cast<std::int32_t>(raters.size());
+        }
+        const bool fits = R <= kMaxRaters &&
+                          patternCount(static_cast<std::int32_t>(categories.labels.size()), R) <= kMaxPatterns;
+        bool byPattern = byPattern_;
+        if (byPattern && (!fits || !idle.empty())) {
+            ProfileCounter counter(keepRaters_ || fits, perRater_);
+            counts_[g].forEach([&](std::uint64_t pattern, std::int64_t count, std::int64_t line) {
+                ratingsOf(key, pattern);
+                for (Rating& rating : ratings_) rating.rater = index[rating.rater];
+                counter.add(count, ratings_, line);
+            });
+            counts_[g] = PatternCounts();
+            profiles_[g] = std::move(counter);
+            byPattern = false;
+        } else if (!byPattern && !idle.empty()) {
+            profiles_[g].renumberRaters(index);
+        }
+        Study& study = group.study;
+        if (byPattern) {
+            study = counts_[g].build(key, categories);
+        } else {
+            study.R = R;
+            study.K = static_cast<std::int32_t>(categories.labels.size());
+            study.labels = categories.labels;
+            profiles_[g].build(study, categories.code, fits && profiles_[g].keepsRaters());
+        }
+        study.raterNames = raters;
+        return group;
     }
 
     // The refusal of a field that is not a rating: `who` names the subject
@@ -155,14 +246,32 @@ public:
     }
 
 private:
+    // The ratings a pattern key holds.
+    std::span<const Rating> ratingsOf(const PatternKey& key, std::uint64_t pattern) {
+        ratings_.clear();
+        const std::uint64_t missing = key.missingCode();
+        for (std::int32_t j = 0; j < key.R; ++j) {
+            const std::uint64_t id = (pattern >> (key.bits * (key.R - 1 - j))) & missing;
+            if (id != missing) ratings_.push_back({static_cast<std::uint32_t>(j), static_cast<std::uint16_t>(id)});
+        }
+        return ratings_;
+    }
+
     std::vector<std::string> explicit_;
     std::vector<std::string> missing_;
     CategoryLabels labels_;
     bool missingApplies_;
+    bool keepRaters_;
+    bool perRater_;
+    bool byPattern_ = true;
+    bool keepNow_ = true;  // new groups keep which rater gave each rating
+    bool merging_ = true;  // new groups merge identical subjects
     std::vector<std::string> groups_;
     std::vector<PatternCounts> counts_;
+    std::vector<ProfileCounter> profiles_;
     StringTable groupIndex_;
     std::size_t last_ = 0;
+    std::vector<Rating> ratings_;
 };
 
 InputError tooManyGroups(std::int64_t line, std::size_t column) {
@@ -362,12 +471,6 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
             message += ": the first line has no TAB, comma or semicolon; give the file's delimiter with --delimiter";
         return InputError{columns.line, 0, message};
     }
-    if (raters.size() > static_cast<std::size_t>(kMaxRaters))
-        return InputError{
-            columns.line, 0,
-            "found " + std::to_string(raters.size()) + " raters' columns, at most " + std::to_string(kMaxRaters) +
-                " raters can be analysed" +
-                (options.columns.empty() ? std::string(" (name the raters' columns with --columns)") : "")};
     const bool headerNamed = namesAColumn(columns, options.id) || namesAColumn(columns, options.by) ||
                              std::any_of(options.columns.begin(), options.columns.end(),
                                          [&](const std::string& c) { return namesAColumn(columns, c); });
@@ -382,48 +485,69 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
                              "names"};
     }
 
+    // Subjects are counted by response pattern while the raters and labels
+    // fit a pattern key (a table of response patterns may be made of them),
+    // by profile beyond.
     const auto R = static_cast<std::int32_t>(raters.size());
     const std::int32_t largestK = largestCategoryCount(R);
-    if (file.labels().isExplicit() && file.labels().found() > static_cast<std::size_t>(largestK))
-        return InputError{0, 0,
-                         "--categories gives " + std::to_string(file.labels().found()) + " categories: with " +
-                             plural(raters.size(), "rater") + " at most " + std::to_string(largestK) +
-                             " (K^R at most " + kMaxPatternsText + ")"};
-    file.labels().setLimit(static_cast<std::size_t>(largestK));
-    key = PatternKey::forRaters(R, largestK);
+    key = PatternKey::forRaters(R, std::max(largestK, 1));
+    const auto countByProfile = [&] {
+        file.countByProfile(key);
+        file.labels().setLimit(kMaxCategories);
+    };
+    if (R > kMaxRaters) file.beyondTable();
+    if (R > kMaxRaters || file.labels().found() > static_cast<std::size_t>(largestK))
+        countByProfile();
+    else
+        file.labels().setLimit(static_cast<std::size_t>(largestK));
     for (const std::size_t c : raters)
         input.raters.push_back(c < columns.names.size() ? columns.names[c] : std::to_string(c + 1));
 
-    // The rows: each subject's pattern counted in its group as it is read.
+    // The rows: each subject counted in its group as it is read.
+    std::vector<Rating> ratings;
     const auto count = [&](std::span<const std::string_view> fields, std::int64_t line) -> std::optional<InputError> {
         if (fields.size() != columns.count) {
             if (allEmpty(fields)) return std::nullopt;
             return checkFieldCount(fields.size(), line, reader.delimiter(), columns, options.header);
         }
-        std::uint64_t pattern = 0;
-        bool rated = false;
-        for (const std::size_t c : raters) {
-            std::uint16_t code;
-            const CategoryLabels::Lookup outcome =
-                file.labels().lookup(fields[c], code, line, static_cast<std::int64_t>(c + 1));
-            if (outcome == CategoryLabels::Lookup::Found) {
-                rated = true;
-            } else if (outcome == CategoryLabels::Lookup::Missing) {
-                code = kMissing;
-            } else {
-                return file.fieldError(outcome, fields[c], code, line, c,
-                                       id ? "subject " + quote(fields[*id]) : std::string(), R,
-                                       "; is every one of these columns a rater's? (a column of identifiers is named "
-                                       "with --id; a file with one row per rating is read with --input long, a table "
-                                       "of response patterns and frequencies with --input table)");
+        for (;;) {  // again when a label of the row makes the file counted by profile
+            const bool byPattern = file.byPattern();
+            std::uint64_t pattern = 0;
+            ratings.clear();
+            bool rated = false, switched = false;
+            for (std::size_t j = 0; j < raters.size() && !switched; ++j) {
+                const std::size_t c = raters[j];
+                std::uint16_t code;
+                const CategoryLabels::Lookup outcome =
+                    file.labels().lookup(fields[c], code, line, static_cast<std::int64_t>(c + 1));
+                if (outcome == CategoryLabels::Lookup::Found) {
+                    rated = true;
+                    if (!byPattern) ratings.push_back({static_cast<std::uint32_t>(j), code});
+                } else if (outcome == CategoryLabels::Lookup::Missing) {
+                    code = kMissing;
+                } else if (outcome == CategoryLabels::Lookup::TooMany && byPattern) {
+                    countByProfile();  // more labels than a pattern key holds
+                    switched = true;
+                } else {
+                    return file.fieldError(
+                        outcome, fields[c], code, line, c, id ? "subject " + quote(fields[*id]) : std::string(), R,
+                        "; is every one of these columns a rater's? (a column of identifiers is named with --id; a "
+                        "file with one row per rating is read with --input long, a table of response patterns and "
+                        "frequencies with --input table)");
+                }
+                if (byPattern) pattern = key.append(pattern, code);
             }
-            pattern = key.append(pattern, code);
+            if (switched) continue;
+            if (!rated && allEmpty(fields)) return std::nullopt;
+            const auto g = file.group(by ? fields[*by] : std::string_view());
+            if (!g) return tooManyGroups(line, *by);
+            if (!rated) return std::nullopt;
+            if (byPattern)
+                file.add(*g, pattern, line);
+            else
+                file.add(*g, ratings, line);
+            return std::nullopt;
         }
-        if (!rated && allEmpty(fields)) return std::nullopt;
-        const auto g = file.group(by ? fields[*by] : std::string_view());
-        if (!g) return tooManyGroups(line, *by);
-        if (rated) file.add(*g, pattern, line);
-        return std::nullopt;
     };
     for (std::size_t r = 0; r < sample.rows(); ++r)
         if (auto refusal = count(sample.fields(r), sample.line(r))) return refusal;
@@ -434,39 +558,171 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
     return reader.error();
 }
 
-// A long file's subjects until its end: each one's group and, for each rater,
-// a cell with the line that gave the rating and its provisional id (the line
-// times 2^16 plus the id; 0 while no line has). Cells are kept rater by rater,
-// so that a new rater adds a column and moves nothing.
-class LongSubjects {
+// One rating of a long file: its rater, provisional id (kMissing: not rated)
+// and line.
+struct LongRating {
+    std::uint32_t rater = 0;
+    std::uint16_t id = 0;
+    std::int64_t line = 0;
+};
+
+// The earliest second rating of a subject by a rater who has rated it
+// already, with that first rating; ratings are sorted by rater and line.
+std::optional<std::pair<LongRating, LongRating>> ratedTwice(std::vector<LongRating>& ratings) {
+    std::sort(ratings.begin(), ratings.end(), [](const LongRating& a, const LongRating& b) {
+        return a.rater != b.rater ? a.rater < b.rater : a.line < b.line;
+    });
+    std::optional<std::pair<LongRating, LongRating>> twice;
+    for (std::size_t i = 1; i < ratings.size(); ++i)
+        if (ratings[i].rater == ratings[i - 1].rater && (!twice || ratings[i].line < twice->second.line))
+            twice = std::pair(ratings[i - 1], ratings[i]);
+    return twice;
+}
+
+// A long file's subjects until its end, when its rows come in any order:
+// each subject's group and ratings. A subject's first five ratings share one
+// record of a cache line; more go to records of their own, chained to it.
+class HeldSubjects {
 public:
-    static std::uint64_t cellOf(std::int64_t line, std::uint16_t id) {
-        return (static_cast<std::uint64_t>(std::min<std::int64_t>(line, kLastLine)) << 16) | id;
-    }
-    static std::int64_t lineOf(std::uint64_t cell) { return static_cast<std::int64_t>(cell >> 16); }
-    static std::uint16_t idOf(std::uint64_t cell) { return static_cast<std::uint16_t>(cell & 0xFFFF); }
+    std::size_t count() const { return group_.size(); }
+    std::uint32_t group(std::size_t s) const { return group_[s]; }
 
-    std::size_t raters() const { return columns_.size(); }
-    std::size_t count() const { return group.size(); }
-
-    void addRater() { columns_.emplace_back(group.size(), 0); }
-
-    void addSubject(std::uint32_t g) {
-        group.push_back(g);
-        for (std::vector<std::uint64_t>& column : columns_) column.push_back(0);
+    void addSubject(std::uint32_t group) {
+        group_.push_back(group);
+        tail_.push_back(0);
+        newRecord(heads_);
     }
 
-    std::uint64_t& cell(std::size_t s, std::size_t j) { return columns_[j][s]; }
+    void add(std::size_t s, const LongRating& rating) {
+        // The head record, which holds most subjects' ratings, before the
+        // subjects' tails, which few need.
+        Record* record = &at(heads_, s);
+        if (record->used() == kCells && tail_[s] != 0) record = &at(extra_, tail_[s] - 1);
+        if (record->used() == kCells) {
+            const std::size_t next = newRecord(extra_);
+            if (next + 1 > kMostRecords) throw std::length_error("too many ratings");
+            record = tail_[s] == 0 ? &at(heads_, s) : &at(extra_, tail_[s] - 1);  // the blocks do not move
+            record->header |= static_cast<std::uint32_t>(next + 1) << 3;
+            tail_[s] = static_cast<std::uint32_t>(next + 1);
+            record = &at(extra_, next);
+        }
+        Cell& cell = record->cells[record->used()];
+        cell.rater = rating.rater;
+        cell.id = rating.id;
+        const auto line = static_cast<std::uint64_t>(std::min<std::int64_t>(rating.line, kLastLine));
+        cell.lineHigh = static_cast<std::uint16_t>(line >> 32);
+        cell.lineLow = static_cast<std::uint32_t>(line);
+        ++record->header;
+    }
 
-    std::vector<std::uint32_t> group;
+    // Subject s's ratings, in the order added.
+    void ratings(std::size_t s, std::vector<LongRating>& out) const {
+        out.clear();
+        for (const Record* record = &at(heads_, s);;) {
+            for (std::uint32_t i = 0; i < record->used(); ++i) {
+                const Cell& cell = record->cells[i];
+                out.push_back({cell.rater, cell.id,
+                               static_cast<std::int64_t>((std::uint64_t{cell.lineHigh} << 32) | cell.lineLow)});
+            }
+            if (record->next() == 0) return;
+            record = &at(extra_, record->next() - 1);
+        }
+    }
 
 private:
     static constexpr std::int64_t kLastLine = (std::int64_t{1} << 48) - 1;
-    std::vector<std::vector<std::uint64_t>> columns_;
+    static constexpr std::uint32_t kCells = 5;
+    static constexpr std::size_t kMostRecords = std::size_t{1} << 29;  // what a record's link holds
+    static constexpr std::size_t kBlockRecords = std::size_t{1} << 15;  // 2 MiB, a huge page
+    struct Cell {
+        std::uint32_t rater;
+        std::uint16_t id;
+        std::uint16_t lineHigh;
+        std::uint32_t lineLow;
+    };
+    struct alignas(64) Record {
+        std::uint32_t header;  // cells used (3 bits), then the next record + 1 (0: none)
+        Cell cells[kCells];
+        std::uint32_t used() const { return header & 7; }
+        std::uint32_t next() const { return header >> 3; }
+    };
+    // Blocks of records in huge pages, where they are looked up at random.
+    struct Free {
+        void operator()(Record* block) const { detail::releaseLarge(block, kBlockRecords * sizeof(Record)); }
+    };
+    using Blocks = std::vector<std::unique_ptr<Record[], Free>>;
+
+    static Record& at(const Blocks& blocks, std::size_t i) { return blocks[i / kBlockRecords][i % kBlockRecords]; }
+    std::size_t newRecord(Blocks& blocks) {
+        std::size_t& count = &blocks == &heads_ ? headCount_ : extraCount_;
+        if (count % kBlockRecords == 0)
+            blocks.emplace_back(static_cast<Record*>(detail::allocateLarge(kBlockRecords * sizeof(Record))));
+        at(blocks, count).header = 0;
+        return count++;
+    }
+
+    std::vector<std::uint32_t> group_;
+    std::vector<std::uint32_t> tail_;  // the last record of each subject: 0 its head, else the extra record + 1
+    Blocks heads_, extra_;
+    std::size_t headCount_ = 0, extraCount_ = 0;
+};
+
+// a < b in natural order: runs of digits compare as the numbers they write
+// (the longer run first among equal numbers, "1" before "01"), anything else
+// byte by byte; so "item2" comes before "item10".
+bool naturalLess(std::string_view a, std::string_view b) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!digit(a[i]) || !digit(b[j])) {
+            if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            ++i, ++j;
+            continue;
+        }
+        const std::size_t i0 = i, j0 = j;
+        while (i < a.size() && digit(a[i])) ++i;
+        while (j < b.size() && digit(b[j])) ++j;
+        std::string_view x = a.substr(i0, i - i0), y = b.substr(j0, j - j0);
+        const std::size_t xLength = x.size(), yLength = y.size();
+        while (x.size() > 1 && x.front() == '0') x.remove_prefix(1);
+        while (y.size() > 1 && y.front() == '0') y.remove_prefix(1);
+        if (x.size() != y.size()) return x.size() < y.size();
+        if (x != y) return x < y;
+        if (xLength != yLength) return xLength < yLength;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+// Whether the subjects of a long file come one after the other in an order:
+// by group, then by subject in byte order or in natural order (which sorts
+// whole numbers as numbers too).
+class SubjectOrder {
+public:
+    // The next subject: false once the subjects seen are in neither order.
+    bool next(std::uint32_t group, std::string_view subject) {
+        if (first_) {
+            first_ = false;
+        } else if (group != group_) {
+            bytes_ = bytes_ && group > group_;
+            natural_ = natural_ && group > group_;
+        } else {
+            bytes_ = bytes_ && subject > std::string_view(subject_);
+            natural_ = natural_ && naturalLess(subject_, subject);
+        }
+        group_ = group;
+        subject_.assign(subject);
+        return bytes_ || natural_;
+    }
+
+private:
+    bool first_ = true, bytes_ = true, natural_ = true;
+    std::uint32_t group_ = 0;
+    std::string subject_;
 };
 
 std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
-                                  InputDescription& input, PatternKey& key) {
+                                  InputDescription& input, PatternKey& key, bool streaming,
+                                  bool& unsorted) {
     Columns columns;
     if (!firstLine(reader, options.header, columns))
         return noLines(reader, options.header ? "a header line naming the columns" : "one row per rating");
@@ -507,37 +763,92 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
         return InputError{columns.line, 0, "the subject, rater, category and --by columns must be different columns"};
 
     StringTable raterIndex, subjectIndex;
-    LongSubjects subjects;
+    HeldSubjects held;                        // the subjects, when the rows come in any order
+    std::vector<LongRating> current, scratch; // the subject being read, when they come in order
+    std::string currentName;
+    std::uint32_t currentGroup = 0;
+    SubjectOrder order;
+    std::size_t subjects = 0;
     std::string subjectKey;
     std::uint32_t last = std::numeric_limits<std::uint32_t>::max();  // the subject of the last row
+    std::string lastKey;                                             // its key
+    bool inOrder = true;                                             // it came just after the one before
     bool severalRatings = false;                                     // some subject has two rows
+    file.countByProfile(PatternKey{});
+    file.labels().setLimit(kMaxCategories);
+
+    // The refusal of a subject rated twice by one rater.
+    const auto twiceRefusal = [&](std::string_view subject, const std::pair<LongRating, LongRating>& twice) {
+        return InputError{twice.second.line, static_cast<std::int64_t>(J + 1),
+                         "subject " + quote(subject) + " is given a second rating by rater " +
+                             quote(raterIndex.key(twice.first.rater)) + " (the first is on line " +
+                             std::to_string(twice.first.line) + ")"};
+    };
+    // The name of held subject s, without its group.
+    const auto subjectName = [&](std::size_t s) { return subjectIndex.key(static_cast<std::uint32_t>(s)).substr(by ? 4 : 0); };
+    // The first subject rated twice by one rater among those read, if any.
+    const auto firstRatedTwice = [&]() -> std::optional<InputError> {
+        if (streaming) {
+            scratch = current;
+            if (const auto twice = ratedTwice(scratch)) return twiceRefusal(currentName, *twice);
+            return std::nullopt;
+        }
+        std::optional<std::pair<LongRating, LongRating>> first;
+        std::size_t whose = 0;
+        for (std::size_t s = 0; s < held.count(); ++s) {
+            held.ratings(s, scratch);
+            if (const auto twice = ratedTwice(scratch); twice && (!first || twice->second.line < first->second.line)) {
+                first = twice;
+                whose = s;
+            }
+        }
+        if (first) return twiceRefusal(subjectName(whose), *first);
+        return std::nullopt;
+    };
+    // A refusal at `line`, unless a subject rated twice comes before it.
+    const auto refuse = [&](InputError error) {
+        if (auto twice = firstRatedTwice(); twice && (error.line == 0 || twice->line < error.line)) return *twice;
+        return error;
+    };
+    // Counts a subject's ratings, sorted by rater, in its group.
+    std::vector<Rating> ratings;
+    const auto count = [&](std::uint32_t group, const std::vector<LongRating>& sorted) {
+        ratings.clear();
+        std::int64_t firstLine = std::numeric_limits<std::int64_t>::max();
+        for (const LongRating& r : sorted) {
+            firstLine = std::min(firstLine, r.line);
+            if (r.id != kMissing) ratings.push_back({r.rater, r.id});
+        }
+        if (!ratings.empty()) file.add(group, ratings, firstLine);
+    };
+    // The subject read in order is complete.
+    const auto finish = [&]() -> std::optional<InputError> {
+        if (current.empty()) return std::nullopt;
+        if (const auto twice = ratedTwice(current)) return twiceRefusal(currentName, *twice);
+        count(currentGroup, current);
+        current.clear();
+        return std::nullopt;
+    };
+
     bool row = !options.header;
     while (row || reader.next()) {
         row = false;
         const std::span<const std::string_view> fields = reader.fields();
         if (allEmpty(fields)) continue;
-        if (fields.size() != columns.count) return checkFieldCount(reader, columns, options.header);
+        if (fields.size() != columns.count) return refuse(*checkFieldCount(reader, columns, options.header));
         const std::int64_t line = reader.line();
         if (fields[S].empty())
-            return InputError{line, static_cast<std::int64_t>(S + 1),
-                             "an empty subject: every rating needs the subject it rates"};
+            return refuse(InputError{line, static_cast<std::int64_t>(S + 1),
+                                    "an empty subject: every rating needs the subject it rates"});
         if (fields[J].empty())
-            return InputError{line, static_cast<std::int64_t>(J + 1),
-                             "an empty rater: every rating needs the rater who gave it"};
+            return refuse(InputError{line, static_cast<std::int64_t>(J + 1),
+                                    "an empty rater: every rating needs the rater who gave it"});
 
         const std::optional<std::uint32_t> known = raterIndex.find(fields[J]);
         const std::uint32_t j = known ? *known : raterIndex.intern(fields[J]).first;
         if (!known) {
-            if (subjects.raters() == static_cast<std::size_t>(kMaxRaters))
-                return InputError{
-                    line, static_cast<std::int64_t>(J + 1),
-                    "rater " + quote(fields[J]) + " is the " + ordinal(kMaxRaters + 1) + " rater: at most " +
-                        std::to_string(kMaxRaters) +
-                        " raters can be analysed (is the rater column right? --columns SUBJECT,RATER,CATEGORY)"};
-            subjects.addRater();
             input.raters.emplace_back(fields[J]);
-            const auto R = static_cast<std::int32_t>(std::max<std::size_t>(subjects.raters(), 2));
-            file.labels().setLimit(static_cast<std::size_t>(largestCategoryCount(R)));
+            if (raterIndex.size() == static_cast<std::size_t>(kMaxRaters) + 1) file.beyondTable();
         }
         std::uint16_t code;
         const CategoryLabels::Lookup outcome =
@@ -545,59 +856,93 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
         if (outcome == CategoryLabels::Lookup::Missing)
             code = kMissing;
         else if (outcome != CategoryLabels::Lookup::Found)
-            return file.fieldError(outcome, fields[C], code, line, C, "subject " + quote(fields[S]),
-                                   std::max<std::int32_t>(static_cast<std::int32_t>(subjects.raters()), 2),
-                                   " (is the category column right? --columns SUBJECT,RATER,CATEGORY)");
+            return refuse(file.fieldError(outcome, fields[C], code, line, C, "subject " + quote(fields[S]),
+                                          std::max<std::int32_t>(static_cast<std::int32_t>(raterIndex.size()), 2),
+                                          " (is the category column right? --columns SUBJECT,RATER,CATEGORY)"));
 
         const auto g = file.group(by ? fields[*by] : std::string_view());
-        if (!g) return tooManyGroups(line, *by);
+        if (!g) return refuse(tooManyGroups(line, *by));
+        const auto group = static_cast<std::uint32_t>(*g);
+        if (streaming) {
+            if (current.empty() || group != currentGroup || fields[S] != currentName) {
+                if (!order.next(group, fields[S])) {
+                    unsorted = true;  // read again, in any order
+                    return std::nullopt;
+                }
+                if (auto twice = finish()) return twice;
+                currentGroup = group;
+                currentName.assign(fields[S]);
+                ++subjects;
+            } else {
+                severalRatings = true;
+            }
+            current.push_back({j, code, line});
+            continue;
+        }
         std::string_view keyText = fields[S];
         if (by) {  // subjects are told apart within their group
-            const auto group32 = static_cast<std::uint32_t>(*g);
-            subjectKey.assign(reinterpret_cast<const char*>(&group32), sizeof group32);
+            subjectKey.assign(reinterpret_cast<const char*>(&group), sizeof group);
             subjectKey.append(fields[S]);
             keyText = subjectKey;
         }
         // Files list a subject's ratings together, or each rater's ratings
         // of the subjects in the same order: the subject is looked for first
-        // where the last one is and just after it.
+        // where the last one is and, while the subjects come in order, just
+        // after it (in other files that would cost a look far away).
         std::uint32_t s = 0;
         bool newSubject = false;
-        if (last < subjects.count() && keyText == subjectIndex.key(last)) {
+        if (last < held.count() && keyText == lastKey) {
             s = last;
-        } else if (last + 1 < subjects.count() && keyText == subjectIndex.key(last + 1)) {
+        } else if (inOrder && last + 1 < held.count() && keyText == subjectIndex.key(last + 1)) {
             s = last + 1;
         } else {
-            if (subjects.count() == std::numeric_limits<std::uint32_t>::max() - 1)
-                return InputError{line, 0, "more than 4294967294 subjects"};
+            if (held.count() == std::numeric_limits<std::uint32_t>::max() - 1)
+                return refuse(InputError{line, 0, "more than 4294967294 subjects"});
             std::tie(s, newSubject) = subjectIndex.intern(keyText);
-            if (newSubject) subjects.addSubject(static_cast<std::uint32_t>(*g));
+            if (newSubject) held.addSubject(group);
         }
         severalRatings = severalRatings || !newSubject;
+        if (s != last) {
+            inOrder = s == last + 1;
+            lastKey.assign(keyText);
+        }
         last = s;
-        std::uint64_t& cell = subjects.cell(s, j);
-        if (cell != 0)
-            return InputError{line, static_cast<std::int64_t>(J + 1),
-                             "subject " + quote(fields[S]) + " is given a second rating by rater " + quote(fields[J]) +
-                                 " (the first is on line " + std::to_string(LongSubjects::lineOf(cell)) + ")"};
-        cell = LongSubjects::cellOf(line, code);
+        held.add(s, {j, code, line});
     }
-    if (reader.error()) return reader.error();
+    if (reader.error()) return refuse(*reader.error());
+
+    // Each subject's ratings counted, and checked for a rater who rated it twice.
+    if (streaming) {
+        if (auto twice = finish()) return twice;
+    } else {
+        subjects = held.count();
+        std::optional<std::pair<LongRating, LongRating>> first;
+        std::size_t whose = 0;
+        for (std::size_t s = 0; s < held.count(); ++s) {
+            held.ratings(s, scratch);
+            if (const auto twice = ratedTwice(scratch)) {
+                if (!first || twice->second.line < first->second.line) first = twice, whose = s;
+                continue;
+            }
+            count(held.group(s), scratch);
+        }
+        if (first) return twiceRefusal(subjectName(whose), *first);
+    }
 
     // A header whose rater and category are a rater and a label of the rows
     // below is a rating: the file has no header.
     const bool headerNamed = namesAColumn(columns, options.id) || namesAColumn(columns, options.by) ||
                              std::any_of(options.columns.begin(), options.columns.end(),
                                          [&](const std::string& c) { return namesAColumn(columns, c); });
-    if (options.header && !options.headerConfirmed && !headerNamed && subjects.count() > 0 &&
+    if (options.header && !options.headerConfirmed && !headerNamed && subjects > 0 &&
         raterIndex.find(columns.names[J]) && file.labels().known(canonicalLabel(columns.names[C])))
         return InputError{columns.line, 0,
                          "the first line (" + listOf({columns.names[S], columns.names[J], columns.names[C]}) +
                              ") looks like a rating, not the columns' names: its rater and category are a rater and "
                              "a label of the rows below. --no-header reads it as the first rating, --header as the "
                              "columns' names"};
-    const auto R = static_cast<std::int32_t>(subjects.raters());
-    if (subjects.count() == 0) return InputError{0, 0, "no ratings: the file has a header but no rows"};
+    const auto R = static_cast<std::int32_t>(raterIndex.size());
+    if (subjects == 0) return InputError{0, 0, "no ratings: the file has a header but no rows"};
     if (R < 2)
         return InputError{0, 0,
                          "found " + plural(static_cast<std::size_t>(R), "rater") + ", expected at least two" +
@@ -606,27 +951,7 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
         return InputError{0, 0,
                          "no subject has more than one rating: this looks like a file with one row per subject; "
                          "read it with --input ratings, or name the subject column with --columns"};
-    const std::int32_t largestK = largestCategoryCount(std::max(R, 2));
-    if (file.labels().found() > static_cast<std::size_t>(largestK))
-        return InputError{0, 0,
-                         (file.labels().isExplicit() ? "--categories gives " : "found ") +
-                             std::to_string(file.labels().found()) + " categories: with " +
-                             plural(static_cast<std::size_t>(R), "rater") + " there can be at most " +
-                             std::to_string(largestK) + " (K^R at most " + kMaxPatternsText + ")"};
-    key = PatternKey::forRaters(R, largestK);
-    for (std::size_t s = 0; s < subjects.count(); ++s) {
-        std::uint64_t pattern = 0;
-        bool rated = false;
-        std::int64_t firstLine = std::numeric_limits<std::int64_t>::max();
-        for (std::size_t j = 0; j < static_cast<std::size_t>(R); ++j) {
-            const std::uint64_t cell = subjects.cell(s, j);
-            const std::uint16_t code = cell == 0 ? kMissing : LongSubjects::idOf(cell);
-            if (cell != 0) firstLine = std::min(firstLine, LongSubjects::lineOf(cell));
-            rated = rated || code != kMissing;
-            pattern = key.append(pattern, code);
-        }
-        if (rated) file.add(subjects.group[s], pattern, firstLine);
-    }
+    key.R = R;
     return std::nullopt;
 }
 
@@ -963,6 +1288,120 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
     return std::nullopt;
 }
 
+// A file of counts: one row per subject, one column per category holding how
+// many of the subject's ratings fall in it (the table of statsmodels'
+// aggregate_raters, or of a paper), perhaps an --id column, perhaps a header
+// of labels in their order. Subjects are counted by profile as they are read.
+std::optional<InputError> readCounts(DelimitedReader& reader, const InputOptions& options, FileCounts& file,
+                                    InputDescription& input, Study& study) {
+    if (!reader.next()) return noLines(reader, "one row of counts per subject");
+    Columns columns;
+    columns.count = reader.fields().size();
+    columns.line = reader.line();
+    // The first line names the categories unless it holds counts only.
+    const bool header = options.headerConfirmed ||
+                        (options.header && !std::all_of(reader.fields().begin(), reader.fields().end(),
+                                                        [](std::string_view f) { return countOf(f).has_value(); }));
+    if (header)
+        for (const std::string_view name : reader.fields()) columns.names.emplace_back(name);
+    std::optional<InputError> error;
+    std::optional<std::size_t> id;
+    if (!findOptional(columns, options.id, "--id", id, error)) return error;
+    std::vector<std::size_t> categoryColumns;
+    for (std::size_t c = 0; c < columns.count; ++c)
+        if (c != id) categoryColumns.push_back(c);
+    if (categoryColumns.size() < 2)
+        return InputError{columns.line, 0,
+                         "found " + plural(categoryColumns.size(), "column") +
+                             " of counts, expected one per category, at least two" +
+                             (columns.count == 1 && !options.delimiter
+                                  ? std::string(": the first line has no TAB, comma or semicolon; give the file's "
+                                                "delimiter with --delimiter")
+                                  : std::string())};
+
+    // The category of each column: by the header's labels (in their order,
+    // unless --categories gives one), or the columns in order.
+    std::vector<std::uint16_t> ids(categoryColumns.size());
+    CategoryLabels::Final categories;
+    if (header) {
+        file.labels().setLimit(kMaxCategories);
+        for (std::size_t i = 0; i < categoryColumns.size(); ++i) {
+            const std::size_t c = categoryColumns[i];
+            const auto column = static_cast<std::int64_t>(c + 1);
+            const CategoryLabels::Lookup outcome = file.labels().lookup(columns.names[c], ids[i], columns.line, column);
+            if (outcome != CategoryLabels::Lookup::Found)
+                return file.fieldError(outcome, columns.names[c], ids[i], columns.line, c, std::string(), 0, "");
+            for (std::size_t earlier = 0; earlier < i; ++earlier)
+                if (ids[earlier] == ids[i])
+                    return InputError{columns.line, column, "the label " + quote(columns.names[c]) + " is given twice"};
+        }
+        categories = file.labels().finish(kMaxCategories, true);
+        if (categories.span > kMaxCategories)
+            return InputError{columns.line, 0,
+                             "the labels are whole numbers spanning " + std::to_string(categories.span) +
+                                 " categories (every integer from the smallest label to the largest), at most " +
+                                 std::to_string(kMaxCategories)};
+    } else if (file.labels().isExplicit()) {
+        categories = file.labels().finish(kMaxCategories);
+        if (categories.labels.size() != categoryColumns.size())
+            return InputError{columns.line, 0,
+                             "--categories gives " + plural(categories.labels.size(), "category") +
+                                 " but the rows have " + plural(categoryColumns.size(), "column") +
+                                 " of counts, without a header of labels to match them to"};
+        std::iota(ids.begin(), ids.end(), std::uint16_t{0});
+    } else {
+        for (std::size_t i = 0; i < categoryColumns.size(); ++i) {
+            categories.labels.push_back(std::to_string(i + 1));
+            categories.code.push_back(static_cast<std::uint16_t>(i));
+            ids[i] = static_cast<std::uint16_t>(i);
+        }
+        categories.ordered = true;
+    }
+    // The final category of each column.
+    std::vector<std::uint16_t> code(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) code[i] = categories.code[ids[i]];
+
+    ProfileCounter counter(false, true);
+    std::vector<CategoryCount> profile;
+    bool any = false, row = !header;
+    while (row || reader.next()) {
+        row = false;
+        const std::span<const std::string_view> fields = reader.fields();
+        if (allEmpty(fields)) continue;
+        if (auto refusal = checkFieldCount(reader, columns, header)) return refusal;
+        profile.clear();
+        for (std::size_t i = 0; i < categoryColumns.size(); ++i) {
+            const std::size_t c = categoryColumns[i];
+            const auto count = countOf(fields[c]);
+            if (!count || *count > UINT32_MAX)
+                return InputError{reader.line(), static_cast<std::int64_t>(c + 1),
+                                 "expected how many ratings of the subject fall in category " +
+                                     quote(categories.labels[code[i]]) + " (a whole number from 0), found " +
+                                     (fields[c].empty() ? std::string("an empty field; write 0 for none")
+                                                        : quote(fields[c])) +
+                                     (fields[c].empty() || isNumber(fields[c])
+                                          ? std::string()
+                                          : std::string(": a file of counts holds numbers; a file with one row per "
+                                                        "subject and one column per rater is read with --input "
+                                                        "ratings"))};
+            if (*count > 0) profile.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(*count)});
+        }
+        if (profile.empty()) continue;  // no rating: not a subject
+        counter.add(1, profile);
+        any = true;
+    }
+    if (reader.error()) return reader.error();
+    if (!any)
+        return InputError{0, 0, header ? "expected rows of counts after the header" : "every count is 0: no subject"};
+    study.R = 0;
+    study.K = static_cast<std::int32_t>(categories.labels.size());
+    study.labels = categories.labels;
+    counter.build(study, code, false);
+    input.labels = categories.labels;
+    input.ordered = categories.ordered;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> checkInputOptions(const InputOptions& options) {
@@ -1006,57 +1445,79 @@ std::optional<std::string> checkInputOptions(const InputOptions& options) {
 namespace {
 
 std::optional<InputError> readAll(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                 const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+                                 const std::function<void(StudyGroup&&)>& take, std::size_t chunk,
+                                 const ReadAgain& again) {
     if (options.format == InputFormat::Table) return InputError{0, 0, "a table of response patterns is not read here"};
     if (const auto usage = checkInputOptions(options)) return InputError{0, 0, *usage};
-    DelimitedReader reader(source, options.delimiter, chunk);
-    FileCounts file(expandCategories(options.categories),
-                    options.format == InputFormat::Matrix ? std::vector<std::string>{} : options.missing,
-                    options.ignoreCase, options.format != InputFormat::Matrix);
+    std::optional<DelimitedReader> reading(std::in_place, source, options.delimiter, chunk);
+    DelimitedReader* reader = &*reading;
+    const auto makeFile = [&] {
+        const bool ratings = options.format == InputFormat::Ratings || options.format == InputFormat::Long;
+        return FileCounts(expandCategories(options.categories), ratings ? options.missing : std::vector<std::string>{},
+                          options.ignoreCase, ratings, options.keepRaters, options.format != InputFormat::Long);
+    };
+    FileCounts file = makeFile();
+    if (options.format == InputFormat::Counts) {
+        Study study;
+        if (auto error = readCounts(*reader, options, file, input, study)) return error;
+        input.delimiter = reader->delimiter();
+        take(StudyGroup{std::string(), std::move(study), {}});
+        return std::nullopt;
+    }
     if (options.format == InputFormat::Matrix) {
         Study table;
-        if (auto error = readMatrix(reader, options, file, input, table)) return error;
-        input.delimiter = reader.delimiter();
+        if (auto error = readMatrix(*reader, options, file, input, table)) return error;
+        input.delimiter = reader->delimiter();
         table.raterNames = input.raters;
-        take(StudyGroup{std::string(), std::move(table)});
+        take(StudyGroup{std::string(), std::move(table), {}});
         return std::nullopt;
     }
     PatternKey key;
-    if (auto error = options.format == InputFormat::Ratings ? readRatings(reader, options, file, input, key)
-                                                            : readLong(reader, options, file, input, key))
-        return error;
-    input.delimiter = reader.delimiter();
+    if (options.format == InputFormat::Ratings) {
+        if (auto error = readRatings(*reader, options, file, input, key)) return error;
+    } else {
+        // A file that can be read again is first read as sorted by subject,
+        // each subject counted as soon as the next begins; if it is not, it
+        // is read again, holding every subject until the end.
+        bool unsorted = false;
+        if (auto error = readLong(*reader, options, file, input, key, static_cast<bool>(again), unsorted))
+            return error;
+        if (unsorted) {
+            ByteSource* const fresh = again();
+            if (!fresh) return InputError{0, 0, "cannot read the file a second time"};
+            input = InputDescription{};
+            file = makeFile();
+            reading.emplace(*fresh, options.delimiter, chunk);
+            if (auto error = readLong(*reader, options, file, input, key, false, unsorted)) return error;
+        }
+    }
+    input.delimiter = reader->delimiter();
 
-    const std::int32_t largestK = largestCategoryCount(key.R);
-    const CategoryLabels::Final categories = file.labels().finish(largestK);
+    const CategoryLabels::Final categories = file.labels().finish(kMaxCategories);
     if (categories.span == 0 || !file.anySubject())
         return InputError{
             0, 0,
             "no ratings: every rater's field is empty or a missing token (--missing " + listOf(options.missing) + ")"};
-    if (categories.span > largestK)
+    if (categories.span > kMaxCategories)
         return InputError{0, 0,
                          "the labels are whole numbers spanning " + std::to_string(categories.span) +
-                             " categories (every integer from the smallest label to the largest): with " +
-                             plural(static_cast<std::size_t>(key.R), "rater") + " at most " + std::to_string(largestK) +
-                             " (K^R at most " + kMaxPatternsText +
-                             "); give the labels with --categories if they are not a scale"};
+                             " categories (every integer from the smallest label to the largest), at most " +
+                             std::to_string(kMaxCategories) +
+                             "; give the labels with --categories if they are not a scale"};
     input.labels = categories.labels;
     input.ordered = categories.ordered;
-    for (std::size_t g = 0; g < file.groups().size(); ++g) {
-        Study study = file.counts()[g].build(key, categories);
-        study.raterNames = input.raters;
-        take(StudyGroup{file.groups()[g], std::move(study)});
-    }
+    for (std::size_t g = 0; g < file.groups().size(); ++g) take(file.build(g, key, key.R, categories, input.raters));
     return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<InputError> readStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                     const std::function<void(StudyGroup&&)>& take, std::size_t chunk) {
+                                     const std::function<void(StudyGroup&&)>& take, std::size_t chunk,
+                                     const ReadAgain& again) {
     input = InputDescription{};
     try {
-        return readAll(source, options, input, take, chunk);
+        return readAll(source, options, input, take, chunk, again);
     } catch (const std::bad_alloc&) {
         return InputError{0, 0, "not enough memory to read the file"};
     } catch (const std::length_error&) {

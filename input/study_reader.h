@@ -7,10 +7,13 @@
 // A file gives one study per group of --by, in order of first appearance,
 // all with the same categories, which are found over the whole file.
 //
-// Memory: a ratings file is counted by response pattern as it is read, so its
-// memory does not grow with its subjects; a long file keeps each subject's
-// ratings until its end (two bytes a rating and the line of each); a matrix is
-// at most 1024 x 1024 counts.
+// Memory: a ratings file is counted as it is read, by response pattern or by
+// profile, so its memory does not grow with its subjects; a long file sorted
+// by subject likewise, one subject at a time; a long file in any other order
+// keeps each subject's ratings until its end (a dozen bytes a rating); a
+// matrix is at most 1024 x 1024 counts. Keeping which rater gave each rating
+// beyond the table of response patterns (InputOptions::keepRaters) adds a few
+// bytes a rating.
 #pragma once
 
 #include <cstddef>
@@ -52,14 +55,20 @@ std::vector<std::string> expandCategories(const std::vector<std::string>& catego
 // wrong size, labels given twice). The message of a usage error, or none.
 std::optional<std::string> checkInputOptions(const InputOptions& options);
 
+// The same bytes once more from their start, or null when they cannot be
+// read again.
+using ReadAgain = std::function<ByteSource*()>;
+
 // Reads the file and hands each group's study to `take`, in order, as soon as
 // it is built, so that memory holds one dense frequency table at a time.
 // Returns the refusal, if any; then `take` has not been called (unless memory
 // ran out while the groups were built). Nothing is thrown. `chunk` is the
-// reader's starting buffer (tests use tiny ones).
+// reader's starting buffer (tests use tiny ones). With `again`, a long file
+// is first read as sorted by subject, in memory that does not grow with it,
+// and read again from `again` if it is not.
 std::optional<InputError> readStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
                                      const std::function<void(StudyGroup&&)>& take,
-                                     std::size_t chunk = DelimitedReader::kChunk);
+                                     std::size_t chunk = DelimitedReader::kChunk, const ReadAgain& again = {});
 
 struct StudiesRead {
     std::optional<InputError> error;  // when set, nothing else is meaningful

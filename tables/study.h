@@ -1,11 +1,15 @@
 // A study: what every analysis starts from, whatever file it was read from.
 //
-// R raters have each put subjects into one of K categories. A subject whom
-// every rater rated is counted under its response pattern p (0 <= p < K^R):
-// p written in base K with R digits, rater 0 the most significant, each digit
-// the 0-based category that rater chose. Subjects with some ratings missing
-// are kept apart, grouped by their codes, for the coefficients that can use
-// them.
+// R raters have each put subjects into one of K categories. A study is held
+// in one of two ways:
+//   - with its table of response patterns, when it fits (at most kMaxRaters
+//     raters and kMaxPatterns patterns), which Hubert's kappa needs: a subject
+//     whom every rater rated is counted under its response pattern p
+//     (0 <= p < K^R), p written in base K with R digits, rater 0 the most
+//     significant, each digit the 0-based category that rater chose; subjects
+//     with some ratings missing are kept apart, grouped by their codes;
+//   - without it (tables/profiles.h), for any number of raters and
+//     categories: what the other coefficients need.
 #pragma once
 
 #include <cstddef>
@@ -15,15 +19,20 @@
 #include <vector>
 
 #include "tables/large_allocator.h"
+#include "tables/profiles.h"
 
 namespace kappa {
 
-// Largest study: the number of raters and the number of response patterns K^R.
+// Largest study with a table of response patterns: the number of raters and
+// the number of response patterns K^R.
 inline constexpr std::int32_t kMaxRaters = 20;
 inline constexpr double kMaxPatterns = 1048576.0;
 
 // The code of a rating that is missing.
 inline constexpr std::uint16_t kMissing = UINT16_MAX;
+
+// The most categories a study can have: each a code below kMissing.
+inline constexpr std::int32_t kMaxCategories = kMissing;
 
 // Subjects with the same codes, some of them missing (but not all).
 struct IncompleteSubjects {
@@ -33,7 +42,7 @@ struct IncompleteSubjects {
 };
 
 struct Study {
-    std::int32_t R = 0;  // raters
+    std::int32_t R = 0;  // raters; 0 for counts of ratings per subject, which name no rater
     std::int32_t K = 0;  // categories
     // The raters' names in order (column names, rater ids); empty when the
     // file names none (a table of response patterns).
@@ -41,7 +50,8 @@ struct Study {
     // The K category labels in order: "1".."K" for a table, the labels of a
     // ratings file otherwise.
     std::vector<std::string> labels;
-    // F_p: subjects rated by every rater, by response pattern (K^R entries).
+    // F_p: subjects rated by every rater, by response pattern (K^R entries);
+    // empty when the study is held without its table.
     PatternVector<std::int64_t> frequency;
     // v_p: the disagreement weight of each pattern, from the weight column of
     // a table file (1 for a pattern the file does not list); empty otherwise.
@@ -50,7 +60,17 @@ struct Study {
     std::vector<IncompleteSubjects> incomplete;
     // Subjects left out because some of their ratings were missing.
     std::int64_t dropped = 0;
+
+    // Without the table: every subject with a rating by its profile; each
+    // rater's ratings (none for counts of ratings per subject); the groups of
+    // identical subjects with their raters' ratings, when they were kept.
+    SubjectProfiles profiles;
+    RaterCounts raterCounts;
+    RatedSubjects rated;
 };
+
+// Whether the study is held with its table of response patterns.
+inline bool hasPatternTable(const Study& study) { return !study.frequency.empty(); }
 
 // K^R, the number of response patterns, in exact integer arithmetic;
 // SIZE_MAX when it does not fit, so that no table of that size can be made.

@@ -4,8 +4,16 @@
 
 namespace kappa {
 
+bool knowsRaters(const Study& study) {
+    return hasPatternTable(study) || !study.rated.empty() || study.profiles.size() == 0;
+}
+
 void forEachSubjectGroup(const Study& study,
                          const std::function<void(std::int64_t count, std::span<const Rating> ratings)>& visit) {
+    if (!hasPatternTable(study)) {
+        study.rated.forEach(visit);
+        return;
+    }
     const auto R = static_cast<std::size_t>(study.R);
     std::vector<std::uint16_t> digits(R);
     std::vector<Rating> ratings;

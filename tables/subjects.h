@@ -12,17 +12,16 @@
 
 namespace kappa {
 
-// One rating: the 0-based rater and the 0-based category it chose.
-struct Rating {
-    std::uint32_t rater = 0;
-    std::uint16_t category = 0;
-    bool operator==(const Rating&) const = default;
-};
+// Whether the study knows which rater gave each rating: with its table of
+// response patterns, or with its groups of rated subjects kept.
+bool knowsRaters(const Study& study);
 
 // Calls visit(count, ratings) for every group of `count` identical subjects
-// that some rater rated: first the complete response patterns that occur, in
-// pattern order, then the groups of incomplete subjects in their order. The
-// ratings are in rater order, and valid during the call only.
+// that some rater rated: of a study with its table of response patterns,
+// first the complete response patterns that occur, in pattern order, then the
+// groups of incomplete subjects in their order; of a study without it, its
+// groups of rated subjects, when they were kept (knowsRaters). The ratings are
+// in rater order, and valid during the call only.
 void forEachSubjectGroup(const Study& study,
                          const std::function<void(std::int64_t count, std::span<const Rating> ratings)>& visit);
 

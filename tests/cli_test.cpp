@@ -25,14 +25,22 @@ Study study(std::int32_t R, std::int32_t K, std::int64_t subjects) {
     s.R = R;
     s.K = K;
     for (std::int32_t k = 1; k <= K; ++k) s.labels.push_back(std::to_string(k));
-    if (R <= kMaxRaters && std::pow(K, R) <= kMaxPatterns) s.frequency.assign(patternCount(K, R), 0);
-    if (!s.frequency.empty()) s.frequency[0] = subjects;
+    if (R <= kMaxRaters && std::pow(K, R) <= kMaxPatterns) {
+        s.frequency.assign(patternCount(K, R), 0);
+        s.frequency[0] = subjects;
+        return s;
+    }
+    // Beyond the table's limits: every subject put in the first category by every rater.
+    const CategoryCount all[] = {{0, static_cast<std::uint32_t>(R)}};
+    s.profiles.add(all, subjects);
+    const RaterCounts::Entry each[] = {{0, subjects}};
+    for (std::int32_t j = 0; j < R; ++j) s.raterCounts.add(each);
     return s;
 }
 
 InputRead readOf(Study s, bool ordered = true) {
     InputRead read;
-    read.groups.push_back({"", std::move(s)});
+    read.groups.push_back({"", std::move(s), {}});
     read.ordered = ordered;
     read.delimiter = ',';
     return read;
@@ -112,7 +120,7 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"--alternative", "above"}, "unknown alternative 'above' in --alternative (expected two-sided, greater or "
                                      "less)"},
         {{"-C", "kappa", "-w", "krippendorff-ordinal"}, "coefficient 'kappa' has no 'krippendorff-ordinal' weights"},
-        {{"-i", "excel"}, "unknown input format 'excel' in --input (expected table, ratings, long or matrix)"},
+        {{"-i", "excel"}, "unknown input format 'excel' in --input (expected table, ratings, long, matrix or counts)"},
         {{"--encoding", "ebcdic"}, "unknown encoding 'ebcdic' in --encoding (expected utf-8, utf-16, utf-16le, "
                                    "utf-16be, latin1 or cp1252)"},
         {{"-i", "ratings", "-K", "l\xE9ger,fort"}, "--categories holds byte 0xE9, which is not UTF-8"},
@@ -139,6 +147,7 @@ TEST_F(CommandLine, UsageErrorsAnalyseNothing) {
         {{"--diagnostics", "--pairs", "some"}, "unknown value 'some' in --pairs (expected auto or all)"},
         {{"--diagnostics", "-f", "summary"}, "--diagnostics needs --format text, json or csv"},
         {{"--plot", "-"}, "--plot needs a file name"},
+        {{"-i", "counts", "--diagnostics"}, "--diagnostics does not apply to --input counts"},
     };
     for (const auto& [args, message] : cases) {
         const Outcome r = run(args);
@@ -214,10 +223,13 @@ TEST_F(CommandLine, FileErrorsNameFileLineAndColumnAndTheOthersGoOn) {
 TEST_F(CommandLine, StudiesBeyondTheLimits) {
     const std::vector<std::pair<Study, std::string>> cases = {
         {study(1, 3, 10), "kappa: s: found 1 rater; at least 2 are needed\n"},
-        {study(21, 2, 10), "kappa: s: found 21 raters; at most 20 are allowed\n"},
+        {study(21, 2, 10), "kappa: s: Hubert's kappa needs the table of all K^R response patterns, which takes at "
+                           "most 20 raters and 1,048,576 patterns, and 21 raters and 2 categories make K^R = 2^21 = 2097152: "
+                           "--coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit\n"},
         {study(2, 1, 10), "kappa: s: found 1 category; at least 2 are needed"},
-        {study(13, 3, 10), "kappa: s: 13 raters and 3 categories make K^R = 1594323 response patterns; "
-                           "at most 1,048,576 are allowed\n"},
+        {study(13, 3, 10), "kappa: s: Hubert's kappa needs the table of all K^R response patterns, which takes at "
+                           "most 20 raters and 1,048,576 patterns, and 13 raters and 3 categories make K^R = 3^13 = 1594323: "
+                           "--coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit\n"},
         {study(2, 2, 2), "kappa: s: found 2 subjects; at least 3 are needed\n"},
     };
     for (const auto& [s, message] : cases) {
@@ -229,6 +241,11 @@ TEST_F(CommandLine, StudiesBeyondTheLimits) {
     EXPECT_TRUE(studies.empty());
     files["s"] = readOf(study(20, 2, 3));
     EXPECT_EQ(run({"s"}).status, kExitAnalysed) << "2^20 patterns and 3 subjects are within the limits";
+    files["s"] = readOf(study(13, 3, 10));
+    EXPECT_EQ(run({"-C", "fleiss", "s"}).status, kExitAnalysed) << "the other coefficients have no such limit";
+    const Outcome all = run({"-C", "all", "-f", "csv", "s"});
+    EXPECT_EQ(all.status, kExitAnalysed);
+    EXPECT_NE(all.out.find("Hubert's kappa is left out: it needs the table"), std::string::npos);
 }
 
 TEST_F(CommandLine, MissingRatings) {
@@ -275,8 +292,8 @@ TEST_F(CommandLine, WeightsNeedOrderedCategories) {
 
 TEST_F(CommandLine, GroupsOfOneFile) {
     InputRead read = readOf(study(2, 2, 10));
-    read.groups.push_back({"B\n", study(2, 2, 1)});
-    read.groups.push_back({"C, east", study(2, 2, 5)});
+    read.groups.push_back({"B\n", study(2, 2, 1), {}});
+    read.groups.push_back({"C, east", study(2, 2, 5), {}});
     read.groups.front().group = "A";
     files["r.csv"] = read;
     const Outcome r = run({"-i", "ratings", "--by", "site", "-f", "csv", "r.csv"});

@@ -15,6 +15,7 @@
 #include "estimators/coefficients.h"
 #include "inference/analysis.h"
 #include "inference/student_t.h"
+#include "input/study_builder.h"
 #include "study_fixture.h"
 
 namespace kappa {
@@ -192,22 +193,29 @@ const Published kPublished[] = {
     {kGender, C::Percent, W::KrippendorffOrdinal, "0.6631111111111", "0.0595249862318"},
 };
 
+// Each study with its table of response patterns and without it.
 TEST(ChanceCorrected, PublishedValues) {
-    std::map<std::string, Study> studies;
-    for (const auto& [file, order] : kOrders) studies.emplace(file, readStudy(file, order));
-    for (const Published& row : kPublished) {
-        const Estimate e = chanceCorrectedEstimate(studies.at(row.file), row.c, row.w, 95, 0);
-        const std::string what = std::string(row.file) + " " + e.name + " " + std::string(weightingId(row.w));
-        expectPrinted(e.kappa, row.value, what + " value");
-        expectPrinted(e.se, row.se, what + " SE");
-        expectPrinted(e.observed, row.pa, what + " p_a");
-        expectPrinted(e.chance, row.pe, what + " p_e");
-        expectPrinted(e.wald.pValue, row.p, what + " p");
-        expectPrinted(e.wald.ci.lower, row.lower, what + " lower");
-        expectPrinted(e.wald.ci.upper, row.upper, what + " upper");
-        EXPECT_EQ(e.wald.distribution, Distribution::StudentT);
-        EXPECT_NEAR(e.se * e.se, e.variance, 1e-15) << what;
-        EXPECT_TRUE(e.restricted.empty());
+    std::map<std::string, Study> studies, held;
+    for (const auto& [file, order] : kOrders) {
+        studies.emplace(file, readStudy(file, order));
+        held.emplace(file, withoutPatternTable(studies.at(file), true));
+    }
+    for (const auto* way : {&studies, &held}) {
+        for (const Published& row : kPublished) {
+            const Estimate e = chanceCorrectedEstimate(way->at(row.file), row.c, row.w, 95, 0);
+            const std::string what = std::string(row.file) + " " + e.name + " " + std::string(weightingId(row.w)) +
+                                     (way == &held ? " without the table" : "");
+            expectPrinted(e.kappa, row.value, what + " value");
+            expectPrinted(e.se, row.se, what + " SE");
+            expectPrinted(e.observed, row.pa, what + " p_a");
+            expectPrinted(e.chance, row.pe, what + " p_e");
+            expectPrinted(e.wald.pValue, row.p, what + " p");
+            expectPrinted(e.wald.ci.lower, row.lower, what + " lower");
+            expectPrinted(e.wald.ci.upper, row.upper, what + " upper");
+            EXPECT_EQ(e.wald.distribution, Distribution::StudentT);
+            EXPECT_NEAR(e.se * e.se, e.variance, 1e-15) << what;
+            EXPECT_TRUE(e.restricted.empty());
+        }
     }
     // Every subject with a rating counts, in n and in the degrees of freedom.
     const Estimate alpha = chanceCorrectedEstimate(studies.at(kKrippendorff), C::Alpha, W::None, 95, 0);

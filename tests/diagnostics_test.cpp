@@ -26,6 +26,7 @@ const std::string kDiagnoses = std::string(KAPPA_TEST_DATA) + "/diagnoses.csv";
 Study ratingsStudy(const std::string& path, std::vector<std::string> categories = {}) {
     InputOptions options;
     options.format = InputFormat::Ratings;
+    options.keepRaters = true;
     options.categories = std::move(categories);
     if (path == kRatings) options.id = "patient";
     InputRead read = readInput(path, options);
@@ -200,6 +201,24 @@ TEST(Diagnostics, ManyRatersOnlyTheSpread) {
     EXPECT_EQ(all.pairs.size(), 15u);
     EXPECT_EQ(all.raters.size(), 6u);
     EXPECT_EQ(all.light.at(0).kappas.mean, d.light.at(0).kappas.mean);
+}
+
+// 30 raters, beyond the table of response patterns: statsmodels' Fleiss'
+// kappa of each category against the others, of the study without the first
+// rater, and its Cohen's kappa of the first two raters.
+TEST(Diagnostics, ThirtyRatersBeyondThePatternTable) {
+    AnalysisRequest request;
+    request.coefficients = {Coefficient::Fleiss};
+    const Study study = ratingsStudy(std::string(KAPPA_TEST_DATA) + "/crowd/panel30.csv");
+    ASSERT_FALSE(hasPatternTable(study));
+    const Diagnostics d = diagnose(study, request);
+    const double categoryKappa[] = {0.3235832693153212, 0.35326117971645693, 0.34709331403652594};
+    ASSERT_EQ(d.categories.size(), 3u);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(d.categories[k].kappa.kappa, categoryKappa[k], kTight) << k;
+    ASSERT_EQ(d.pairs.size(), 435u);
+    EXPECT_NEAR(d.pairs[0].estimates.at(0).kappa, 0.2097836312323612, kTight);
+    ASSERT_EQ(d.raters.size(), 30u);
+    EXPECT_NEAR(d.raters[0].leftOut.at(0).kappa, 0.34118246356788245, kTight);
 }
 
 nlohmann::json runJson(std::vector<std::string> args) {

@@ -12,6 +12,7 @@
 
 #include "input/byte_source.h"
 #include "input/delimited.h"
+#include "estimators/coefficients.h"
 #include "input/study_reader.h"
 
 #ifndef KAPPA_EXAMPLES_DIR
@@ -346,6 +347,60 @@ TEST(ByteSource, RefusesWhatItCannotRead) {
     ASSERT_TRUE(read.error);
     EXPECT_EQ(read.error->line, 1);
     EXPECT_NE(read.error->message.find("longer than 16 MiB"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kappa
+
+namespace kappa {
+namespace {
+
+// A long file's study does not depend on the order of its rows: sorted by
+// subject (read as it comes), in natural order, or in any order (read a
+// second time, or held at once when it cannot be), with few raters (a
+// table of response patterns) or many, its raters' ratings kept or not.
+TEST(LongFiles, AnyRowOrderGivesTheSameStudy) {
+    // Subject s rated by raters s .. s + 3 (of `raters`), category (s + j) % 3.
+    const auto rowsOf = [](int subjects, int raters) {
+        std::vector<std::string> rows;
+        for (int s = 1; s <= subjects; ++s)
+            for (int j = s; j < s + 4; ++j)
+                rows.push_back("p" + std::to_string(s) + ",r" + std::to_string(j % raters) + "," +
+                               std::to_string((s + j) % 3 + 1) + "\n");
+        return rows;
+    };
+    for (const int raters : {5, 25}) {
+        const std::vector<std::string> sorted = rowsOf(24, raters);  // p1, p2, ..., p24: natural order
+        std::vector<std::string> shuffled = sorted;
+        for (std::size_t i = 0; i < shuffled.size(); ++i) std::swap(shuffled[i], shuffled[(i * 7 + 3) % shuffled.size()]);
+        std::vector<std::vector<double>> estimates;
+        for (const std::vector<std::string>* rows : std::initializer_list<const std::vector<std::string>*>{&sorted, &shuffled})
+            for (const bool again : {true, false})
+                for (const bool keep : {true, false}) {
+                    std::string file = "subject,rater,category\n";
+                    for (const std::string& row : *rows) file += row;
+                    ByteSource source(file, 5), second(file, 5);
+                    InputOptions options;
+                    options.format = InputFormat::Long;
+                    options.keepRaters = keep;
+                    InputDescription input;
+                    std::vector<StudyGroup> groups;
+                    const auto error = readStudies(
+                        source, options, input, [&](StudyGroup&& g) { groups.push_back(std::move(g)); }, 8,
+                        again ? ReadAgain([&]() -> ByteSource* { return &second; }) : ReadAgain());
+                    ASSERT_FALSE(error) << error->message;
+                    const Study& study = groups.at(0).study;
+                    EXPECT_EQ(hasPatternTable(study), raters <= kMaxRaters);
+                    EXPECT_EQ(study.R, raters);
+                    std::vector<double> values;
+                    for (const Coefficient c : {Coefficient::Fleiss, Coefficient::Alpha, Coefficient::Gwet})
+                        values.push_back(ChanceCorrectedStudy(study, Weighting::None).estimate(c, 95, 0).se);
+                    estimates.push_back(values);
+                }
+        for (const std::vector<double>& values : estimates)
+            for (std::size_t i = 0; i < values.size(); ++i)
+                EXPECT_NEAR(values[i], estimates[0][i], 1e-15) << raters << " raters";
+    }
 }
 
 }  // namespace

@@ -89,17 +89,16 @@ const Refusal kRefusals[] = {
     {"a table of response patterns", "-i ratings", "1\t1\t40\n1\t2\t10\n2\t1\t5\n2\t2\t45\n", 1, 3,
      "--input table", "-i table"},
     {"one column, no delimiter found", "-i ratings", "abc\n1\n", 1, 0, "give the file's delimiter"},
-    {"more than 20 raters", "-i ratings", [] {
+    {"more than 20 raters, read without a table of response patterns", "-i ratings", [] {
          std::string header = "c1";
          for (int j = 2; j <= 21; ++j) header += ",c" + std::to_string(j);
          return header + "\n" + repeated("1,", 20) + "1\n";
-     }(), 1, 0,
-     "at most 20 raters"},
+     }(), 0, 0, ""},
     {"a first line that looks like data", "-i ratings", "1,2,2\n1,1,2\n2,2,2\n1,1,1\n", 1, 0,
      "looks like a row of ratings", "--no-header"},
-    {"--categories too many for the raters",
+    {"--categories more than a table of response patterns takes",
      "-i ratings -K 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33",
-     "a,b,c,d\n1,1,1,1\n", 0, 0, "--categories gives 33 categories"},
+     "a,b,c,d\n1,1,1,1\n", 0, 0, ""},
     {"a row with fewer fields", "-i ratings", "a,b,c\n1,2,3\n1,2\n", 3, 0, "expected 3 fields as the header has"},
     {"a row with more fields", "-i ratings", "a,b\n1,2\n1,2,3\n", 3, 0, "must be quoted"},
     {"an empty rating that is not missing", "-i ratings --missing NA", "a,b\n1,2\n1,\n", 3, 2,
@@ -115,13 +114,14 @@ const Refusal kRefusals[] = {
      "from the category 'mild' of --categories", "--ignore-case"},
     {"a label that differs in case from a missing token", "-i ratings --missing ,unrated",
      "r1,r2\n1,Unrated\n2,2\n", 2, 2, "from the missing token 'unrated'", "--ignore-case"},
-    {"more labels than K^R allows", "-i ratings", manyLabels(1025), 1026, 1, "is label number 1025"},
-    {"more labels than K^R allows (20 raters: 2 categories)", "-i ratings",
-     "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n", 2, 3,
-     "at most 2 categories"},
+    {"more labels than K^R allows, read by profile", "-i ratings", manyLabels(1025), 0, 0, ""},
+    {"more labels than K^R allows (20 raters: 2 categories), read by profile", "-i ratings",
+     "a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q,r,s,t\nx,y,z,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n", 0, 0, ""},
+    {"more labels than categories can be", "-i ratings", manyLabels(65536), 65537, 1, "at most 65535 categories"},
     {"a cross-table read as ratings", "-i ratings", ",1,2\n1,40,10\n2,5,45\n", 1, 1, "--input matrix", "-i matrix"},
-    {"whole numbers spanning too many categories", "-i ratings", "a,b\n1,2000\n", 0, 0, "spanning 2000",
-     "-K 1,2000"},
+    {"whole numbers spanning more categories than a table takes", "-i ratings", "a,b\n1,2000\n", 0, 0, ""},
+    {"whole numbers spanning too many categories", "-i ratings", "a,b\n1,70000\n", 0, 0, "spanning 70000",
+     "-K 1,70000"},
     {"no ratings", "-i ratings", "a,b\n,\nNA,\n", 0, 0, "no ratings"},
     {"too many groups", "-i ratings --by g", manyGroups(100001), 100002, 3, "beyond the 100000th"},
     // Long files.
@@ -131,11 +131,11 @@ const Refusal kRefusals[] = {
     {"a rating with another number of fields", "-i long", "s,r,c\n1,x,1\n1,y\n", 3, 0, "expected 3 fields"},
     {"a rating without its subject", "-i long", "s,r,c\n1,x,1\n,y,1\n", 3, 1, "an empty subject"},
     {"a rating without its rater", "-i long", "s,r,c\n1,x,1\n1,,1\n", 3, 2, "an empty rater"},
-    {"a 21st rater", "-i long", [] {
+    {"a 21st rater, read without a table of response patterns", "-i long", [] {
          std::string text = "s,r,c\n";
          for (int j = 1; j <= 21; ++j) text += "1,a" + std::to_string(j) + ",1\n";
          return text;
-     }(), 22, 2, "'a21' is the 21st rater"},
+     }(), 0, 0, ""},
     {"a marker as a category", "-i long", "s,r,c\n1,x,1\n1,y,N/A\n2,x,1\n2,y,1\n", 3, 3,
      "subject '1': 'N/A' looks like a missing-value marker", "--missing ,NA,N/A"},
     {"a second rating by one rater", "-i long", "s,r,c\n1,x,1\n1,y,2\n1,x,2\n", 4, 2, "the first is on line 2"},
@@ -144,6 +144,16 @@ const Refusal kRefusals[] = {
     {"a header without rows", "-i long", "s,r,c\n", 0, 0, "no ratings: the file has a header but no rows"},
     {"one rater", "-i long", "s,r,c\n1,x,1\n2,x,2\n", 0, 0, "found 1 rater, expected at least two"},
     {"one rating per subject", "-i long", "id,r1,r2\n1,a,b\n2,b,b\n", 0, 0, "--input ratings", "-i ratings"},
+    // Counts of ratings per subject.
+    {"an empty counts file", "-i counts", "", 0, 0, "expected one row of counts per subject"},
+    {"one column of counts", "-i counts", "a\n1\n", 1, 0, "expected one per category, at least two"},
+    {"a count that is not a number", "-i counts", "a,b\n1,x\n", 2, 2, "--input ratings"},
+    {"an empty count", "-i counts", "a,b\n1,\n", 2, 2, "write 0 for none"},
+    {"a label given twice in the header", "-i counts", "a,a\n1,2\n", 1, 2, "is given twice"},
+    {"--categories that do not match the columns", "-i counts -K 1,2,3", "1,2\n3,4\n", 1, 0,
+     "without a header of labels"},
+    {"a header without counts", "-i counts", "a,b\n", 0, 0, "expected rows of counts after the header"},
+    {"an id column read as counts", "-i counts --id item", "item,a,b\nx,1,2\ny,2,1\n", 0, 0, ""},
     // Cross-tables.
     {"an empty cross-table", "-i matrix", "", 0, 0, "the file is empty: expected a cross-table"},
     {"a header without counts", "-i matrix", ",a,b\n", 1, 0, "expected rows of counts after the header"},

@@ -210,6 +210,9 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::App app{kDescription, "kappa"};
     app.footer(kFooter);
     app.allow_extras();
+    // Options begin with '-' on every system: on Windows too, an absolute
+    // path such as /data/x.csv is a file.
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "print this help and exit");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.get_formatter()->column_width(26);

@@ -9,6 +9,7 @@
 
 #include "input/decoding.h"
 #include "input/study_reader.h"
+#include "platform/compat.h"
 
 namespace kappa {
 
@@ -124,7 +125,7 @@ std::optional<double> parseNumber(std::string_view text) {
     std::string_view digits = s;
     if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
     double x = 0.0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), x);
+    const auto [end, error] = fromChars(digits.data(), digits.data() + digits.size(), x);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
     return x;
 }

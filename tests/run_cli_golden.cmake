@@ -1,5 +1,6 @@
 # Runs the kappa command line on one golden case and compares every byte it
 # writes on standard output and standard error, and its exit status.
+# EMULATOR, when not empty, is the command that runs the program (wine).
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 if(IS_DIRECTORY ${CASE_DIR}/data)
@@ -10,7 +11,7 @@ endif()
 file(READ ${CASE_DIR}/args args)
 string(STRIP "${args}" args)
 
-execute_process(COMMAND sh -c "exec '${KAPPA}' ${args}"
+execute_process(COMMAND sh -c "exec ${EMULATOR} '${KAPPA}' ${args}"
                 WORKING_DIRECTORY ${run_dir}
                 OUTPUT_FILE ${WORK_DIR}/output
                 ERROR_FILE ${WORK_DIR}/errors

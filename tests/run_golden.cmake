@@ -1,4 +1,6 @@
 # Runs kappa on one golden transcript and compares every byte it writes.
+# EMULATOR, when not empty, is the command that runs the program (wine).
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 if(IS_DIRECTORY ${CASE_DIR}/data)
@@ -12,7 +14,7 @@ if(EXISTS ${CASE_DIR}/status)
   string(STRIP "${expected_status}" expected_status)
 endif()
 
-execute_process(COMMAND ${KAPPA}
+execute_process(COMMAND ${emulator} ${KAPPA}
                 WORKING_DIRECTORY ${data_dir}
                 INPUT_FILE ${CASE_DIR}/answers
                 OUTPUT_FILE ${WORK_DIR}/output

@@ -64,7 +64,7 @@ inline std::from_chars_result fromChars(const char* first, const char* last, dou
     }
     if (count == 0) {
         // inf, infinity or nan, of which strtod reads as much as from_chars does
-        if (digits == last || (*digits | 0x20) != 'i' && (*digits | 0x20) != 'n')
+        if (digits == last || ((*digits | 0x20) != 'i' && (*digits | 0x20) != 'n'))
             return {first, std::errc::invalid_argument};
         p = last;
     }

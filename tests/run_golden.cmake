@@ -1,6 +1,7 @@
 # Runs kappa on one golden transcript and compares every byte it writes.
 # EMULATOR, when not empty, is the command that runs the program (wine).
 separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
+include(${CMAKE_CURRENT_LIST_DIR}/compare_output.cmake)
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 if(IS_DIRECTORY ${CASE_DIR}/data)
@@ -21,10 +22,8 @@ execute_process(COMMAND ${emulator} ${KAPPA}
                 ERROR_FILE ${WORK_DIR}/errors
                 RESULT_VARIABLE status)
 
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${CASE_DIR}/expected ${WORK_DIR}/output
-                RESULT_VARIABLE differ)
+compare_output(${CASE_DIR}/expected ${WORK_DIR}/output differ)
 if(differ)
-  execute_process(COMMAND diff -a ${CASE_DIR}/expected ${WORK_DIR}/output)
   message(FATAL_ERROR "output differs from ${CASE_DIR}/expected (written to ${WORK_DIR}/output)")
 endif()
 if(NOT "${status}" STREQUAL "${expected_status}")

@@ -65,7 +65,8 @@ def main():
     outputs = {name: [run(b, folder, args) for b in builds] for name, folder, args in cases()}
     failed = False
     for i, build in enumerate(sys.argv[2:], 1):
-        identical, last_digits, largest, differences = 0, [], 0.0, []
+        identical, agreeing, largest = 0, 0, 0.0
+        last_digits, differences = {}, []  # last_digits: (number, other) -> the runs where they are
         for name, runs in outputs.items():
             (status, *streams), (other_status, *other_streams) = runs[0], runs[i]
             if (status, streams) == (other_status, other_streams):
@@ -75,17 +76,17 @@ def main():
             if status != other_status or None in found:
                 differences.append(f"{name}: exit status {other_status} (reference {status}) or text differs")
                 continue
-            for stream, numbers in zip(("output", "errors"), found):
-                for line, x, y in numbers:
-                    difference = relative_difference(x, y)
-                    largest = max(largest, difference)
-                    entry = f"{name}, {stream} line {line}: {x.decode()} and {y.decode()} ({difference:.1e})"
-                    (last_digits if difference <= TOLERANCE else differences).append(entry)
-        agreeing = len(outputs) - len(set(d.split(":")[0] for d in differences))
-        print(f"{build}: {len(outputs)} runs, {identical} identical to {sys.argv[1]}, {agreeing} agreeing to "
+            numbers = [(x, y, relative_difference(x, y)) for f in found for _, x, y in f]
+            largest = max([largest] + [d for _, _, d in numbers])
+            beyond = [f"{name}: {x.decode()} and {y.decode()}" for x, y, d in numbers if d > TOLERANCE]
+            differences += beyond
+            agreeing += not beyond
+            for x, y, d in numbers:
+                last_digits.setdefault((x.decode(), y.decode(), d), set()).add(name)
+        print(f"{build}: {len(outputs)} runs, {identical} identical to {sys.argv[1]}, {agreeing} more agree to "
               f"{TOLERANCE:g} relative (largest difference {largest:.1e})")
-        for entry in last_digits:
-            print(f"  last digits: {entry}")
+        for (x, y, d), names in sorted(last_digits.items()):
+            print(f"  {x} and {y} ({d:.1e}) in {len(names)} runs: {', '.join(sorted(names))}")
         for entry in differences:
             print(f"  DIFFERS: {entry}")
         failed = failed or bool(differences)

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
 

@@ -194,6 +194,10 @@ TEST_F(CommandLine, OptionsReachTheReaderAndTheAnalysis) {
     EXPECT_EQ(readOptions.back().encoding, Encoding::Cp1252);
     EXPECT_TRUE(readOptions.back().weights);
     EXPECT_EQ(readOptions.back().categories, std::vector<std::string>{"4"});
+
+    files["/data/x.csv"] = readOf(study(2, 2, 10));
+    EXPECT_EQ(run({"/data/x.csv"}).status, kExitAnalysed) << "an absolute path is a file, on Windows too";
+    EXPECT_EQ(paths.back(), "/data/x.csv");
 }
 
 TEST_F(CommandLine, FileErrorsNameFileLineAndColumnAndTheOthersGoOn) {

@@ -5,17 +5,17 @@
 #include <cstring>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "cli/command_line.h"
 #include "console/program.h"
 #include "console/terminal_console.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
+    kappa::platform::useBinaryStandardStreams();
     if (argc > 1) {
         // The command line checks its own output.
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        return kappa::runCommandLine(args, std::cout, std::cerr);
+        return kappa::runCommandLine(kappa::platform::arguments(argc, argv), std::cout, std::cerr);
     }
 
     kappa::TerminalConsole console;

@@ -1,8 +1,5 @@
 #include "cli/command_line.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,6 +16,7 @@
 #include "input/printable.h"
 #include "format/plot.h"
 #include "input/study_builder.h"
+#include "platform/platform.h"
 
 namespace kappa {
 
@@ -273,22 +271,19 @@ bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& e
     return analysed;
 }
 
-// The input that `output` is, by device and inode (standard input too):
-// opening it for writing would empty it. Only a regular file can be emptied.
+// The input that `output` is (standard input too): opening it for writing
+// would empty it. Only a regular file can be emptied.
 std::optional<std::string> inputAt(const CommandLine& cl, const std::string& output) {
-    struct stat written {};
-    if (::stat(output.c_str(), &written) != 0 || !S_ISREG(written.st_mode)) return std::nullopt;
-    for (const std::string& file : cl.files) {
-        struct stat input {};
-        const int found = file == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(file.c_str(), &input);
-        if (found == 0 && input.st_dev == written.st_dev && input.st_ino == written.st_ino) return file;
-    }
+    const auto written = platform::regularFileIdentity(output);
+    if (!written) return std::nullopt;
+    for (const std::string& file : cl.files)
+        if (platform::regularFileIdentity(file) == written) return file;
     return std::nullopt;
 }
 
 // Writes `text` to the file at `path`; false, with a message on `err`, when it cannot.
 bool writeFile(const std::string& path, const std::string& text, std::ostream& err) {
-    std::FILE* opened = std::fopen(path.c_str(), "w");
+    std::FILE* opened = platform::openForWriting(path);
     if (!opened) {
         err << "kappa: cannot open " << printable(path) << " for writing: " << std::strerror(errno) << "\n";
         return false;
@@ -333,7 +328,7 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
                                        (*input == "-" ? std::string("standard input") : "the input file " + *input) +
                                        ": writing it would empty it");
     if (toFile) {
-        std::FILE* opened = std::fopen(cl.output->c_str(), "w");
+        std::FILE* opened = platform::openForWriting(*cl.output);
         if (!opened) {
             err << "kappa: cannot open " << printable(*cl.output) << " for writing: " << std::strerror(errno) << "\n";
             return kExitFailed;

@@ -9,6 +9,7 @@
 
 #include "input/decoding.h"
 #include "input/study_reader.h"
+#include "platform/compat.h"
 
 namespace kappa {
 
@@ -126,7 +127,7 @@ std::optional<double> parseNumber(std::string_view text) {
     std::string_view digits = s;
     if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
     double x = 0.0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), x);
+    const auto [end, error] = fromChars(digits.data(), digits.data() + digits.size(), x);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
     return x;
 }
@@ -212,6 +213,9 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::App app{kDescription, "kappa"};
     app.footer(kFooter);
     app.allow_extras();
+    // Options begin with '-' on every system: on Windows too, an absolute
+    // path such as /data/x.csv is a file.
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "print this help and exit");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.get_formatter()->column_width(26);

@@ -27,7 +27,7 @@ public:
     virtual std::string_view plusMinus() const { return "\xF1"; }
 
     // printf-style output.
-    void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void print(const char* format, ...) KAPPA_PRINTF_FORMAT(2, 3);
     // The text followed by a line break, as puts writes it.
     void putLine(std::string_view text);
 };

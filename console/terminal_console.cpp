@@ -1,36 +1,19 @@
 #include "console/terminal_console.h"
 
-#include <langinfo.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <clocale>
-#include <cstring>
 #include <cstdio>
 #include <string_view>
 #include <thread>
 
+#include "platform/platform.h"
+
 namespace kappa {
 
-namespace {
-
-// Whether the locale of the environment writes UTF-8.
-bool utf8Locale() {
-    std::setlocale(LC_CTYPE, "");
-    const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    std::setlocale(LC_CTYPE, "C");
-    return utf8;
-}
-
-}  // namespace
-
 TerminalConsole::TerminalConsole()
-    : interactive_(isatty(STDIN_FILENO) == 1),
-      showsOutput_(isatty(STDOUT_FILENO) == 1),
-      utf8Output_(showsOutput_ && utf8Locale()) {}
+    : interactive_(platform::standardInputIsTerminal()),
+      showsOutput_(platform::standardOutputIsTerminal()),
+      plusMinus_(showsOutput_ ? platform::terminalPlusMinus() : "\xF1") {}
 
 bool TerminalConsole::readLine(std::string& line) {
     std::fflush(stdout);
@@ -55,7 +38,8 @@ bool TerminalConsole::readLine(std::string& line) {
             return true;
         }
         char chunk[1 << 16];
-        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        std::string error;
+        const std::ptrdiff_t got = platform::readSome(platform::kStandardInput, chunk, sizeof chunk, error);
         if (got > 0) {
             std::string_view bytes(chunk, static_cast<std::size_t>(got));
             if (dropping_) {
@@ -69,7 +53,7 @@ bool TerminalConsole::readLine(std::string& line) {
                 pending_.resize(start_ + kLongestAnswer);
                 dropping_ = true;
             }
-        } else if (got == 0 || errno != EINTR) {
+        } else {
             endOfInput_ = true;
         }
     }
@@ -84,7 +68,7 @@ void TerminalConsole::discardPending() {
     pending_.clear();
     start_ = searched_ = 0;
     dropping_ = false;
-    tcflush(STDIN_FILENO, TCIFLUSH);
+    platform::discardTypedInput();
 }
 
 void TerminalConsole::pause(int milliseconds) {

@@ -1,6 +1,6 @@
-// The console on the process's standard input and output. This is the one
-// place that knows about the platform: whether standard input is a terminal,
-// how typed-ahead input is thrown away, and how the program pauses.
+// The console on the process's standard input and output: whether they are
+// a terminal, how typed-ahead input is thrown away and the plus-minus sign
+// shown are the platform's (platform/platform.h).
 #pragma once
 
 #include <cstddef>
@@ -28,14 +28,14 @@ public:
     // closes; when the output goes to a pipe or a file nobody is reading it,
     // and the program ends at once.
     void pause(int milliseconds) override;
-    // "±" in UTF-8 when standard output is a terminal whose locale's character
-    // set is UTF-8; byte 241 otherwise (pipes and files keep it).
-    std::string_view plusMinus() const override { return utf8Output_ ? "\u00B1" : "\xF1"; }
+    // "±" as the terminal on standard output shows it; byte 241 when the
+    // output is not a terminal (pipes and files keep it).
+    std::string_view plusMinus() const override { return plusMinus_; }
 
 private:
     bool interactive_;
     bool showsOutput_;
-    bool utf8Output_;
+    std::string plusMinus_;
     bool endOfInput_ = false;
     bool dropping_ = false;     // the rest of an answer line longer than kLongestAnswer is being dropped
     std::string pending_;       // bytes read from standard input, from start_ on not yet returned

@@ -4,10 +4,12 @@
 #include <cstdarg>
 #include <string>
 
+#include "platform/compat.h"
+
 namespace kappa {
 
 // The text that printf would write for the format and arguments.
-std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* format, ...) KAPPA_PRINTF_FORMAT(1, 2);
 std::string formatList(const char* format, std::va_list args);
 
 }  // namespace kappa

@@ -1,13 +1,10 @@
 #include "input/byte_source.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "platform/platform.h"
 
 namespace kappa {
 
@@ -40,7 +37,7 @@ ByteSource& ByteSource::operator=(ByteSource&& other) noexcept {
 ByteSource::~ByteSource() { close(); }
 
 void ByteSource::close() {
-    if (ownsFd_ && fd_ >= 0) ::close(fd_);
+    if (ownsFd_ && fd_ >= 0) platform::closeFile(fd_);
     fd_ = -1;
     ownsFd_ = false;
 }
@@ -50,34 +47,11 @@ bool ByteSource::open(const std::string& path, Accept accept) {
     memory_ = {};
     putBack_.clear();
     putBackRead_ = 0;
-    error_.clear();
-    const bool regularOnly = accept == Accept::RegularFile;
-    int fd = STDIN_FILENO;
-    if (path != "-") {
-        // Without blocking, so that a FIFO that must be refused is not waited on.
-        const int flags = O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
-        do fd = ::open(path.c_str(), flags);
-        while (fd < 0 && errno == EINTR);
-        if (fd < 0) {
-            error_ = std::string("cannot open: ") + std::strerror(errno);
-            return false;
-        }
-        fd_ = fd;
-        ownsFd_ = true;
-    } else {
-        fd_ = fd;
-    }
-    if (regularOnly) {
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            error_ = "not a regular file";
-            close();
-            return false;
-        }
-        if (ownsFd_) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return true;
+    platform::OpenedFile opened = platform::openForReading(path, accept == Accept::RegularFile);
+    fd_ = opened.descriptor;
+    ownsFd_ = opened.owned;
+    error_ = std::move(opened.error);
+    return fd_ >= 0;
 }
 
 void ByteSource::putBack(std::string bytes) {
@@ -102,11 +76,7 @@ std::ptrdiff_t ByteSource::readInput(char* buffer, std::size_t size) {
         memory_.remove_prefix(n);
         return static_cast<std::ptrdiff_t>(n);
     }
-    ssize_t got;
-    do got = ::read(fd_, buffer, size);
-    while (got < 0 && errno == EINTR);
-    if (got < 0) error_ = std::string("cannot read: ") + std::strerror(errno);
-    return got;
+    return platform::readSome(fd_, buffer, size, error_);
 }
 
 }  // namespace kappa

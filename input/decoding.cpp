@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/compat.h"
+
 namespace kappa {
 
 namespace {
@@ -73,6 +75,14 @@ std::optional<Encoding> utf16ByteOrder(std::string_view bytes) {
     if (pairs > 0 && 2 * nuls[1] >= pairs && 8 * nuls[0] <= nuls[1]) return Encoding::Utf16Le;
     if (pairs > 0 && 2 * nuls[0] >= pairs && 8 * nuls[1] <= nuls[0]) return Encoding::Utf16Be;
     return std::nullopt;
+}
+
+// The last line break of p[0, n), or null (what memrchr does, where the C
+// library has it).
+const unsigned char* lastLineBreak(const unsigned char* p, std::size_t n) {
+    for (std::size_t i = n; i > 0; --i)
+        if (p[i - 1] == '\n') return p + i - 1;
+    return nullptr;
 }
 
 // The UTF-8 of code point c, into `out`; its length.
@@ -242,7 +252,7 @@ DecodingSource::DecodingSource(ByteSource& source, Encoding encoding)
 
 std::optional<InputError> DecodingSource::settle(std::optional<InputError> readerError) {
     if (readerError && !ended_) {
-        const auto rest = std::make_unique_for_overwrite<char[]>(kRawChunk);
+        const auto rest = make_unique_for_overwrite<char[]>(kRawChunk);
         while (read(rest.get(), kRawChunk) > 0) continue;
     }
     if (refusal_) return refusal_;
@@ -264,7 +274,7 @@ std::ptrdiff_t DecodingSource::readInput(char* buffer, std::size_t size) {
 // order from where the NUL bytes are.
 bool DecodingSource::start() {
     started_ = true;
-    raw_ = std::make_unique_for_overwrite<char[]>(kRawChunk);
+    raw_ = make_unique_for_overwrite<char[]>(kRawChunk);
     while (rawEnd_ < kStart && !sourceEnded_)
         if (!readRaw(kStart)) return false;
     start_.assign(raw_.get(), rawEnd_);
@@ -334,8 +344,8 @@ std::ptrdiff_t DecodingSource::readUtf8(char* buffer, std::size_t size) {
     const std::size_t checked = n - mark;
     validate(p, checked);
     if (refusal_) return deliverRefusal();
-    if (const void* last = ::memrchr(p, '\n', checked))
-        lineStart_ = offset_ + static_cast<std::size_t>(static_cast<const unsigned char*>(last) - p) + 1;
+    if (const unsigned char* last = lastLineBreak(p, checked))
+        lineStart_ = offset_ + static_cast<std::size_t>(last - p) + 1;
     offset_ += checked;
     return static_cast<std::ptrdiff_t>(n);
 }
@@ -374,8 +384,8 @@ std::size_t DecodingSource::skipAscii(const unsigned char* p, std::size_t i, std
 // bytes into p (0: in an earlier buffer).
 std::int64_t DecodingSource::utf8Column(const unsigned char* p, std::size_t before) const {
     std::uint64_t lineStart = lineStart_;
-    if (const void* last = before > 0 ? ::memrchr(p, '\n', before) : nullptr)
-        lineStart = offset_ + static_cast<std::size_t>(static_cast<const unsigned char*>(last) - p) + 1;
+    if (const unsigned char* last = lastLineBreak(p, before))
+        lineStart = offset_ + static_cast<std::size_t>(last - p) + 1;
     const std::int64_t continuations = continuationLine_ == lineBreaks_ ? continuations_ : 0;
     return static_cast<std::int64_t>(sequenceStart_ - lineStart) - continuations + 1;
 }
@@ -457,7 +467,7 @@ std::size_t DecodingSource::copyAscii(char* to, std::size_t room) {
         std::memcpy(to, p, run);
         seenAsUtf8(p[0]);  // an ASCII byte ends a UTF-8 character, or is one
         if (lineBreaks_ > lineBreaks)
-            column_ = p + run - static_cast<const unsigned char*>(::memrchr(p, '\n', run)) - 1;
+            column_ = p + run - lastLineBreak(p, run) - 1;
         else
             column_ += static_cast<std::int64_t>(run);
         rawBegin_ += run;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/compat.h"
+
 namespace kappa {
 
 namespace {
@@ -68,7 +70,7 @@ char detectDelimiter(std::string_view line) {
 
 DelimitedReader::DelimitedReader(ByteSource& source, std::optional<char> delimiter, std::size_t chunk)
     : source_(source),
-      buffer_(std::make_unique_for_overwrite<char[]>(std::clamp<std::size_t>(chunk, 1, kLongestRecord))),
+      buffer_(make_unique_for_overwrite<char[]>(std::clamp<std::size_t>(chunk, 1, kLongestRecord))),
       capacity_(std::clamp<std::size_t>(chunk, 1, kLongestRecord)),
       delimiter_(delimiter && isDelimiter(*delimiter) ? *delimiter : 0) {
     fields_.reserve(64);
@@ -98,7 +100,7 @@ bool DelimitedReader::fill() {
             return fail(line_, 0, "a line longer than 16 MiB: this is not a delimited text file");
         }
         const std::size_t larger = std::min(capacity_ * 2, kLongestRecord);
-        auto grown = std::make_unique_for_overwrite<char[]>(larger);
+        auto grown = make_unique_for_overwrite<char[]>(larger);
         std::memcpy(grown.get(), buffer_.get(), end_);
         buffer_ = std::move(grown);
         capacity_ = larger;

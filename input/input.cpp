@@ -1,13 +1,12 @@
 #include "input/input.h"
 
-#include <sys/stat.h>
-
 #include <optional>
 
 #include "input/byte_source.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
 #include "input/table_input.h"
+#include "platform/platform.h"
 
 namespace kappa {
 
@@ -35,8 +34,7 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
     std::optional<DecodingSource> second;
     DecodingSource* decoded = &source;
     ReadAgain again;
-    struct stat info {};
-    if (path != "-" && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (path != "-" && platform::regularFileIdentity(path))
         again = [&]() -> ByteSource* {
             secondFile.emplace();
             if (!secondFile->open(path, ByteSource::Accept::RegularFile)) return nullptr;

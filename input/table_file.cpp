@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "input/printable.h"
+#include "platform/compat.h"
 
 namespace kappa {
 
@@ -70,7 +71,7 @@ void readNumber(std::string_view token, TableNumber& number) {
     if (!isDecimalNumber(token)) return;
     const std::string_view unsigned_ = token[0] == '+' ? token.substr(1) : token;
     double value = 0.0;
-    const auto [end, error] = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
+    const auto [end, error] = fromChars(unsigned_.data(), unsigned_.data() + unsigned_.size(), value);
     bool underflow = false;
     if (error != std::errc() || end != unsigned_.data() + unsigned_.size()) {
         // Beyond the range of a double: as strtod reads it, 0 or infinite.
@@ -138,7 +139,7 @@ private:
         // A small file is read into a small buffer; a read that fills it
         // brings the buffer to its full size.
         std::size_t capacity = kFirstChunk;
-        auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        auto buffer = make_unique_for_overwrite<char[]>(capacity);
         // The first bytes, at least three unless the file is shorter, to see
         // whether they are a byte-order mark.
         std::size_t have = 0;
@@ -158,7 +159,7 @@ private:
             if (ended) break;
             if (bytes.end() == buffer.get() + capacity && capacity < kChunk) {
                 capacity = kChunk;
-                buffer = std::make_unique_for_overwrite<char[]>(capacity);
+                buffer = make_unique_for_overwrite<char[]>(capacity);
             }
             const std::ptrdiff_t got = source.read(buffer.get(), capacity);
             if (got < 0) return {ParseOutcome::Status::ReadFailed, line_, source.error(), {}};

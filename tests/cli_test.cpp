@@ -203,6 +203,10 @@ TEST_F(CommandLine, OptionsReachTheReaderAndTheAnalysis) {
     EXPECT_EQ(readOptions.back().encoding, Encoding::Cp1252);
     EXPECT_TRUE(readOptions.back().weights);
     EXPECT_EQ(readOptions.back().categories, std::vector<std::string>{"4"});
+
+    files["/data/x.csv"] = readOf(study(2, 2, 10));
+    EXPECT_EQ(run({"/data/x.csv"}).status, kExitAnalysed) << "an absolute path is a file, on Windows too";
+    EXPECT_EQ(paths.back(), "/data/x.csv");
 }
 
 TEST_F(CommandLine, FileErrorsNameFileLineAndColumnAndTheOthersGoOn) {
@@ -312,15 +316,14 @@ TEST_F(CommandLine, OutputFile) {
     const auto folder = std::filesystem::temp_directory_path() / ("kappa-cli-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string output = (folder / "results.jsonl").string(), input = (folder / "data.txt").string();
-    std::ofstream(input) << "1\t1\t5\n";
+    std::ofstream(input, std::ios::binary) << "1\t1\t5\n";
     files[input] = readOf(study(2, 2, 10));
 
     Outcome r = run({"-f", "json", "-o", output, input});
     EXPECT_EQ(r.status, kExitAnalysed);
     EXPECT_EQ(r.out, "");
-    std::ifstream written(output);
     std::string line;
-    std::getline(written, line);
+    std::getline(std::ifstream(output), line);
     EXPECT_EQ(nlohmann::json::parse(line)["file"], input);
 
     r = run({"-o", input, input});
@@ -352,7 +355,7 @@ TEST_F(CommandLine, OutputFile) {
     EXPECT_EQ(paths.back(), "-x");
 
     const std::string heatMaps = (folder / "plot-pairs.svg").string();
-    std::ofstream(heatMaps) << "1\t1\t5\n";
+    std::ofstream(heatMaps, std::ios::binary) << "1\t1\t5\n";
     r = run({"--plot", (folder / "plot.svg").string(), "--diagnostics", input, heatMaps});
     EXPECT_EQ(r.status, kExitUsage) << "the heat maps would empty an input";
     EXPECT_EQ(r.err.rfind("kappa: --plot " + heatMaps + " is the input file " + heatMaps, 0), 0u) << r.err;

@@ -2,7 +2,9 @@
 // refused and named, the same rows however the bytes arrive; then the
 // dialogue's loader, the study it builds and the checks against the answers.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <cstdint>
 #include <filesystem>
@@ -170,8 +172,13 @@ class Loader : public InTemporaryFolder {};
 // Only a regular file is read: a FIFO would wait for a writer.
 TEST_F(Loader, CannotOpenAnythingButARegularFile) {
     std::filesystem::create_directory("folder");
-    ASSERT_EQ(mkfifo("fifo", 0600), 0);
-    for (const char* name : {"missing", "folder", "fifo"})
+#ifdef _WIN32
+    const char* device = "NUL";
+#else
+    const char* device = "fifo";
+    ASSERT_EQ(mkfifo(device, 0600), 0);
+#endif
+    for (const char* name : {"missing", "folder", device})
         EXPECT_EQ(loadDataFile(name, U, 2, 2).status, LoadResult::Status::CannotOpen) << name;
 }
 

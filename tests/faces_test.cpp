@@ -3,7 +3,9 @@
 // the dialogue writes the plus-minus sign in UTF-8 on a UTF-8 terminal only.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <cstdio>
@@ -97,6 +99,7 @@ TEST(Faces, JsonRoundsToTheDialoguesDigits) {
     }
 }
 
+#ifndef _WIN32
 // Runs the program with its answers on a pipe and its output on a
 // pseudo-terminal in the given locale; returns what the terminal received.
 std::string onTerminal(const char* locale) {
@@ -135,6 +138,7 @@ TEST(Faces, PlusMinusInUtf8OnAUtf8TerminalOnly) {
     EXPECT_NE(onTerminal("C.UTF-8").find("0.7000 \xC2\xB1 0.07106"), std::string::npos);
     EXPECT_NE(onTerminal("C").find("0.7000 \xF1 0.07106"), std::string::npos);
 }
+#endif
 
 // An answer line longer than the console keeps is cut, the rest of it dropped
 // as it comes: input without line breaks (kappa < /dev/zero) takes no more.

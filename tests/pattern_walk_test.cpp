@@ -22,6 +22,13 @@
 namespace kappa {
 namespace {
 
+// Whether two ranges hold the same elements (std::ranges::equal, which
+// libc++ 14 lacks).
+template <typename A, typename B>
+bool sameElements(const A& a, const B& b) {
+    return std::equal(std::begin(a), std::end(a), std::begin(b), std::end(b));
+}
+
 // Shapes with fewer categories than raters and with at least as many: the
 // linear weights count in a different way in each.
 const struct Shape {
@@ -68,7 +75,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
         for (PatternWalk walk(K, R); !walk.done(); walk.next(), ++p) {
             ASSERT_EQ(walk.pattern(), p);
             patternDigits(p, K, d);
-            ASSERT_TRUE(std::ranges::equal(walk.digits(), d)) << "p = " << p;
+            ASSERT_TRUE(sameElements(walk.digits(), d)) << "p = " << p;
             [&](auto&... accumulator) { (accumulator.update(walk), ...); }(sum, longSum, products, prodtOnly, quadratic,
                                                                                linear);
 
@@ -90,7 +97,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
                 }
                 clases[d[j]][j] += F[p];
             }
-            const bool agree = std::ranges::all_of(d, [&](std::uint16_t x) { return x == d[0]; });
+            const bool agree = std::all_of(d.begin(), d.end(), [&](std::uint16_t x) { return x == d[0]; });
             if (agree) ac[d[0]] = F[p];
             const double q = quadraticFactor(K, R) * static_cast<double>(squares);
             const double l = linearFactor(K, R) * static_cast<double>(distances);
@@ -98,7 +105,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
                                  quadratic.value(), linear.value(), walk.allAgree()),
                       std::tuple(s, S, prodt, prodt, prodtOfCounts, q, l, agree))
                 << "p = " << p;
-            EXPECT_TRUE(std::ranges::equal(products.factorE(), without)) << "p = " << p;
+            EXPECT_TRUE(sameElements(products.factorE(), without)) << "p = " << p;
             // A weight is 0 exactly where all raters agree, and never above 1.
             EXPECT_TRUE((q == 0.0) == agree && (l == 0.0) == agree && std::max(q, l) <= 1.0 + 1e-15) << "p = " << p;
             largest = std::max(largest, q);
@@ -106,7 +113,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
         EXPECT_EQ(p, P);
         EXPECT_NEAR(largest, 1.0, 1e-15);  // the most even split between the first and last category
         for (std::size_t k = 0; k < Kz; ++k)
-            EXPECT_TRUE(std::ranges::equal(counts.clases[k], clases[k])) << "k = " << k;
+            EXPECT_TRUE(sameElements(counts.clases[k], clases[k])) << "k = " << k;
         EXPECT_EQ(counts.ac, ac);
         EXPECT_EQ(counts.crudo, std::accumulate(ac.begin(), ac.end(), std::int64_t{0}));
         EXPECT_EQ(counts.n, static_cast<double>(std::accumulate(F.begin(), F.end(), std::int64_t{0})));

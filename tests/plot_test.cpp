@@ -32,7 +32,7 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
 }
 
 // The width and height of a PNG, from its header.
-std::pair<unsigned, unsigned> pngSize(const std::string& png) {
+[[maybe_unused]] std::pair<unsigned, unsigned> pngSize(const std::string& png) {
     const auto word = [&](std::size_t at) {
         unsigned value = 0;
         for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(png.at(at + i));
@@ -42,9 +42,11 @@ std::pair<unsigned, unsigned> pngSize(const std::string& png) {
 }
 
 // Checks that the SVG at `path` is well-formed and renders to a PNG of its
-// declared size; returns its text.
+// declared size; returns its text. A Windows build has neither tool: its
+// plots are checked by the native builds' runs, which write the same bytes.
 std::string checkedSvg(const std::string& path) {
     const std::string svg = contents(path);
+#ifndef _WIN32
     EXPECT_EQ(std::system(("xmllint --noout " + path).c_str()), 0) << svg;
     EXPECT_EQ(std::system(("rsvg-convert " + path + " -o " + path + ".png").c_str()), 0);
     std::smatch size;
@@ -52,6 +54,7 @@ std::string checkedSvg(const std::string& path) {
     const auto [width, height] = pngSize(contents(path + ".png"));
     EXPECT_EQ(width, static_cast<unsigned>(std::ceil(std::stod(size[1]))));
     EXPECT_EQ(height, static_cast<unsigned>(std::ceil(std::stod(size[2]))));
+#endif
     return svg;
 }
 

@@ -341,12 +341,20 @@ TEST(ByteSource, RefusesWhatItCannotRead) {
     EXPECT_EQ(source.error(), "cannot open: No such file or directory");
     EXPECT_FALSE(source.open(KAPPA_EXAMPLES_DIR, ByteSource::Accept::RegularFile));
     EXPECT_EQ(source.error(), "not a regular file");
+    // A folder taken as any file: reading it fails, or on Windows opening it, with the same message.
+    if (source.open(KAPPA_EXAMPLES_DIR)) {
+        char byte;
+        EXPECT_EQ(source.read(&byte, 1), -1);
+    }
+    EXPECT_EQ(source.error(), "cannot read: Is a directory");
+#ifndef _WIN32
     // A device that never ends is refused after one record's worth of bytes.
     ASSERT_TRUE(source.open("/dev/zero"));
     const StudiesRead read = readStudies(source, layoutOf(InputOptions{}));
     ASSERT_TRUE(read.error);
     EXPECT_EQ(read.error->line, 1);
     EXPECT_NE(read.error->message.find("longer than 16 MiB"), std::string::npos);
+#endif
 }
 
 }  // namespace

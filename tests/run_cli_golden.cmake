@@ -1,5 +1,7 @@
 # Runs the kappa command line on one golden case and compares every byte it
 # writes on standard output and standard error, and its exit status.
+# EMULATOR, when not empty, is the command that runs the program (wine).
+include(${CMAKE_CURRENT_LIST_DIR}/compare_output.cmake)
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 if(IS_DIRECTORY ${CASE_DIR}/data)
@@ -10,7 +12,7 @@ endif()
 file(READ ${CASE_DIR}/args args)
 string(STRIP "${args}" args)
 
-execute_process(COMMAND sh -c "exec '${KAPPA}' ${args}"
+execute_process(COMMAND sh -c "exec ${EMULATOR} '${KAPPA}' ${args}"
                 WORKING_DIRECTORY ${run_dir}
                 OUTPUT_FILE ${WORK_DIR}/output
                 ERROR_FILE ${WORK_DIR}/errors
@@ -48,10 +50,8 @@ foreach(pair IN ITEMS "${CASE_DIR}/expected|output" "${expected_errors}|errors")
   string(REPLACE "|" ";" pair "${pair}")
   list(GET pair 0 expected)
   list(GET pair 1 actual)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${expected} ${WORK_DIR}/${actual}
-                  RESULT_VARIABLE differ)
+  compare_output(${expected} ${WORK_DIR}/${actual} differ)
   if(differ)
-    execute_process(COMMAND diff -a ${expected} ${WORK_DIR}/${actual})
     string(APPEND failures "${actual} differs from ${expected} (written to ${WORK_DIR}/${actual})\n")
   endif()
 endforeach()

@@ -3,21 +3,28 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace kappa {
+
+// A new folder of its own in the system's temporary folder, named from `prefix`.
+inline std::filesystem::path newTemporaryFolder(const std::string& prefix) {
+    std::random_device random;
+    for (;;) {
+        const auto folder = std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(folder)) return folder;
+    }
+}
 
 class InTemporaryFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "kappa-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        folder_ = newTemporaryFolder("kappa-test-");
         std::filesystem::current_path(folder_);
     }
     void TearDown() override {

@@ -461,6 +461,25 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
     return t;
 }
 
+// The same sums in disagreement: with the weights 1 - w_kl (0 on the
+// diagonal), sumA is sum_i (1 - a_i) and sumQ sum_i (1 - a_i) r_i, formed from
+// the pairs that disagree and so without cancelling when agreement is near 1.
+// kappa = (D_e - D_o) / D_e in these terms keeps its digits where p_a and p_e
+// both near 1 would lose them in p_a - p_e.
+struct Disagreement {
+    Matrix<double> weights;  // 1 - w_kl
+    AgreementSums sums;
+};
+
+Disagreement observedDisagreement(const Study& study, const Matrix<double>& w) {
+    Disagreement d;
+    d.weights = Matrix<double>(w.rows(), w.cols());
+    for (std::size_t k = 0; k < w.rows(); ++k)
+        for (std::size_t l = 0; l < w.cols(); ++l) d.weights[k][l] = k == l ? 0.0 : 1 - w[k][l];
+    d.sums = sumOverSubjects<AgreementSums>(study, d.weights, ChanceTable::none(), agreementSums);
+    return d;
+}
+
 // ---------------------------------------------------------------------------
 // Chance agreement
 
@@ -678,8 +697,8 @@ std::string tooFewSubjectsNote(const std::string& name, const char* subjects) {
 //   Conger   e_i = sum_g lambda_ig / (R (R - 1))
 // Percent agreement (p_e = 0) and Brennan-Prediger (p_e = T_w / K^2) have no
 // such term.
-Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c, const Matrix<double>& w,
-                            const std::string& name) {
+Result agreementCoefficient(const Study& study, const Tallies& t, const Disagreement& disagreement, Coefficient c,
+                            const Matrix<double>& w, const std::string& name) {
     Result out;
     out.subjects = static_cast<std::int64_t>(t.n);
     out.df = t.n - 1;
@@ -698,6 +717,7 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
     std::vector<double> pi(t.share);
     for (double& p : pi) p /= t.n;
     double pe = 0.0;
+    double De = kNaN;          // 1 - p_e, where it can be formed as a chance disagreement
     ChanceTable x;             // what E sums, nothing without a chance term
     CongerChance conger;
     double perRaterPair = 0;  // Conger: e_i = E_i / (R (R - 1)); otherwise 0 and e_i = E_i / r_i
@@ -705,6 +725,7 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
         case Coefficient::Fleiss: {
             std::vector<double> omega = weightedPrevalence(w, pi);
             pe = pooledChance(pi, omega);
+            De = pooledChance(pi, weightedPrevalence(disagreement.weights, pi));
             x = ChanceTable::sameForEveryRater(study, std::move(omega));
             break;
         }
@@ -726,6 +747,9 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
                 return out;
             }
             pe = conger.pe;
+            De = congerChance(disagreement.weights, hasPatternTable(study) ? t.raterCounts : study.raterCounts, t.n,
+                              static_cast<std::size_t>(study.K), false)
+                     .pe;
             x = ChanceTable::ofConger(conger);
             perRaterPair = 1 / (static_cast<double>(R) * static_cast<double>(R - 1));
             break;
@@ -757,9 +781,11 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
         out.notes.push_back(undefinedChanceNote(name));
         return out;
     }
-    const double d = 1 - pe;
+    // kappa = (p_a - p_e) / (1 - p_e) = (D_e - D_o) / D_e, but percent agreement's p_a itself.
+    const double d = std::isnan(De) ? 1 - pe : De;
+    const double Do = disagreement.sums.sumA / t.n2;
     const Rounding rounding(study);
-    const double kappa = rounding.settled(pa - pe, pa + pe) / d;
+    const double kappa = c == Coefficient::Percent ? pa : rounding.settled(d - Do, d + Do) / d;
     out.value = kappa;
     if (t.n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects"));
@@ -796,7 +822,8 @@ Result agreementCoefficient(const Study& study, const Tallies& t, Coefficient c,
 // freedom, n0 counting every subject with a rating. With r_i = R throughout
 // this is alpha = 1 - (1 - p_a)(nR - 1) / (nR (1 - p_e)), with the variance of
 // Fleiss' kappa.
-Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<double>& w, const std::string& name) {
+Result krippendorffAlpha(const Study& study, const Tallies& t, const Disagreement& disagreement, const Matrix<double>& w,
+                         const std::string& name) {
     Result out;
     // alpha reports n0, the subjects that its reference distribution counts
     // (as every other coefficient does); its value uses the n of them with two
@@ -826,9 +853,11 @@ Result krippendorffAlpha(const Study& study, const Tallies& t, const Matrix<doub
         out.notes.push_back(undefinedChanceNote(name));
         return out;
     }
-    const double d = 1 - pe;
+    // alpha = 1 - D_o / D_e, D_o = (1 - epsilon) (1 - p_a') and D_e = 1 - p_e each formed in disagreement.
+    const double d = pooledChance(pi, weightedPrevalence(disagreement.weights, pi));
+    const double Do = (1 - epsilon) * disagreement.sums.sumQ / t.ratings;
     const Rounding rounding(study);
-    out.value = rounding.settled(out.observed - pe, out.observed + pe) / d;
+    out.value = rounding.settled(d - Do, d + Do) / d;
     if (n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects with two ratings or more"));
         return out;
@@ -899,6 +928,7 @@ std::string coefficientName(Coefficient c, Weighting weighting) {
 struct ChanceCorrectedStudy::Shared {
     Matrix<double> w;
     Tallies t;
+    Disagreement disagreement;
 };
 
 ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighting)
@@ -909,6 +939,7 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
                                      weighting == Weighting::KrippendorffOrdinal ? pairableValues(study)
                                                                                  : std::vector<double>{});
         shared->t = tally(study, shared->w);
+        shared->disagreement = observedDisagreement(study, shared->w);
         shared_ = std::move(shared);
     }
 }
@@ -929,8 +960,9 @@ Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double
         r.notes.push_back(e.name + " needs at least two raters");
     } else {
         const Matrix<double>& w = shared_->w;
-        r = c == Coefficient::Alpha ? krippendorffAlpha(study_, shared_->t, w, e.name)
-                                    : agreementCoefficient(study_, shared_->t, c, w, e.name);
+        const Disagreement& disagreement = shared_->disagreement;
+        r = c == Coefficient::Alpha ? krippendorffAlpha(study_, shared_->t, disagreement, w, e.name)
+                                    : agreementCoefficient(study_, shared_->t, disagreement, c, w, e.name);
     }
 
     e.subjects = r.subjects;

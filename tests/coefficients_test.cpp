@@ -305,6 +305,24 @@ TEST(ChanceCorrectedDegenerate, ChanceAgreementOne) {
     }
 }
 
+// Agreement and chance agreement both within 1e-6 of 1 (linear weights, 11
+// categories, 2.1 million subjects of whom 5 differ): formed as disagreements,
+// the estimates keep the digits that p_a - p_e would lose. Exact values from
+// rational arithmetic; Conger's kappa and each subject's part of its variance
+// are exactly 0.
+TEST(ChanceCorrected, AgreementAndChanceNearOne) {
+    std::vector<std::int64_t> frequency(11 * 11 * 11, 0);
+    frequency[0 * 121 + 1 * 11 + 10] = 3;
+    frequency[0 * 121 + 1 * 11 + 1] = 2;
+    frequency[1 * 121 + 1 * 11 + 1] = 2102313;
+    const Study study = fixture::studyOf(11, 3, frequency);
+    EXPECT_NEAR(chanceCorrectedEstimate(study, C::Fleiss, W::Linear, 95, 0).kappa, -5.25214190522399e-07, 1e-15);
+    EXPECT_NEAR(chanceCorrectedEstimate(study, C::Alpha, W::Linear, 95, 0).kappa, -3.666589631948823e-07, 1e-15);
+    const Estimate conger = chanceCorrectedEstimate(study, C::Conger, W::Linear, 95, 0);
+    EXPECT_EQ(conger.kappa, 0.0);
+    EXPECT_EQ(conger.se, 0.0);
+}
+
 // SE = 0 and kappa0 at the estimate: 0/0, no test; the interval stays.
 TEST(ChanceCorrectedDegenerate, ZeroStandardErrorAtKappa0) {
     const Study study = studyOf({{"a", "a"}, {"b", "b"}, {"a", "a"}}, {"a", "b"});

@@ -717,7 +717,7 @@ Result agreementCoefficient(const Study& study, const Tallies& t, const Disagree
     std::vector<double> pi(t.share);
     for (double& p : pi) p /= t.n;
     double pe = 0.0;
-    double De = kNaN;          // 1 - p_e, where it can be formed as a chance disagreement
+    double De = kNaN;          // 1 - p_e, where it is formed as a chance disagreement
     ChanceTable x;             // what E sums, nothing without a chance term
     CongerChance conger;
     double perRaterPair = 0;  // Conger: e_i = E_i / (R (R - 1)); otherwise 0 and e_i = E_i / r_i
@@ -747,9 +747,6 @@ Result agreementCoefficient(const Study& study, const Tallies& t, const Disagree
                 return out;
             }
             pe = conger.pe;
-            De = congerChance(disagreement.weights, hasPatternTable(study) ? t.raterCounts : study.raterCounts, t.n,
-                              static_cast<std::size_t>(study.K), false)
-                     .pe;
             x = ChanceTable::ofConger(conger);
             perRaterPair = 1 / (static_cast<double>(R) * static_cast<double>(R - 1));
             break;
@@ -781,11 +778,13 @@ Result agreementCoefficient(const Study& study, const Tallies& t, const Disagree
         out.notes.push_back(undefinedChanceNote(name));
         return out;
     }
-    // kappa = (p_a - p_e) / (1 - p_e) = (D_e - D_o) / D_e, but percent agreement's p_a itself.
+    // kappa = (p_a - p_e) / (1 - p_e) = (D_e - D_o) / D_e, but percent agreement's p_a itself. D_e
+    // found as 1 - p_e carries the rounding error of p_e.
     const double d = std::isnan(De) ? 1 - pe : De;
     const double Do = disagreement.sums.sumA / t.n2;
     const Rounding rounding(study);
-    const double kappa = c == Coefficient::Percent ? pa : rounding.settled(d - Do, d + Do) / d;
+    const double kappa =
+        c == Coefficient::Percent ? pa : rounding.settled(d - Do, (std::isnan(De) ? 1 : d) + Do) / d;
     out.value = kappa;
     if (t.n < 2) {
         out.notes.push_back(tooFewSubjectsNote(name, "subjects"));

@@ -779,10 +779,16 @@ Result agreementCoefficient(const Study& study, const Tallies& t, const Disagree
         return out;
     }
     // kappa = (p_a - p_e) / (1 - p_e) = (D_e - D_o) / D_e, but percent agreement's p_a itself. D_e
-    // found as 1 - p_e carries the rounding error of p_e.
-    const double d = std::isnan(De) ? 1 - pe : De;
+    // found as 1 - p_e carries the rounding error of p_e. Conger's chance disagreement costs another
+    // pass over every rater's categories (long with many raters and categories): it is formed only
+    // where 1 - p_e is too coarse to tell D_e from D_o.
     const double Do = disagreement.sums.sumA / t.n2;
     const Rounding rounding(study);
+    if (c == Coefficient::Conger && rounding.settled(1 - pe - Do, 1 + Do) == 0)
+        De = congerChance(disagreement.weights, hasPatternTable(study) ? t.raterCounts : study.raterCounts, t.n,
+                          static_cast<std::size_t>(study.K), false)
+                 .pe;
+    const double d = std::isnan(De) ? 1 - pe : De;
     const double kappa =
         c == Coefficient::Percent ? pa : rounding.settled(d - Do, (std::isnan(De) ? 1 : d) + Do) / d;
     out.value = kappa;

@@ -321,6 +321,15 @@ TEST(ChanceCorrected, AgreementAndChanceNearOne) {
     const Estimate conger = chanceCorrectedEstimate(study, C::Conger, W::Linear, 95, 0);
     EXPECT_EQ(conger.kappa, 0.0);
     EXPECT_EQ(conger.se, 0.0);
+
+    // Conger's kappa near 0 where 1 - p_e cannot tell: its chance disagreement formed anew.
+    std::vector<std::int64_t> other(11 * 11 * 11, 0);
+    other[1 * 121 + 1 * 11 + 10] = 3;
+    other[0 * 121 + 1 * 11 + 1] = 2;
+    other[1 * 121 + 1 * 11 + 1] = 2863954;
+    const Study near = fixture::studyOf(11, 3, other);
+    EXPECT_NEAR(chanceCorrectedEstimate(near, C::Conger, W::None, 95, 0).kappa, -2.0950024972429768e-07, 1e-15);
+    EXPECT_NEAR(chanceCorrectedEstimate(near, C::Conger, W::Quadratic, 95, 0).kappa, 7.69592533632145e-08, 1e-15);
 }
 
 // SE = 0 and kappa0 at the estimate: 0/0, no test; the interval stays.

@@ -95,13 +95,12 @@ private:
 bool analyseFile(const std::string& path, const CommandLine& cl, const Engine& engine, Sink& sink,
                  std::ostream& err, bool& first, SummaryTable& summary, Plots& plots) {
     bool analysed = true, anyGroup = false;
-    const PrepareOptions options{cl.request, cl.allCoefficients, cl.dropIncomplete};
     const auto analyseGroup = [&](StudyGroup&& group, const InputRead& about) {
         anyGroup = true;
         std::optional<std::string> groupName;
         if (!cl.input.by.empty()) groupName = group.group;
         Prepared prepared;
-        if (const auto error = prepare(group.study, cl.input.format, about.ordered, options, prepared)) {
+        if (const auto error = prepare(group.study, cl.input.format, about.ordered, cl.prepare, prepared)) {
             err << locatedMessage(path, *error, groupName);
             analysed = false;
             return;

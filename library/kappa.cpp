@@ -78,6 +78,7 @@ std::optional<std::string> inputOptions(const ReadOptions& options, InputOptions
     input.weights = options.weights;
     input.delimiter = options.delimiter;
     input.header = options.header;
+    input.headerConfirmed = options.headerConfirmed;
     input.columns = options.columns;
     input.id = options.id;
     input.by = options.by;

@@ -46,6 +46,7 @@ struct ReadOptions {
     bool weights = false;            // table: each line ends with its disagreement weight
     std::optional<char> delimiter;   // '\t', ',', ';', '|' or ' ' (runs of blanks); found when absent
     bool header = true;              // ratings, long and counts: the first line names the columns
+    bool headerConfirmed = false;    // ... even when it looks like a row of ratings (else refused)
     std::vector<std::string> columns;     // ratings: the raters' columns; long: subject, rater, category
     std::string id;                  // the subject identifier column; empty: none
     std::string by;                  // one study per value of this column; empty: none

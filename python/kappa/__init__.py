@@ -153,8 +153,10 @@ def analyse(data, *, layout=None, columns=None, id=None, by=None, categories=Non
     data: a path (a file in any layout of the command line's --input; table by
     default); a pandas DataFrame (ratings: a column per rater; long: subject,
     rater and category columns named by `columns`); a 2-D numpy array or a
-    list of lists (subjects x raters, NaN or None missing); or a K x K array
-    of counts with layout="matrix" (rater 1 in rows).
+    list of lists (subjects x raters, NaN or None missing); a frame or array
+    of counts with layout="counts" (a column per category, as statsmodels'
+    aggregate_raters makes); or a K x K array of counts with layout="matrix"
+    (rater 1 in rows).
     Lists may be Python lists or comma-separated strings. Raises InputError
     (a ValueError) with the line and column at fault.
     """
@@ -189,18 +191,22 @@ def _memory_input(data, options):
             for index, row in zip(frame.index, frame.itertuples(index=False)))
         options["delimiter"] = ","
         return text.encode("utf-8"), "matrix"
+    layout = layout or "ratings"
     if isinstance(data, pandas.DataFrame):
         name = "DataFrame"
     else:
         array = numpy.asarray(data, dtype=object) if isinstance(data, (list, tuple)) else numpy.asarray(data)
         if array.ndim != 2:
-            raise InputError("", 0, 0, f"ratings need a 2-D array (subjects x raters), not {array.ndim}-D")
-        data = pandas.DataFrame(array, columns=[f"rater{r + 1}" for r in range(array.shape[1])])
-        data = data.infer_objects()
+            raise InputError("", 0, 0, f"a study needs a 2-D array (subjects x raters), not {array.ndim}-D")
+        # Counts: a column per category 1..K; ratings: a column per rater.
+        columns = [str(c + 1) if layout == "counts" else f"rater{c + 1}" for c in range(array.shape[1])]
+        data = pandas.DataFrame(array, columns=columns).infer_objects()
         name = "array"
-    layout = layout or "ratings"
+    if layout == "counts":
+        options.update(layout=layout, delimiter=",", header=True)
+        return _csv_bytes(data), name
     if layout not in ("ratings", "long"):
-        raise InputError("", 0, 0, f"a frame or array holds ratings or long data, not layout {layout!r}")
+        raise InputError("", 0, 0, f"a frame or array holds ratings, long data or counts, not layout {layout!r}")
     bytes_, columns, categories = _frame_input(data, layout, options["columns"], options["id"], options["by"],
                                                options["categories"])
     # The header is the frame's column names, whatever they look like.

@@ -116,8 +116,11 @@ def test_agrees_with_statsmodels():
     from statsmodels.stats.inter_rater import aggregate_raters, cohens_kappa, fleiss_kappa
 
     ratings = numpy.random.default_rng(3).integers(1, 5, size=(50, 4))
+    counts = aggregate_raters(ratings)[0]
     fleiss = kappa.analyse(ratings, coefficients="fleiss").estimates[0]
-    assert fleiss["kappa"] == pytest.approx(fleiss_kappa(aggregate_raters(ratings)[0]), abs=1e-12)
+    assert fleiss["kappa"] == pytest.approx(fleiss_kappa(counts), abs=1e-12)
+    from_counts = kappa.analyse(counts, layout="counts").estimates[0]
+    assert (from_counts["kappa"], from_counts["se"]) == pytest.approx((fleiss["kappa"], fleiss["se"]), rel=1e-12)
     table = numpy.array([[40, 10], [5, 45]])
     cohen = kappa.analyse(table, layout="matrix").estimates[0]
     expected = cohens_kappa(table)

@@ -97,20 +97,44 @@ def _names(value):
     return [str(item) for item in value]
 
 
+def _label(value):
+    """A value of a frame as the CSV text of its category: whole floats as integers."""
+    if isinstance(value, float) and value.is_integer():
+        return str(int(value))
+    return str(value)
+
+
 def _csv_bytes(frame):
-    """A DataFrame as the bytes of a comma-separated file with a header line:
-    missing values (NaN, None, NA) as empty fields, whole floats as integers."""
+    """A DataFrame as the bytes of a comma-separated file with a header line,
+    missing values (NaN, None, NA) as empty fields.
+
+    Each column's distinct values are written once and looked up by their
+    codes in numpy: every field is its label after blanks (which the reader
+    trims), one width for all, and a comma or the line break. Labels that would need
+    quotes are written by pandas instead."""
+    import numpy
     import pandas
 
-    frame = frame.copy()
+    names = [str(name) for name in frame.columns]
+    columns = []
     for name in frame.columns:
-        column = frame[name]
-        if column.dtype.kind == "f":
-            values = column.dropna()
-            if (values == values.round()).all():
-                frame[name] = column.astype("Int64")
-    frame.columns = [str(name) for name in frame.columns]
-    return frame.to_csv(index=False, na_rep="", lineterminator="\n").encode("utf-8")
+        codes, uniques = pandas.factorize(frame[name], use_na_sentinel=True)
+        labels = [_label(value).encode("utf-8") for value in uniques]
+        if any(not label.strip() or label != label.strip() or any(c in label for c in b',"\r\n') for label in labels):
+            return frame.set_axis(names, axis=1).to_csv(index=False, na_rep="", lineterminator="\n").encode("utf-8")
+        columns.append((codes, labels))
+    width = 1 + max((len(label) for _, labels in columns for label in labels), default=0)
+    fields = numpy.empty((len(frame), max(1, len(columns))), dtype=f"V{width}")
+    for column, (codes, labels) in enumerate(columns):
+        table = numpy.full((len(labels) + 1, width), ord(" "), dtype=numpy.uint8)  # the last row: missing
+        for row, label in enumerate(labels):
+            table[row, width - 1 - len(label):width - 1] = numpy.frombuffer(label, dtype=numpy.uint8)
+        table[:, width - 1] = ord(",")
+        fields[:, column] = table.view(f"V{width}").ravel()[codes]  # code -1, missing, is the last row
+    rows = fields.view(numpy.uint8).reshape(len(frame), -1)
+    rows[:, -1] = ord("\n")
+    header = pandas.DataFrame(columns=names).to_csv(index=False, lineterminator="\n")
+    return header.encode("utf-8") + rows.tobytes()
 
 
 def _category_order(frame, columns):
@@ -211,6 +235,6 @@ def _memory_input(data, options):
                                                options["categories"])
     # The header is the frame's column names, whatever they look like.
     options.update(layout=layout, columns=columns, categories=categories, delimiter=",", header=True)
-    if options["missing"] is None:
-        options["missing"] = [""]  # only what was missing in the frame
+    # What was missing in the frame is an empty field; nothing else, unless asked.
+    options["missing"] = [""] + (options["missing"] or [])
     return bytes_, name

@@ -132,6 +132,8 @@ def test_groups_and_errors():
     frame = pandas.DataFrame({"site": ["x"] * 4 + ["y"] * 4, "a": [1, 2, 1, 2, 1, 1, 2, 2], "b": [1, 2, 2, 2, 1, 2, 2, 1]})
     results = kappa.analyse(frame, by="site", coefficients="fleiss")
     assert [r.group for r in results] == ["x", "y"]
+    quoted = pandas.DataFrame({"a": ['yes, "sure"', "no", "no"], "b": ['yes, "sure"', "no", "  no "]})
+    assert kappa.analyse(quoted, coefficients="fleiss").category_labels == ["no", 'yes, "sure"']
 
     with pytest.raises(kappa.InputError) as error:
         kappa.analyse([[1, 1], [2, 2], [1, 2], [2, None]])

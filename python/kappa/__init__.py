@@ -16,6 +16,7 @@ import io
 import json
 import math
 import os
+from collections.abc import Mapping
 
 from . import _kappa
 
@@ -180,7 +181,8 @@ def analyse(data, *, layout=None, columns=None, id=None, by=None, categories=Non
     list of lists (subjects x raters, NaN or None missing); a frame or array
     of counts with layout="counts" (a column per category, as statsmodels'
     aggregate_raters makes); or a K x K array of counts with layout="matrix"
-    (rater 1 in rows).
+    (rater 1 in rows); or a mapping of response patterns (a tuple of each
+    rater's category) to their numbers of subjects.
     Lists may be Python lists or comma-separated strings. Raises InputError
     (a ValueError) with the line and column at fault.
     """
@@ -207,6 +209,16 @@ def _memory_input(data, options):
     import pandas
 
     layout = options["layout"]
+    if isinstance(data, Mapping):
+        # Counts of response patterns: a line of the table layout each.
+        lines = []
+        for pattern, count in data.items():
+            labels = [_label(label) for label in pattern]
+            if any("\t" in label or "\n" in label for label in labels):
+                raise InputError("", 0, 0, f"a label of pattern {pattern!r} holds a TAB or a line break")
+            lines.append("\t".join(labels + [str(count)]) + "\n")
+        options.update(layout="table", delimiter="\t")
+        return "".join(lines).encode("utf-8"), "patterns"
     if layout == "matrix":
         frame = data if isinstance(data, pandas.DataFrame) else pandas.DataFrame(numpy.asarray(data))
         labels = [str(c) for c in frame.columns]

@@ -1,5 +1,5 @@
 import os
-from typing import Any, Iterable, Literal, Sequence, overload
+from typing import Any, Iterable, Literal, Mapping, Sequence, overload
 
 import pandas
 
@@ -35,14 +35,14 @@ class Result:
 Layout = Literal["table", "ratings", "long", "matrix", "counts"]
 
 @overload
-def analyse(data: str | os.PathLike[str] | pandas.DataFrame | Sequence[Sequence[Any]] | Any, *,
+def analyse(data: str | os.PathLike[str] | pandas.DataFrame | Sequence[Sequence[Any]] | Mapping[tuple[Any, ...], int] | Any, *,
             layout: Layout | None = ..., columns: Names = ..., id: str | None = ..., by: None = ...,
             categories: Names = ..., missing: Names = ..., coefficients: Names = ..., weights: Names = ...,
             confidence: float = ..., kappa0: float = ...,
             alternative: Literal["two-sided", "greater", "less"] = ..., drop_incomplete: bool = ...,
             delimiter: str | None = ..., encoding: str | None = ...) -> Result: ...
 @overload
-def analyse(data: str | os.PathLike[str] | pandas.DataFrame | Sequence[Sequence[Any]] | Any, *,
+def analyse(data: str | os.PathLike[str] | pandas.DataFrame | Sequence[Sequence[Any]] | Mapping[tuple[Any, ...], int] | Any, *,
             layout: Layout | None = ..., columns: Names = ..., id: str | None = ..., by: str,
             categories: Names = ..., missing: Names = ..., coefficients: Names = ..., weights: Names = ...,
             confidence: float = ..., kappa0: float = ...,

@@ -123,6 +123,8 @@ def test_agrees_with_statsmodels():
     assert (from_counts["kappa"], from_counts["se"]) == pytest.approx((fleiss["kappa"], fleiss["se"]), rel=1e-12)
     table = numpy.array([[40, 10], [5, 45]])
     cohen = kappa.analyse(table, layout="matrix").estimates[0]
+    patterns = kappa.analyse({(1, 1): 40, (1, 2): 10, (2, 1): 5, (2, 2): 45}).estimates[0]
+    assert (patterns["kappa"], patterns["se"]) == (cohen["kappa"], cohen["se"])
     expected = cohens_kappa(table)
     assert cohen["kappa"] == pytest.approx(expected.kappa, abs=1e-12)
     assert cohen["se"] == pytest.approx(expected.std_kappa, abs=1e-12)

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <istream>
 #include <iterator>
-#include <limits>
 #include <utility>
 
 #include "format/format.h"
@@ -57,8 +56,6 @@ namespace {
 using detail::AnalysisData;
 using detail::PreparedData;
 using detail::StudyData;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string joined(const std::vector<std::string>& items) {
     std::string list;
@@ -162,18 +159,18 @@ Estimate estimateOf(const kappa::Estimate& e) {
     out.se = e.se;
     out.observed = e.observed;
     out.chance = e.chance;
-    out.statistic = e.wald.zeroVariance ? kNaN : e.wald.statistic;
+    out.statistic = e.wald.zeroVariance ? kNotComputed : e.wald.statistic;
     out.pValue = e.wald.pValue;
     out.wald = intervalOf(e.wald.ci);
     for (const kappa::RestrictedTest& test : e.restricted) {
         const bool statistic = !test.negativeVariance && !test.zeroVariance;
         RestrictedTest& r = out.restricted.emplace_back();
         r.basis = basisId(test.basis);
-        r.statistic = statistic ? test.statistic : kNaN;
-        r.pValue = statistic ? test.pValue : kNaN;
+        r.statistic = statistic ? test.statistic : kNotComputed;
+        r.pValue = statistic ? test.pValue : kNotComputed;
         if (test.ciSet)
             for (const kappa::Interval& piece : *test.ciSet) r.ci.push_back(intervalOf(piece));
-        r.independence = test.independenceZeroVariance ? kNaN : test.independence;
+        r.independence = test.independenceZeroVariance ? kNotComputed : test.independence;
         r.independencePValue = test.independencePValue;
     }
     out.notes = e.notes;

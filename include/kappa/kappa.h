@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@
 #include <vector>
 
 namespace kappa::api {
+
+// A number that cannot be computed (an estimate's notes say why).
+inline constexpr double kNotComputed = std::numeric_limits<double>::quiet_NaN();
 
 // How a file holds its study (the command line's --input).
 enum class Layout {
@@ -130,18 +134,18 @@ Prepared prepare(const Study& study, const Request& request);
 
 // An interval; NaN limits: none. A lower limit of -infinity: unbounded.
 struct Interval {
-    double lower = 0.0;
-    double upper = 0.0;
+    double lower = kNotComputed;
+    double upper = kNotComputed;
 };
 
 // The restricted (score) test of kappa0 and the interval found by inverting it.
 struct RestrictedTest {
     std::string basis;  // "none" (unweighted), "v" or "w" (disagreement or agreement weights)
-    double statistic = 0.0;
-    double pValue = 0.0;
+    double statistic = kNotComputed;
+    double pValue = kNotComputed;
     std::vector<Interval> ci;  // its pieces, in increasing order
-    double independence = 0.0;  // the statistic of the test of independence
-    double independencePValue = 0.0;
+    double independence = kNotComputed;  // the statistic of the test of independence
+    double independencePValue = kNotComputed;
 };
 
 // One estimate; a value that cannot be computed is NaN and a note says why.
@@ -150,12 +154,12 @@ struct Estimate {
     std::string weights;      // none, quadratic, ...
     std::string name;         // "Cohen's kappa", "Fleiss' kappa", ...
     std::int64_t subjects = 0;
-    double kappa = 0.0;
-    double se = 0.0;
-    double observed = 0.0;  // observed agreement (disagreement for weighted Hubert's kappa)
-    double chance = 0.0;    // chance-expected agreement (disagreement)
-    double statistic = 0.0;  // the Wald test of kappa0
-    double pValue = 0.0;
+    double kappa = kNotComputed;
+    double se = kNotComputed;
+    double observed = kNotComputed;  // observed agreement (disagreement for weighted Hubert's kappa)
+    double chance = kNotComputed;    // chance-expected agreement (disagreement)
+    double statistic = kNotComputed;  // the Wald test of kappa0
+    double pValue = kNotComputed;
     Interval wald;           // the Wald interval
     std::vector<RestrictedTest> restricted;  // Hubert's kappa only
     std::vector<std::string> notes;
@@ -172,7 +176,7 @@ struct Analysis {
     double confidence = 95.0;
     double kappa0 = 0.0;
     std::string alternative;
-    double rawAgreement = 0.0;
+    double rawAgreement = kNotComputed;
     std::vector<Estimate> estimates;
     std::vector<std::string> notes;
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "inference/request.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
 #include "platform/compat.h"
@@ -16,22 +17,12 @@ namespace kappa {
 namespace {
 
 // A usage error: the command line asks for something that cannot be done.
-struct UsageError {
-    std::string message;
-};
+using UsageError = RequestError;
 
 constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
                                       InputFormat::Matrix, InputFormat::Counts};
 constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv,
                                        OutputFormat::Summary};
-constexpr std::array kAlternatives = {Alternative::TwoSided, Alternative::Greater, Alternative::Less};
-constexpr std::array kCoefficients = {Coefficient::Kappa,  Coefficient::Fleiss,          Coefficient::Conger,
-                                      Coefficient::Gwet,   Coefficient::BrennanPrediger, Coefficient::Alpha,
-                                      Coefficient::Percent};
-constexpr std::array kWeightings = {Weighting::None,    Weighting::Quadratic, Weighting::Linear,
-                                    Weighting::File,    Weighting::Ordinal,   Weighting::Radical,
-                                    Weighting::Ratio,   Weighting::Circular,  Weighting::Bipolar,
-                                    Weighting::KrippendorffOrdinal};
 
 // At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
 
@@ -66,61 +57,6 @@ constexpr const char* kFooter =
     "still analysed) or the output could not be written, 2 on a usage error (nothing is analysed).\n"
     "See kappa(1) for the input formats and the output fields.";
 
-std::string trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return std::string(s);
-}
-
-// The comma-separated items of a list, their surrounding blanks trimmed.
-std::vector<std::string> splitList(std::string_view text) {
-    std::vector<std::string> items;
-    for (;;) {
-        const auto comma = text.find(',');
-        items.push_back(trim(text.substr(0, comma)));
-        if (comma == std::string_view::npos) return items;
-        text.remove_prefix(comma + 1);
-    }
-}
-
-std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
-
-// "a, b or c"
-std::string orList(const std::vector<std::string>& names) {
-    std::string list;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return list;
-}
-
-// The item whose identifier is `value`.
-template <typename Item, std::size_t N, typename Id>
-Item parseName(std::string_view option, std::string_view what, const std::string& value,
-               const std::array<Item, N>& items, Id id) {
-    for (const Item item : items)
-        if (id(item) == value) return item;
-    std::vector<std::string> names;
-    for (const Item item : items) names.emplace_back(id(item));
-    throw UsageError{"unknown " + std::string(what) + " " + inQuotes(value) + " in " + std::string(option) +
-                     " (expected " + orList(names) + ")"};
-}
-
-// The items of a list of names, none empty and none twice.
-template <typename Item, std::size_t N, typename Id>
-std::vector<Item> parseNames(std::string_view option, std::string_view what, const std::string& value,
-                             const std::array<Item, N>& items, Id id) {
-    std::vector<Item> parsed;
-    for (const std::string& name : splitList(value)) {
-        if (name.empty()) throw UsageError{"empty item in " + std::string(option) + " " + inQuotes(value)};
-        const Item item = parseName(option, what, name, items, id);
-        if (std::find(parsed.begin(), parsed.end(), item) != parsed.end())
-            throw UsageError{std::string(option) + " names " + inQuotes(name) + " twice"};
-        parsed.push_back(item);
-    }
-    return parsed;
-}
-
 // A decimal number: the whole text, in the C locale's notation whatever the locale.
 std::optional<double> parseNumber(std::string_view text) {
     std::string s = trim(text);
@@ -137,39 +73,6 @@ char parseDelimiter(const std::string& value) {
     if (value == "," || value == ";" || value == "|" || value == " ") return value.front();
     throw UsageError{"--delimiter must be one of '\\t', ',', ';', '|' or ' ' (runs of blanks), not " +
                      inQuotes(value)};
-}
-
-// The weights that coefficient c takes.
-std::string weightList(Coefficient c) {
-    std::vector<std::string> names;
-    for (const Weighting w : kWeightings)
-        if (takesWeights(c, w)) names.emplace_back(weightingId(w));
-    return orList(names);
-}
-
-// Every weight applies to some coefficient asked for, and every coefficient
-// named explicitly takes some of the weights asked for.
-void checkWeightsApply(const AnalysisRequest& request, bool allCoefficients) {
-    for (const Weighting w : request.weights) {
-        const bool applies = std::any_of(request.coefficients.begin(), request.coefficients.end(),
-                                         [&](Coefficient c) { return takesWeights(c, w); });
-        if (applies) continue;
-        const std::string weights = inQuotes(weightingId(w)) + " weights";
-        if (request.coefficients.size() == 1) {
-            const Coefficient c = request.coefficients.front();
-            throw UsageError{"coefficient " + inQuotes(coefficientId(c)) + " has no " + weights + " (it takes " +
-                             weightList(c) + ")"};
-        }
-        throw UsageError{"none of the coefficients in --coefficients takes " + weights};
-    }
-    if (allCoefficients) return;
-    for (const Coefficient c : request.coefficients) {
-        const bool takesSome = std::any_of(request.weights.begin(), request.weights.end(),
-                                           [&](Weighting w) { return takesWeights(c, w); });
-        if (!takesSome)
-            throw UsageError{"coefficient " + inQuotes(coefficientId(c)) +
-                             " takes none of the weights in --weights (it takes " + weightList(c) + ")"};
-    }
 }
 
 // An option that only some inputs have.
@@ -338,39 +241,28 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                 if (std::find(cl.input.missing.begin(), cl.input.missing.end(), token) == cl.input.missing.end())
                     cl.input.missing.push_back(token);
         }
-        cl.dropIncomplete = dropIncomplete;
+        cl.prepare.dropIncomplete = dropIncomplete;
 
-        if (coefficientsOption->count()) {
-            const std::vector<std::string> items = splitList(coefficients);
-            if (items == std::vector<std::string>{"all"}) {
-                cl.request.coefficients.assign(kCoefficients.begin(), kCoefficients.end());
-                cl.allCoefficients = true;
-            } else if (std::find(items.begin(), items.end(), "all") != items.end()) {
-                throw UsageError{"--coefficients all stands alone, not with other coefficients"};
-            } else {
-                cl.request.coefficients =
-                    parseNames("--coefficients", "coefficient", coefficients, kCoefficients, coefficientId);
-            }
-        }
+        if (coefficientsOption->count()) setCoefficients(cl.prepare, coefficients);
         if (weightsOption->count())
-            cl.request.weights = parseNames("--weights", "weights", weights, kWeightings, weightingId);
-        cl.input.weights = std::find(cl.request.weights.begin(), cl.request.weights.end(), Weighting::File) !=
-                           cl.request.weights.end();
+            cl.prepare.request.weights = parseNames("--weights", "weights", weights, kWeightings, weightingId);
+        cl.input.weights = std::find(cl.prepare.request.weights.begin(), cl.prepare.request.weights.end(), Weighting::File) !=
+                           cl.prepare.request.weights.end();
 
         if (confidenceOption->count()) {
             const auto pct = parseNumber(confidence);
-            if (!pct || !(*pct > 50.0 && *pct < 100.0))
+            if (!pct || !isConfidenceLevel(*pct))
                 throw UsageError{"--confidence must be a number above 50 and below 100, not " + inQuotes(confidence)};
-            cl.request.confidence = *pct;
+            cl.prepare.request.confidence = *pct;
         }
         if (kappa0Option->count()) {
             const auto k0 = parseNumber(kappa0);
-            if (!k0 || !std::isfinite(*k0) || *k0 > 1.0)
+            if (!k0 || !isKappaUnderTest(*k0))
                 throw UsageError{"--kappa0 must be a finite number at most 1, not " + inQuotes(kappa0)};
-            cl.request.kappa0 = *k0;
+            cl.prepare.request.kappa0 = *k0;
         }
         if (alternativeOption->count())
-            cl.request.alternative = parseName("--alternative", "alternative", alternative, kAlternatives, alternativeId);
+            cl.prepare.request.alternative = parseName("--alternative", "alternative", alternative, kAlternatives, alternativeId);
         if (outputOption->count()) cl.output = output;
         cl.diagnostics = diagnostics;
         if (pairsOption->count()) {
@@ -404,15 +296,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
                      "its tables are of raters and their pairs, and counts of ratings per subject name no raters");
         if (in == Counts) {
             // Counts name no raters: Fleiss' kappa by default, and no coefficient that needs raters.
-            if (!coefficientsOption->count()) cl.request.coefficients = {Coefficient::Fleiss};
-            for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
-                if (!cl.allCoefficients &&
-                    std::find(cl.request.coefficients.begin(), cl.request.coefficients.end(), c) !=
-                        cl.request.coefficients.end())
-                    throw UsageError{"coefficient " + inQuotes(coefficientId(c)) +
-                                     " needs each rater's ratings, and --input counts names no raters (only how "
-                                     "many ratings of each subject fall in each category): --coefficients "
-                                     "fleiss,gwet,bp,alpha,percent take counts"};
+            applyCountsRule(cl.prepare, coefficientsOption->count() > 0);
         }
         if (cl.input.weights && in != Table)
             throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
@@ -421,12 +305,10 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         if (in == Ratings && cl.input.columns.size() == 1)
             throw UsageError{"--columns names 1 rater's column; at least 2 are needed"};
 
-        checkWeightsApply(cl.request, cl.allCoefficients);
+        checkWeightsApply(cl.prepare.request, cl.prepare.allCoefficients);
         // Conger's kappa, leaving out incomplete subjects and the diagnostics need
         // to know which rater gave each rating, beyond the table of response patterns too.
-        cl.input.keepRaters = cl.dropIncomplete || cl.diagnostics || std::find(cl.request.coefficients.begin(),
-                                                             cl.request.coefficients.end(),
-                                                             Coefficient::Conger) != cl.request.coefficients.end();
+        cl.input.keepRaters = keepsRaters(cl.prepare, cl.diagnostics);
 
         cl.files = files.empty() ? std::vector<std::string>{"-"} : files;
         if (std::count(cl.files.begin(), cl.files.end(), "-") > 1)

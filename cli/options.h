@@ -9,17 +9,15 @@
 
 #include "format/format.h"
 #include "inference/analysis.h"
+#include "inference/prepare.h"
 #include "input/input.h"
 
 namespace kappa {
 
 struct CommandLine {
     InputOptions input;
-    AnalysisRequest request;
-    // --coefficients all: Hubert's kappa is left out, with a note, of a study
-    // whose subjects are not all complete, instead of refusing it.
-    bool allCoefficients = false;
-    bool dropIncomplete = false;  // subjects with a missing rating are left out
+    // What to estimate; --coefficients all (allCoefficients) and --drop-incomplete.
+    PrepareOptions prepare;
     bool diagnostics = false;     // --diagnostics: where the raters disagree
     DiagnosticsRequest pairs;     // --pairs
     OutputFormat format = OutputFormat::Text;

@@ -3,6 +3,7 @@
 #include <boost/math/distributions/normal.hpp>
 #include <cmath>
 #include <map>
+#include <mutex>
 
 namespace kappa {
 
@@ -42,7 +43,8 @@ double upperProbability(double Cf, Alternative alternative) {
 double confidenceQuantile(double Cf, Alternative alternative) {
     // The sum takes a few hundred thousand steps, and depends on the level
     // alone: the usual levels are kept here (a test checks each against the
-    // sum), any other is summed once and remembered.
+    // sum), any other is summed once and remembered, under a lock, since
+    // analyses may run in several threads at once (the library's callers').
     static std::map<double, double> known = {
         {0x1.ccccccccccccdp-1, 0x1.4813a92a3041p+0},   // 80 %
         {0x1.e666666666666p-1, 0x1.a5143bf7299d2p+0},  // 90 %
@@ -53,8 +55,10 @@ double confidenceQuantile(double Cf, Alternative alternative) {
         {0x1.feb851eb851ecp-1, 0x1.6744e50c64274p+1},  // 99.5 %
         {0x1.ffbe76c8b4396p-1, 0x1.a50bb6ed6ea83p+1},  // 99.9 %
     };
+    static std::mutex knownLock;
     const double p = upperProbability(Cf, alternative);
     if (std::isnan(p)) return static_cast<double>(Inv_Normal(p));
+    const std::lock_guard lock(knownLock);
     const auto [entry, added] = known.try_emplace(p, 0.0);
     if (added) entry->second = static_cast<double>(Inv_Normal(p));
     return entry->second;

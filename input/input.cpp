@@ -1,5 +1,6 @@
 #include "input/input.h"
 
+#include <functional>
 #include <optional>
 
 #include "input/byte_source.h"
@@ -10,10 +11,17 @@
 
 namespace kappa {
 
-InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take) {
+namespace {
+
+// Opens `source` on the input from its start (a second time with `again`);
+// false when it cannot, source.error() saying why.
+using OpenInput = std::function<bool(ByteSource& source, bool again)>;
+
+// Reads the input that `open` opens; `rereadable`: it can be read a second time.
+InputRead readOpened(const OpenInput& open, bool rereadable, const InputOptions& options, const TakeStudy& take) {
     InputRead read;
     ByteSource file;
-    if (!file.open(path)) {
+    if (!open(file, false)) {
         read.error = InputError{0, 0, file.error()};
         return read;
     }
@@ -27,17 +35,15 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
             for (StudyGroup& group : groups) take(std::move(group), read);
         return read;
     }
-    // The groups are built once the whole file is read, and so decoded. A
-    // regular file can be read a second time (a long file not sorted by
-    // subject is).
+    // The groups are built once the whole file is read, and so decoded.
     std::optional<ByteSource> secondFile;
     std::optional<DecodingSource> second;
     DecodingSource* decoded = &source;
     ReadAgain again;
-    if (path != "-" && platform::regularFileIdentity(path))
+    if (rereadable)
         again = [&]() -> ByteSource* {
             secondFile.emplace();
-            if (!secondFile->open(path, ByteSource::Accept::RegularFile)) return nullptr;
+            if (!open(*secondFile, true)) return nullptr;
             decoded = &second.emplace(*secondFile, options.encoding);
             return decoded;
         };
@@ -57,6 +63,23 @@ InputRead readInput(const std::string& path, const InputOptions& options, const 
     read.ordered = input.ordered;
     read.notes = std::move(input.notes);
     return read;
+}
+
+}  // namespace
+
+InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take) {
+    // A regular file can be read a second time (a long file not sorted by subject is).
+    const bool rereadable = path != "-" && platform::regularFileIdentity(path);
+    return readOpened([&](ByteSource& source, bool again) {
+        return source.open(path, again ? ByteSource::Accept::RegularFile : ByteSource::Accept::AnyFile);
+    }, rereadable, options, take);
+}
+
+InputRead readInputBytes(std::string_view bytes, const InputOptions& options, const TakeStudy& take) {
+    return readOpened([&](ByteSource& source, bool) {
+        source = ByteSource(bytes);
+        return true;
+    }, true, options, take);
 }
 
 InputRead readInput(const std::string& path, const InputOptions& options) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "input/decoding.h"
@@ -81,5 +82,8 @@ InputRead readInput(const std::string& path, const InputOptions& options);
 // (unless memory ran out while the groups were built).
 using TakeStudy = std::function<void(StudyGroup&& group, const InputRead& about)>;
 InputRead readInput(const std::string& path, const InputOptions& options, const TakeStudy& take);
+
+// The same, from bytes in memory, which the reader may read twice.
+InputRead readInputBytes(std::string_view bytes, const InputOptions& options, const TakeStudy& take);
 
 }  // namespace kappa

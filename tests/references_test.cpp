@@ -65,7 +65,7 @@ TEST(References, ManyRatersAgainstStatsmodelsAndNltk) {
         const InputRead read = readInput(cl.files.front(), cl.input);
         ASSERT_FALSE(read.error) << read.error->message;
         ASSERT_EQ(read.groups.size(), 1u);
-        const Analysis a = analyse(read.groups[0].study, cl.request);
+        const Analysis a = analyse(read.groups[0].study, cl.prepare.request);
         bool found = false;
         for (const Estimate& e : a.estimates) {
             if (e.coefficient != r.coefficient || e.weights != r.weights) continue;

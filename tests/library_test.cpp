@@ -1,0 +1,218 @@
+// The library as a program that includes <kappa/kappa.h> uses it: bytes in,
+// the command line's results out, refusals as values with their place.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "kappa/kappa.h"
+
+namespace {
+
+namespace api = kappa::api;
+const std::string kExamples = KAPPA_EXAMPLES_DIR;
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string commandLine(std::vector<std::string> args, const std::string& format) {
+    args.insert(args.end(), {"--format", format});
+    std::ostringstream out, err;
+    EXPECT_EQ(kappa::runCommandLine(args, out, err), kappa::kExitAnalysed) << err.str();
+    return out.str();
+}
+
+// The analyses of the bytes of `path`, each study's, named as the file.
+std::vector<api::Analysis> analyses(const std::string& path, const api::ReadOptions& input,
+                                    const api::Request& request) {
+    const api::Read read = api::readBytes(bytesOf(path), input, path);
+    EXPECT_FALSE(read.error) << read.error->what();
+    std::vector<api::Analysis> all;
+    for (const api::Study& study : read.studies) {
+        all.push_back(api::analyse(api::prepare(study, request)));
+        EXPECT_FALSE(all.back().error) << all.back().error->what();
+    }
+    return all;
+}
+
+double number(const nlohmann::json& value) { return value.is_null() ? NAN : value.get<double>(); }
+
+void expectSame(double expected, double actual) {
+    if (std::isnan(expected))
+        EXPECT_TRUE(std::isnan(actual));
+    else
+        EXPECT_EQ(expected, actual);
+}
+
+struct Example {
+    std::string file;
+    std::vector<std::string> args;  // the command line's, file included
+    api::ReadOptions input;
+    api::Request request;
+};
+
+std::vector<Example> examples() {
+    std::vector<Example> all;
+    {
+        Example& e = all.emplace_back(Example{"Kappa_data.txt", {"--kappa0", "0.4"}, {}, {}});
+        e.request.kappa0 = 0.4;
+    }
+    {
+        Example& e = all.emplace_back(Example{"Weighted_Kappa_data.txt", {"--weights", "file"}, {}, {}});
+        e.input.weights = true;
+        e.request.weights = {"file"};
+    }
+    {
+        Example& e = all.emplace_back(Example{"ratings.csv",
+                                              {"--input", "ratings", "--id", "patient", "--categories",
+                                               "none,mild,moderate,severe", "--coefficients", "all", "--weights",
+                                               "none,quadratic", "--confidence", "90", "--alternative", "greater"},
+                                              {}, {}});
+        e.input.layout = api::Layout::Ratings;
+        e.input.id = "patient";
+        e.input.categories = {"none", "mild", "moderate", "severe"};
+        e.request.coefficients = {"all"};
+        e.request.weights = {"none", "quadratic"};
+        e.request.confidence = 90;
+        e.request.alternative = "greater";
+    }
+    {
+        Example& e = all.emplace_back(Example{
+            "ratings_long.csv", {"--input", "long", "--drop-incomplete", "--coefficients", "kappa,conger"}, {}, {}});
+        e.input.layout = api::Layout::Long;
+        e.request.coefficients = {"kappa", "conger"};
+        e.request.dropIncomplete = true;
+    }
+    {
+        Example& e = all.emplace_back(Example{"two_raters_matrix.txt", {"--input", "matrix"}, {}, {}});
+        e.input.layout = api::Layout::Matrix;
+    }
+    {
+        Example& e = all.emplace_back(Example{"counts.csv", {"--input", "counts"}, {}, {}});
+        e.input.layout = api::Layout::Counts;
+    }
+    return all;
+}
+
+TEST(Library, GivesTheCommandLinesResultsOnTheExamples) {
+    for (const Example& example : examples()) {
+        SCOPED_TRACE(example.file);
+        const std::string path = kExamples + "/" + example.file;
+        std::vector<std::string> args = example.args;
+        args.push_back(path);
+        const std::vector<api::Analysis> all = analyses(path, example.input, example.request);
+        ASSERT_EQ(all.size(), 1u);
+        const api::Analysis& analysis = all.front();
+        // The formats, byte for byte.
+        EXPECT_EQ(api::format(analysis, api::Format::Json), commandLine(args, "json"));
+        EXPECT_EQ(api::format(analysis, api::Format::Text), commandLine(args, "text"));
+        EXPECT_EQ(api::format(analysis, api::Format::Csv), commandLine(args, "csv"));
+        // The plain values, number for number.
+        const nlohmann::json json = nlohmann::json::parse(commandLine(args, "json"));
+        EXPECT_EQ(analysis.subjects, json["subjects"].get<std::int64_t>());
+        EXPECT_EQ(analysis.labels, json["category_labels"].get<std::vector<std::string>>());
+        expectSame(number(json["raw_agreement"]), analysis.rawAgreement);
+        ASSERT_EQ(analysis.estimates.size(), json["estimates"].size());
+        for (std::size_t i = 0; i < analysis.estimates.size(); ++i) {
+            const api::Estimate& e = analysis.estimates[i];
+            const nlohmann::json& j = json["estimates"][i];
+            EXPECT_EQ(e.coefficient, j["coefficient"]);
+            EXPECT_EQ(e.weights, j["weights"]);
+            expectSame(number(j["kappa"]), e.kappa);
+            expectSame(number(j["se"]), e.se);
+            expectSame(number(j["wald"]["statistic"]), e.statistic);
+            expectSame(number(j["wald"]["p_value"]), e.pValue);
+            if (!j["wald"]["ci"].is_null()) {
+                expectSame(number(j["wald"]["ci"][0]), e.wald.lower);
+                expectSame(number(j["wald"]["ci"][1]), e.wald.upper);
+            }
+            ASSERT_EQ(e.restricted.size(), j["restricted"].size());
+            for (std::size_t r = 0; r < e.restricted.size(); ++r) {
+                expectSame(number(j["restricted"][r]["statistic"]), e.restricted[r].statistic);
+                expectSame(number(j["restricted"][r]["independence"]["statistic"]), e.restricted[r].independence);
+                const nlohmann::json& pieces = j["restricted"][r]["ci_set"];
+                ASSERT_EQ(e.restricted[r].ci.size(), pieces.is_null() ? 0u : pieces.size());
+            }
+        }
+    }
+}
+
+TEST(Library, ReadsFilesStreamsAndGroups) {
+    const std::string path = kExamples + "/Kappa_data.txt";
+    std::istringstream stream(bytesOf(path));
+    const api::Read fromFile = api::read(path), fromStream = api::read(stream, {}, "stream");
+    ASSERT_FALSE(fromFile.error);
+    ASSERT_FALSE(fromStream.error);
+    EXPECT_EQ(api::analyse(api::prepare(fromFile.studies[0], {})).estimates[0].kappa,
+              api::analyse(api::prepare(fromStream.studies[0], {})).estimates[0].kappa);
+    EXPECT_EQ(fromFile.studies[0].raters(), 2);
+
+    api::ReadOptions input;
+    input.layout = api::Layout::Long;
+    input.by = "site";
+    input.columns = {"subject", "rater", "category"};
+    const api::Read groups = api::readBytes("site,subject,rater,category\n"
+                                            "a,1,x,1\na,1,y,1\na,2,x,2\na,2,y,2\na,3,x,1\na,3,y,2\n"
+                                            "b,1,x,2\nb,1,y,2\nb,2,x,1\nb,2,y,1\nb,3,x,1\nb,3,y,1\n",
+                                            input);
+    ASSERT_FALSE(groups.error) << groups.error->what();
+    ASSERT_EQ(groups.studies.size(), 2u);
+    EXPECT_EQ(groups.studies[1].group(), "b");
+    const api::Analysis b = api::analyse(api::prepare(groups.studies[1], {}));
+    EXPECT_EQ(b.estimates[0].kappa, 1.0);
+}
+
+TEST(Library, RefusesWithThePlaceAtFault) {
+    struct Case {
+        std::string bytes;
+        api::Layout layout;
+        api::Request request;
+        std::string what;  // Error::what()
+    };
+    api::Request fleissQuadratic;
+    fleissQuadratic.coefficients = {"fleiss"};
+    fleissQuadratic.weights = {"quadratic"};
+    api::Request unknown;
+    unknown.coefficients = {"cohen"};
+    api::Request kappaOfCounts;
+    kappaOfCounts.coefficients = {"kappa"};
+    api::Request lowConfidence;
+    lowConfidence.confidence = 40;
+    const std::vector<Case> cases = {
+        {"1\t1\t4\n1\tx\t3\n", api::Layout::Table, {}, "data:2:2: the categories are written both as codes"},
+        {"a,b\nyes,no\nno,no\nyes,yes\n", api::Layout::Ratings, fleissQuadratic,
+         "data: quadratic weights need ordered categories"},
+        {"1\t1\t4\n2\t2\t3\n", api::Layout::Table, unknown, "data: unknown coefficient 'cohen'"},
+        {"1,2\n3,0\n0,3\n2,1\n", api::Layout::Counts, kappaOfCounts, "data: coefficient 'kappa' needs each rater's"},
+        {"1\t1\t4\n2\t2\t3\n", api::Layout::Table, lowConfidence, "data: the confidence must be above 50"},
+        {"a,b\n1,1\n2,\n1,2\n2,2\n", api::Layout::Ratings, {}, "data:3: a subject with a missing rating"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        api::ReadOptions input;
+        input.layout = c.layout;
+        const api::Read read = api::readBytes(c.bytes, input, "data");
+        std::optional<api::Error> error = read.error;
+        if (!error) {
+            const api::Analysis analysis = api::analyse(api::prepare(read.studies.at(0), c.request));
+            error = analysis.error;
+            EXPECT_EQ(api::format(analysis, api::Format::Json), "");
+        }
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->what().substr(0, c.what.size()), c.what) << error->what();
+    }
+    const api::Read missing = api::read(kExamples + "/no such file");
+    ASSERT_TRUE(missing.error);
+    EXPECT_EQ(missing.error->line, 0);
+    EXPECT_NE(missing.error->message.find("cannot open"), std::string::npos);
+}
+
+}  // namespace

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <utility>
 
-#include "format/numbers.h"
 #include "input/study_builder.h"
 
 namespace kappa {
@@ -71,7 +70,7 @@ std::optional<InputError> prepare(Study& study, InputFormat format, bool ordered
             std::to_string(kMaxRaters) + " raters and " + kMaxPatternsText + " patterns, and " +
             plural(study.R, "rater", "raters") + " and " + plural(study.K, "category", "categories") + " make K^R = " +
             std::to_string(study.K) + "^" + std::to_string(study.R) +
-            (patterns < 0x1p53 ? " = " + format::shortest(patterns) : std::string());
+            (patterns < 0x1p53 ? " = " + std::to_string(static_cast<long long>(patterns)) : std::string());
         if (!options.allCoefficients)
             return error("Hubert's kappa " + beyond +
                          ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");

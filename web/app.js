@@ -10,14 +10,15 @@ let reading = Promise.resolve();  // the chosen file, being read
 const urls = [];      // object URLs of the last results, released before the next
 
 // Layout, when it is to be found from the data: a line starting with an empty
-// field and a TAB is the corner of a cross-table; TAB-separated fields ending
-// with a whole number are a table; anything else is taken for ratings.
+// field and a TAB is the corner of a cross-table; three or more TAB-separated
+// fields ending with a number (a frequency, or a weight) are a table;
+// anything else is taken for ratings.
 function foundLayout(bytes) {
   const start = new TextDecoder().decode(bytes.subarray(0, 4096)).replace(/^\uFEFF/, "");
   const first = start.split(/\r?\n/).find((line) => line.trim() !== "") || "";
   if (first.startsWith("\t")) return "matrix";
   const fields = first.split("\t");
-  if (fields.length >= 3 && /^\s*\d+\s*$/.test(fields[fields.length - 1])) return "table";
+  if (fields.length >= 3 && /^\s*\d+(\.\d*)?\s*$/.test(fields[fields.length - 1])) return "table";
   return "ratings";
 }
 

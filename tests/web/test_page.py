@@ -1,0 +1,248 @@
+#!/usr/bin/python3
+"""The page in a real browser: headless Chromium loads build/web from a static
+server on 127.0.0.1, and for each example and two random studies sets the file
+through the page's own file input, chooses the options with its controls,
+runs the analysis, and compares what the page shows and offers for download
+with the command line's output on the same file and options (numbers to
+1e-13 relative; the numbers of the summary table to their printed digits).
+A file with a faulty line must show that line. Leaves a screenshot of the
+results in build/web/screenshot.png.
+
+    tests/web/test_page.py KAPPA WEB_FOLDER [--measure]
+
+KAPPA is the native program (build/werror/kappa). With --measure it prints
+how long the page takes to load and to analyse a 10 MB file instead."""
+import http.server
+import random
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from functools import partial
+from pathlib import Path
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+from same_numbers import differing_numbers, relative_difference  # noqa: E402
+
+PROJECT = Path(__file__).resolve().parent.parent.parent
+EXAMPLES = PROJECT / "examples"
+LABELS = {"categories": "none,mild,moderate,severe"}
+
+# (file, the page's controls, the command line's options); layout "auto" is
+# what the page finds, given to the command line explicitly.
+CASES = [
+    ("Kappa_data.txt", {}, "--input table"),
+    ("Weighted_Kappa_data.txt", {"weight": ["file"]}, "--input table --weights file"),
+    ("Weighted_Kappa_data_linear_quadratic.txt",
+     {"coefficient": ["kappa", "fleiss", "gwet"], "weight": ["none", "quadratic", "linear"],
+      "confidence": "90", "kappa0": "0.2"},
+     "--input table --coefficients kappa,fleiss,gwet --weights none,quadratic,linear --confidence 90 --kappa0 0.2"),
+    ("ratings.csv", {"id": "patient", **LABELS, "coefficient": ["all"], "weight": ["none", "quadratic"],
+                     "diagnostics": True},
+     "--input ratings --id patient --categories none,mild,moderate,severe --coefficients all "
+     "--weights none,quadratic --diagnostics"),
+    ("ratings_long.csv", {"layout": "long", **LABELS, "coefficient": ["fleiss", "alpha"],
+                          "weight": ["none", "ordinal"]},
+     "--input long --categories none,mild,moderate,severe --coefficients fleiss,alpha --weights none,ordinal"),
+    ("counts.csv", {"layout": "counts", "coefficient": ["fleiss", "gwet", "bp"], "alternative": "greater"},
+     "--input counts --coefficients fleiss,gwet,bp --alternative greater"),
+    ("ratings_patterns.txt", {**LABELS, "coefficient": ["all"], "weight": ["none", "linear"]},
+     "--input table --categories none,mild,moderate,severe --coefficients all --weights none,linear"),
+    ("two_raters_matrix.txt", {"weight": ["none", "linear"], "kappa0": "0.5", "alternative": "less"},
+     "--input matrix --weights none,linear --kappa0 0.5 --alternative less"),
+]
+
+
+def random_studies(folder, seed):
+    """Two random studies: raters' ratings with missing ones, and a table."""
+    rng = random.Random(seed)
+    raters, categories = rng.randint(3, 6), rng.randint(2, 5)
+    lines = ["id," + ",".join(f"r{j}" for j in range(raters))]
+    for i in range(rng.randint(30, 300)):
+        truth = rng.randint(1, categories)
+        codes = [str(truth if rng.random() < 0.6 else rng.randint(1, categories)) for _ in range(raters)]
+        if rng.random() < 0.1:
+            codes[rng.randrange(raters)] = "NA"
+        lines.append(f"s{i}," + ",".join(codes))
+    ratings = folder / "random_ratings.csv"
+    ratings.write_text("\n".join(lines) + "\n")
+    rows = [f"{a}\t{b}\t{rng.randint(0, 40) + (30 if a == b else 0)}" for a in (1, 2, 3) for b in (1, 2, 3)]
+    table = folder / "random_table.txt"
+    table.write_text("\n".join(rows) + "\n")
+    return [
+        (ratings, {"id": "id", "coefficient": ["fleiss", "gwet", "alpha"], "weight": ["none", "quadratic"],
+                   "confidence": "99"},
+         "--input ratings --id id --coefficients fleiss,gwet,alpha --weights none,quadratic --confidence 99"),
+        (table, {"weight": ["none", "quadratic", "linear"], "kappa0": "0.3"},
+         "--input table --weights none,quadratic,linear --kappa0 0.3"),
+    ]
+
+
+class Page:
+    def __init__(self, url):
+        options = webdriver.ChromeOptions()
+        for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1200,2000"):
+            options.add_argument(argument)
+        options.binary_location = "/usr/bin/chromium"
+        self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        self.driver.get(url)
+        self.wait_status("Ready.")
+
+    def element(self, id):
+        return self.driver.find_element(By.ID, id)
+
+    def wait_status(self, start):
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: d.find_element(By.ID, "run-status").text.startswith(start))
+
+    def analyse(self, path, controls):
+        """Sets the file and the controls as a user would, and runs."""
+        self.driver.refresh()
+        self.wait_status("Ready.")
+        self.element("file").send_keys(str(path))
+        for id in ("layout", "delimiter", "header", "alternative"):
+            Select(self.element(id)).select_by_value(controls.get(id, "auto" if id == "layout" else
+                                                                 "two-sided" if id == "alternative" else ""))
+        for id in ("columns", "id", "by", "categories", "missing", "confidence", "kappa0"):
+            field = self.element(id)
+            field.clear()
+            field.send_keys(controls.get(id, {"confidence": "95", "kappa0": "0"}.get(id, "")))
+        for name, default in (("coefficient", ["kappa"]), ("weight", ["none"])):
+            for box in self.driver.find_elements(By.NAME, name):
+                if box.is_selected() != (box.get_attribute("value") in controls.get(name, default)):
+                    box.click()
+        if self.element("diagnostics").is_selected() != controls.get("diagnostics", False):
+            self.element("diagnostics").click()
+        self.element("run").click()
+        self.wait_status("Analysed")
+
+    def download(self, id):
+        """The bytes the download link gives."""
+        return self.driver.execute_async_script(
+            "fetch(document.getElementById(arguments[0]).href).then(r => r.text()).then(arguments[1])", id).encode()
+
+    def table(self):
+        rows = self.driver.find_elements(By.CSS_SELECTOR, "#summary tbody tr")
+        return [[c.text for c in row.find_elements(By.TAG_NAME, "td")] for row in rows]
+
+
+def kappa(program, path, options, output):
+    done = subprocess.run([program, *options.split(), "--format", output, path.name], cwd=path.parent,
+                          capture_output=True)
+    return done.stdout
+
+
+def same(name, what, expected, actual):
+    found = differing_numbers(expected, actual)
+    assert found is not None, (f"{name}: the page's {what} differs from the command line's in more than numbers:\n"
+                               f"{actual.decode()}\nexpected\n{expected.decode()}")
+    for line, x, y in found:
+        assert relative_difference(x, y) <= 1e-13, f"{name}: {what} line {line}: {x} and {y}"
+
+
+def shown_agrees(shown, value, digits):
+    """A number as the table shows it: `value` rounded to `digits` places."""
+    if value is None:
+        return shown == "n/a"
+    if shown == "< 0.0001":
+        return value < 0.0001
+    return abs(float(shown) - value) <= 0.5 * 10 ** -digits * (1 + 1e-9)
+
+
+def check_table(name, rows, json_lines):
+    import json
+    estimates = [e for line in json_lines.splitlines() for e in json.loads(line)["estimates"]]
+    assert len(rows) == len(estimates), f"{name}: {len(rows)} rows in the table, {len(estimates)} estimates"
+    for row, e in zip(rows, estimates):
+        coefficient, weights, estimate, se, ci, p, subjects = row[-7:]
+        assert (coefficient, weights, int(subjects)) == (e["name"], e["weights"], e["subjects"]), f"{name}: {row}"
+        lower, upper = ci.strip("[]").split(", ") if ci != "n/a" else ("n/a", "n/a")
+        limits = e["wald"]["ci"] or [None, None]
+        for shown, value, digits in ((estimate, e["kappa"], 4), (se, e["se"], 5), (lower, limits[0], 4),
+                                     (upper, limits[1], 4), (p, e["wald"]["p_value"], 4)):
+            assert shown_agrees(shown, value, digits), f"{name}: shown {shown} for {value} in {row}"
+
+
+def check_error(page, folder):
+    faulty = folder / "faulty.txt"
+    faulty.write_text("1\t1\t40\n1\t2\t10\n2\tx\t5\n2\t2\t45\n")
+    page.analyse(faulty, {})
+    assert page.element("error").is_displayed(), "no error shown for a faulty line"
+    message, line = page.element("error-message").text, page.element("error-line").text
+    assert message.startswith("Line 3"), message
+    assert line.startswith("3 | 2\tx\t5") or line.startswith("3 | 2 x 5"), line
+
+
+def serve(folder):
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+    handler = partial(Quiet, directory=str(folder))
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, f"http://127.0.0.1:{server.server_address[1]}/index.html"
+
+
+def measure(page, folder):
+    start = page.driver.execute_script("return performance.timing.navigationStart")
+    page.driver.refresh()
+    page.wait_status("Ready.")
+    loaded = page.driver.execute_script("return performance.timing.navigationStart")
+    print(f"page load: {float(page.element('run-status').get_attribute('data-loaded')) / 1000:.3f} s "
+          f"(navigation {loaded - start} ms after the first)")
+    rng = random.Random(1)
+    big = folder / "big.csv"
+    with big.open("w") as f:
+        f.write("id,a,b,c,d\n")
+        i = 0
+        while f.tell() < 10_000_000:
+            f.write(f"s{i}," + ",".join(str(rng.randint(1, 5)) for _ in range(4)) + "\n")
+            i += 1
+    for coefficients in (["kappa"], ["all"]):
+        page.analyse(big, {"id": "id", "coefficient": coefficients})
+        print(f"10 MB ratings file ({i} subjects, 4 raters), --coefficients {coefficients[0]}: "
+              f"{float(page.element('run-status').get_attribute('data-seconds')):.3f} s")
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    program, web = str(Path(sys.argv[1]).resolve()), Path(sys.argv[2]).resolve()
+    server, url = serve(web)
+    page = Page(url)
+    try:
+        with tempfile.TemporaryDirectory() as temporary:
+            folder = Path(temporary)
+            if "--measure" in sys.argv:
+                return measure(page, folder)
+            seed = random.randrange(1 << 30)
+            cases = [(EXAMPLES / f, c, o) for f, c, o in CASES] + random_studies(folder, seed)
+            for path, controls, options in cases:
+                name = f"{path.name} ({options})" + (f", seed {seed}" if path.parent == folder else "")
+                page.analyse(path, controls)
+                json_lines = kappa(program, path, options, "json")
+                assert json_lines, f"{name}: the command line printed nothing"
+                same(name, "JSON", json_lines, page.download("download-json"))
+                same(name, "text report", kappa(program, path, options, "text"), page.download("download-text"))
+                same(name, "CSV", kappa(program, path, options, "csv"), page.download("download-csv"))
+                check_table(name, page.table(), json_lines.decode())
+                if path.name == "ratings.csv":
+                    page.element("results").screenshot(str(web / "screenshot.png"))
+                print(f"ok: {name}")
+            check_error(page, folder)
+            print("ok: a faulty line is shown")
+    finally:
+        page.driver.quit()
+        server.shutdown()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -121,14 +121,15 @@ function showResults(result, analyses) {
   $("results").hidden = false;
 }
 
-// The program's messages, each with the line of the data it names beside it.
+// The program's messages, and the line of the data that the first one names
+// (its column is the field's number).
 function showError(messages, name, bytes) {
   const lines = [];
   let located = null;
   for (const message of messages.split("\n").filter((m) => m !== "" && !m.startsWith("Try 'kappa"))) {
     const prefix = `kappa: ${name}:`;
     const at = message.startsWith(prefix) ? /^(\d+)(?::(\d+))?: (.*)$/.exec(message.slice(prefix.length)) : null;
-    if (at && !located) located = { line: Number(at[1]), column: Number(at[2] || 0) };
+    if (at && !located) located = { line: Number(at[1]) };
     lines.push(at ? `Line ${at[1]}${at[2] ? ", column " + at[2] : ""}: ${at[3]}`
                   : message.replace(/^kappa: /, "").replace(prefix.slice(7) + " ", ""));
   }
@@ -137,8 +138,7 @@ function showError(messages, name, bytes) {
   if (located) {
     const text = new TextDecoder().decode(bytes).replace(/^\uFEFF/, "").split(/\r?\n/);
     const line = text[located.line - 1] ?? "";
-    $("error-line").textContent = `${located.line} | ${line}` +
-      (located.column > 0 ? "\n" + " ".repeat(String(located.line).length + 3 + located.column - 1) + "^" : "");
+    $("error-line").textContent = `${located.line} | ${line}`;
   }
   $("error").hidden = false;
 }

@@ -100,11 +100,14 @@ class Page:
         WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
             lambda d: d.find_element(By.ID, "run-status").text.startswith(start))
 
-    def analyse(self, path, controls):
-        """Sets the file and the controls as a user would, and runs."""
+    def analyse(self, path, controls, pasted=None):
+        """Sets the file (or pastes the text) and the controls as a user would, and runs."""
         self.driver.refresh()
         self.wait_status("Ready.")
-        self.element("file").send_keys(str(path))
+        if pasted is None:
+            self.element("file").send_keys(str(path))
+        else:
+            self.element("paste").send_keys(pasted)
         for id in ("layout", "delimiter", "header", "alternative"):
             Select(self.element(id)).select_by_value(controls.get(id, "auto" if id == "layout" else
                                                                  "two-sided" if id == "alternative" else ""))
@@ -168,14 +171,20 @@ def check_table(name, rows, json_lines):
             assert shown_agrees(shown, value, digits), f"{name}: shown {shown} for {value} in {row}"
 
 
-def check_error(page, folder):
+def check_errors(page, folder):
+    """The reader's message with its line beside that line of the data, and a usage error."""
     faulty = folder / "faulty.txt"
     faulty.write_text("1\t1\t40\n1\t2\t10\n2\tx\t5\n2\t2\t45\n")
-    page.analyse(faulty, {})
-    assert page.element("error").is_displayed(), "no error shown for a faulty line"
-    message, line = page.element("error-message").text, page.element("error-line").text
-    assert message.startswith("Line 3"), message
-    assert line.startswith("3 | 2\tx\t5") or line.startswith("3 | 2 x 5"), line
+    for path, pasted, controls, message, line in (
+            (faulty, None, {}, "Line 3", "3 | 2\tx\t5"),
+            (None, "a,b\n1,1\n2,2\n7,1\n3,3\n", {"layout": "ratings", "categories": "3"},
+             "Line 4, column 1: '7' is not one of the categories", "4 | 7,1"),
+            (faulty, None, {"confidence": "120"}, "--confidence must be a number above 50 and below 100", "")):
+        page.analyse(path, controls, pasted)
+        assert page.element("error").is_displayed() and not page.element("results").is_displayed(), message
+        shown = page.element("error-message").text, page.driver.execute_script(
+            "return document.getElementById('error-line').textContent")
+        assert shown[0].startswith(message) and shown[1] == line, shown
 
 
 def serve(folder):
@@ -236,8 +245,8 @@ def main():
                 if path.name == "ratings.csv":
                     page.element("results").screenshot(str(web / "screenshot.png"))
                 print(f"ok: {name}")
-            check_error(page, folder)
-            print("ok: a faulty line is shown")
+            check_errors(page, folder)
+            print("ok: errors are shown, beside their line")
     finally:
         page.driver.quit()
         server.shutdown()

@@ -108,6 +108,8 @@ function showResults(result, analyses) {
   list("reports", reports);
   list("notes", notes.length ? notes : ["none"]);
   $("text").textContent = result.text;
+  // The diagnostics' tables are in the text report: opened when they are asked for.
+  if ($("diagnostics").checked) $("full-report").open = true;
   link("download-json", result.json, "application/json");
   link("download-csv", result.csv, "text/csv");
   link("download-text", result.text, "text/plain");

@@ -243,7 +243,11 @@ def main():
                 same(name, "CSV", kappa(program, path, options, "csv"), page.download("download-csv"))
                 check_table(name, page.table(), json_lines.decode())
                 if path.name == "ratings.csv":
+                    # the window as tall as the page, so that nothing of the results is cut off
+                    height = page.driver.execute_script("return document.documentElement.scrollHeight")
+                    page.driver.set_window_size(1200, height + 200)
                     page.element("results").screenshot(str(web / "screenshot.png"))
+                    page.driver.set_window_size(1200, 2000)
                 print(f"ok: {name}")
             check_errors(page, folder)
             print("ok: errors are shown, beside their line")

@@ -8,11 +8,15 @@ with the command line's output on the same file and options (numbers to
 A file with a faulty line must show that line. Leaves a screenshot of the
 results in build/web/screenshot.png.
 
-    tests/web/test_page.py KAPPA WEB_FOLDER [--measure]
+    tests/web/test_page.py KAPPA WEB_FOLDER [--seed N | --measure]
 
-KAPPA is the native program (build/werror/kappa). With --measure it prints
-how long the page takes to load and to analyse a 10 MB file instead."""
+KAPPA is the native program (build/werror/kappa). --seed N makes the random
+studies again that a run printed. With --measure it prints how long the page
+takes to load and to analyse a 10 MB file instead."""
+import csv
 import http.server
+import io
+import json
 import random
 import subprocess
 import sys
@@ -59,25 +63,25 @@ CASES = [
 
 
 def random_studies(folder, seed):
-    """Two random studies: raters' ratings with missing ones, and a table."""
+    """Two random studies: raters' ratings with missing ones at two sites, and a table."""
     rng = random.Random(seed)
     raters, categories = rng.randint(3, 6), rng.randint(2, 5)
-    lines = ["id," + ",".join(f"r{j}" for j in range(raters))]
+    lines = ["id,site," + ",".join(f"r{j}" for j in range(raters))]
     for i in range(rng.randint(30, 300)):
         truth = rng.randint(1, categories)
         codes = [str(truth if rng.random() < 0.6 else rng.randint(1, categories)) for _ in range(raters)]
         if rng.random() < 0.1:
             codes[rng.randrange(raters)] = "NA"
-        lines.append(f"s{i}," + ",".join(codes))
+        lines.append(f"s{i},{rng.choice('AB')}," + ",".join(codes))
     ratings = folder / "random_ratings.csv"
     ratings.write_text("\n".join(lines) + "\n")
     rows = [f"{a}\t{b}\t{rng.randint(0, 40) + (30 if a == b else 0)}" for a in (1, 2, 3) for b in (1, 2, 3)]
     table = folder / "random_table.txt"
     table.write_text("\n".join(rows) + "\n")
     return [
-        (ratings, {"id": "id", "coefficient": ["fleiss", "gwet", "alpha"], "weight": ["none", "quadratic"],
+        (ratings, {"id": "id", "by": "site", "coefficient": ["fleiss", "gwet", "alpha"], "weight": ["none", "quadratic"],
                    "confidence": "99"},
-         "--input ratings --id id --coefficients fleiss,gwet,alpha --weights none,quadratic --confidence 99"),
+         "--input ratings --id id --by site --coefficients fleiss,gwet,alpha --weights none,quadratic --confidence 99"),
         (table, {"weight": ["none", "quadratic", "linear"], "kappa0": "0.3"},
          "--input table --weights none,quadratic,linear --kappa0 0.3"),
     ]
@@ -140,12 +144,52 @@ def kappa(program, path, options, output):
     return done.stdout
 
 
-def same(name, what, expected, actual):
+def same_text(name, what, expected, actual):
+    """The text report: every byte the same but for the numbers' last digits."""
     found = differing_numbers(expected, actual)
-    assert found is not None, (f"{name}: the page's {what} differs from the command line's in more than numbers:\n"
-                               f"{actual.decode()}\nexpected\n{expected.decode()}")
+    assert found is not None, f"{name}: the page's {what} differs from the command line's in more than numbers"
     for line, x, y in found:
         assert relative_difference(x, y) <= 1e-13, f"{name}: {what} line {line}: {x} and {y}"
+
+
+def leaves(value, path=""):
+    """(path, value) of every number and text in a JSON value."""
+    if isinstance(value, dict):
+        return [leaf for key, v in value.items() for leaf in leaves(v, f"{path}.{key}")]
+    if isinstance(value, list):
+        return [leaf for i, v in enumerate(value) for leaf in leaves(v, f"{path}[{i}]")]
+    return [(path, value)]
+
+
+def csv_leaves(text):
+    """(column, value) of every cell, numbers as numbers, the JSON of a restricted interval's pieces as JSON."""
+    found = []
+    for row in csv.DictReader(io.StringIO(text)):
+        for column, cell in row.items():
+            try:
+                found += leaves(json.loads(cell), column) if cell.startswith("[") else [(column, float(cell))]
+            except ValueError:
+                found.append((column, cell))
+    return found
+
+
+def same(name, what, expected, actual):
+    """The page's JSON or CSV against the command line's: the same texts, and
+    numbers equal to 1e-13 relative; an interval's limit near 0 also to 1e-15
+    absolute (estimate - t * SE near 0 makes a large relative difference of a
+    last-place difference of t, computed by Boost.Math in long double: 80 bits
+    natively, 128 in WebAssembly). The numbers that differ: (relative
+    difference, path, the command line's, the page's)."""
+    assert [p for p, _ in expected] == [p for p, _ in actual], f"{name}: the page's {what} has other fields"
+    differing = []
+    for (path, x), (_, y) in zip(expected, actual):
+        if isinstance(x, (int, float)) and isinstance(y, (int, float)) and x != y:
+            relative = relative_difference(x, y)
+            assert relative <= 1e-13 or ("ci" in path and abs(x - y) <= 1e-15), f"{name}: {what} {path}: {x} and {y}"
+            differing.append((relative, path, x, y))
+        else:
+            assert x == y, f"{name}: {what} {path}: {x!r} and {y!r}"
+    return differing
 
 
 def shown_agrees(shown, value, digits):
@@ -158,7 +202,6 @@ def shown_agrees(shown, value, digits):
 
 
 def check_table(name, rows, json_lines):
-    import json
     estimates = [e for line in json_lines.splitlines() for e in json.loads(line)["estimates"]]
     assert len(rows) == len(estimates), f"{name}: {len(rows)} rows in the table, {len(estimates)} estimates"
     for row, e in zip(rows, estimates):
@@ -231,16 +274,18 @@ def main():
             folder = Path(temporary)
             if "--measure" in sys.argv:
                 return measure(page, folder)
-            seed = random.randrange(1 << 30)
+            seed = int(sys.argv[sys.argv.index("--seed") + 1]) if "--seed" in sys.argv else random.randrange(1 << 30)
             cases = [(EXAMPLES / f, c, o) for f, c, o in CASES] + random_studies(folder, seed)
             for path, controls, options in cases:
                 name = f"{path.name} ({options})" + (f", seed {seed}" if path.parent == folder else "")
                 page.analyse(path, controls)
                 json_lines = kappa(program, path, options, "json")
                 assert json_lines, f"{name}: the command line printed nothing"
-                same(name, "JSON", json_lines, page.download("download-json"))
-                same(name, "text report", kappa(program, path, options, "text"), page.download("download-text"))
-                same(name, "CSV", kappa(program, path, options, "csv"), page.download("download-csv"))
+                differing = same(name, "JSON", leaves([json.loads(line) for line in json_lines.splitlines()]),
+                                 leaves([json.loads(line) for line in page.download("download-json").splitlines()]))
+                same(name, "CSV", csv_leaves(kappa(program, path, options, "csv").decode()),
+                     csv_leaves(page.download("download-csv").decode()))
+                same_text(name, "text report", kappa(program, path, options, "text"), page.download("download-text"))
                 check_table(name, page.table(), json_lines.decode())
                 if path.name == "ratings.csv":
                     # the window as tall as the page, so that nothing of the results is cut off
@@ -248,7 +293,8 @@ def main():
                     page.driver.set_window_size(1200, height + 200)
                     page.element("results").screenshot(str(web / "screenshot.png"))
                     page.driver.set_window_size(1200, 2000)
-                print(f"ok: {name}")
+                print(f"ok: {name}" + (f"; {len(differing)} numbers of the JSON differ in their last places, most "
+                                       "{0:.1e} relative ({1}: {2!r} and {3!r})".format(*max(differing)) if differing else ""))
             check_errors(page, folder)
             print("ok: errors are shown, beside their line")
     finally:

@@ -101,9 +101,14 @@ function showResults(result, analyses) {
       for (const note of e.notes) notes.push(where + e.name + " (" + e.weights + "): " + note);
     }
   }
+  // What the file was found to hold, for the controls above to correct.
   const first = analyses[0];
-  $("found").textContent = `${first.subjects} subjects, ${first.raters || "no named"} raters, ` +
-    `${first.categories} categories (${first.category_labels.join(", ")}), read as ${first.input}` +
+  const delimiters = { "\t": "tab", ",": "comma", ";": "semicolon", "|": "vertical bar", " ": "blanks" };
+  const raters = (first.rater_summary || []).map((r) => r.name);  // none for counts, or beyond 1,000 raters
+  $("found").textContent = `${first.subjects} subjects, ${first.raters || "no named"} raters` +
+    (raters.length ? ` (${raters.slice(0, 10).join(", ")}${raters.length > 10 ? ", …" : ""})` : "") +
+    `, ${first.categories} categories (${first.category_labels.join(", ")}), read as ${first.input}` +
+    (first.delimiter ? ` with the delimiter ${delimiters[first.delimiter]}` : "") +
     (analyses.length > 1 ? `, ${analyses.length} groups` : "") + ".";
   list("reports", reports);
   list("notes", notes.length ? notes : ["none"]);
@@ -191,7 +196,13 @@ $("analysis").addEventListener("submit", (event) => {
   event.preventDefault();
   $("run-status").textContent = "Analysing…";
   // Let the status show before the analysis takes the thread.
-  reading.then(() => setTimeout(analyse, 0));
+  reading.then(() => setTimeout(() => {
+    try {
+      analyse();
+    } catch (error) {
+      $("run-status").textContent = `The page failed: ${error}`;
+    }
+  }, 0));
 });
 
 createKappa().then((program) => {

@@ -126,7 +126,10 @@ class Page:
         if self.element("diagnostics").is_selected() != controls.get("diagnostics", False):
             self.element("diagnostics").click()
         self.element("run").click()
-        self.wait_status("Analysed")
+        WebDriverWait(self.driver, 60, poll_frequency=0.05).until(
+            lambda d: not d.find_element(By.ID, "run-status").text.startswith("Analysing"))
+        status = self.element("run-status").text
+        assert status.startswith("Analysed"), status
 
     def download(self, id):
         """The bytes the download link gives."""
@@ -288,6 +291,8 @@ def main():
                 same_text(name, "text report", kappa(program, path, options, "text"), page.download("download-text"))
                 check_table(name, page.table(), json_lines.decode())
                 if path.name == "ratings.csv":
+                    found = page.element("found").text
+                    assert "3 raters (rater1, rater2, rater3)" in found and "delimiter comma" in found, found
                     # the window as tall as the page, so that nothing of the results is cut off
                     height = page.driver.execute_script("return document.documentElement.scrollHeight")
                     page.driver.set_window_size(1200, height + 200)

@@ -3,8 +3,9 @@
 server on 127.0.0.1, and for each example and two random studies sets the file
 through the page's own file input, chooses the options with its controls,
 runs the analysis, and compares what the page shows and offers for download
-with the command line's output on the same file and options (numbers to
-1e-13 relative; the numbers of the summary table to their printed digits).
+with the command line's output on the same file and options: JSON, CSV,
+text and the forest plot (numbers to 1e-13 relative; the numbers of the
+summary table to their printed digits).
 A file with a faulty line must show that line. Leaves a screenshot of the
 results in build/web/screenshot.png.
 
@@ -141,8 +142,8 @@ class Page:
         return [[c.text for c in row.find_elements(By.TAG_NAME, "td")] for row in rows]
 
 
-def kappa(program, path, options, output):
-    done = subprocess.run([program, *options.split(), "--format", output, path.name], cwd=path.parent,
+def kappa(program, path, options, output, *more):
+    done = subprocess.run([program, *options.split(), "--format", output, *more, path.name], cwd=path.parent,
                           capture_output=True)
     return done.stdout
 
@@ -282,13 +283,14 @@ def main():
             for path, controls, options in cases:
                 name = f"{path.name} ({options})" + (f", seed {seed}" if path.parent == folder else "")
                 page.analyse(path, controls)
-                json_lines = kappa(program, path, options, "json")
+                json_lines = kappa(program, path, options, "json", "--plot", str(folder / "forest.svg"))
                 assert json_lines, f"{name}: the command line printed nothing"
                 differing = same(name, "JSON", leaves([json.loads(line) for line in json_lines.splitlines()]),
                                  leaves([json.loads(line) for line in page.download("download-json").splitlines()]))
                 same(name, "CSV", csv_leaves(kappa(program, path, options, "csv").decode()),
                      csv_leaves(page.download("download-csv").decode()))
                 same_text(name, "text report", kappa(program, path, options, "text"), page.download("download-text"))
+                same_text(name, "forest plot", (folder / "forest.svg").read_bytes(), page.download("download-svg"))
                 check_table(name, page.table(), json_lines.decode())
                 if path.name == "ratings.csv":
                     found = page.element("found").text

@@ -1,16 +1,15 @@
 #include "format/numbers.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+
+#include "platform/compat.h"
 
 namespace kappa::format {
 
 std::string shortest(double x) {
     if (!std::isfinite(x)) return "";
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return std::string(buffer, result.ptr);
+    return toChars(x);
 }
 
 std::string fixed(double x, int decimals) {

@@ -89,9 +89,7 @@ void readNumber(std::string_view token, TableNumber& number) {
 
 std::string shownNumber(const TableNumber& number, std::string_view token) {
     if (!number.finite || (number.value == 0 && !number.whole)) return quote(token);
-    char shortest[32];
-    const auto written = std::to_chars(shortest, shortest + sizeof shortest, number.value);
-    return std::string(shortest, written.ptr);
+    return toChars(number.value);
 }
 
 std::string fieldRefusal(TableField field, const TableNumber& number, std::string_view token) {

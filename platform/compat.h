@@ -7,11 +7,18 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <type_traits>
+
+// Some standard libraries (that of Emscripten 3.1, libc++ 14) lack the
+// floating-point overloads of std::from_chars, std::to_chars or both.
+#if defined(__cpp_lib_to_chars) || (defined(_LIBCPP_VERSION) && _LIBCPP_VERSION >= 14000)
+#define KAPPA_HAS_FLOAT_TO_CHARS 1
+#endif
 
 // printf-style arguments checked by the compiler. mingw-w64 is told which
 // printf the program calls (its own, which knows %zu, not Microsoft's).
@@ -77,6 +84,52 @@ inline std::from_chars_result fromChars(const char* first, const char* last, dou
         return {first + (end - text.c_str()), std::errc::result_out_of_range};
     value = read;
     return {first + (end - text.c_str()), std::errc()};
+#endif
+}
+
+// A finite double as std::to_chars writes it without a format, through
+// printf: the fewest significant digits that read back as the same double,
+// in fixed or scientific notation, whichever is shorter (fixed on a tie).
+inline std::string shortestByPrintf(double x) {
+    if (x == 0) return std::signbit(x) ? "-0" : "0";
+    char scientific[32];
+    int digits = 1;
+    for (; digits < 17; ++digits) {
+        std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, x);
+        if (std::strtod(scientific, nullptr) == x) break;
+    }
+    std::snprintf(scientific, sizeof scientific, "%.*e", digits - 1, x);
+    // d.ddde±XX: the digits without the point, and the exponent
+    const std::string text = scientific;
+    const std::size_t sign = x < 0, e = text.find('e');
+    std::string mantissa = text.substr(sign, e - sign);
+    if (mantissa.size() > 1) mantissa.erase(1, 1);
+    const int exponent = std::atoi(text.c_str() + e + 1);
+    std::string fixed;
+    if (exponent >= digits - 1) {
+        // a whole number, written in full, digits beyond the shortest too
+        if (static_cast<std::size_t>(exponent) + 1 + sign > text.size()) return text;
+        char whole[32];
+        std::snprintf(whole, sizeof whole, "%.0f", x);
+        return whole;
+    }
+    if (exponent >= 0)
+        fixed = mantissa.substr(0, static_cast<std::size_t>(exponent) + 1) + "." +
+                mantissa.substr(static_cast<std::size_t>(exponent) + 1);
+    else
+        fixed = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + mantissa;
+    fixed.insert(0, sign, '-');
+    return fixed.size() <= text.size() ? fixed : text;
+}
+
+// A finite double in its shortest form, as std::to_chars writes it.
+inline std::string toChars(double x) {
+#if defined(KAPPA_HAS_FLOAT_TO_CHARS)
+    char buffer[32];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return std::string(buffer, written.ptr);
+#else
+    return shortestByPrintf(x);
 #endif
 }
 

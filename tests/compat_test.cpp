@@ -1,11 +1,17 @@
 // What the compatibility header stands in for reads as the standard library
-// does where it has it: from_chars of a double (libc++ 14 has none).
+// does where it has it: from_chars of a double (libc++ 14 has none), and
+// writes what it writes: to_chars of a double (Emscripten's libc++ 13 has none).
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
 #include <string_view>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/compat.h"
 
@@ -47,6 +53,29 @@ TEST(Compat, FromCharsReadsWhatTheStandardReads) {
     double value = 0;
     EXPECT_EQ(fromChars(nan.data(), nan.data() + nan.size(), value).ec, std::errc());
     EXPECT_TRUE(std::isnan(value));
+}
+
+TEST(Compat, ShortestDoubleWritesWhatTheStandardWrites) {
+    const char* const written[][2] = {{"0.1", "0.1"},       {"100", "100"},     {"1e+22", "1e+22"},
+                                      {"123456", "123456"}, {"1e-05", "1e-05"}, {"0.0001", "1e-04"},  {"0.001", "0.001"},
+                                      {"-2.5", "-2.5"},     {"-0", "-0"},       {"5e-324", "5e-324"}};
+    for (const auto& [number, text] : written) EXPECT_EQ(shortestByPrintf(std::strtod(number, nullptr)), text);
+#if defined(KAPPA_HAS_FLOAT_TO_CHARS)
+    // Doubles of every magnitude, from their bits, and the numbers a report
+    // prints: p-values, estimates, frequencies.
+    std::mt19937_64 bits(20261208);
+    std::vector<double> numbers;
+    while (numbers.size() < 20000) {
+        const double x = std::bit_cast<double>(bits());
+        if (std::isfinite(x)) numbers.push_back(x);
+    }
+    for (int i = 0; i < 5000; ++i) numbers.push_back(static_cast<double>(i) / 1000 - 2.5);
+    for (const double x : numbers) {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, x).ptr;
+        ASSERT_EQ(shortestByPrintf(x), std::string(buffer, end)) << x;
+    }
+#endif
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 namespace kappa {
 
-Marginals Invariante(const AgreementCounts& counts) {
+Marginals raterMarginals(const AgreementCounts& counts) {
     const auto R = static_cast<std::size_t>(counts.R);
     const auto K = static_cast<std::size_t>(counts.K);
     const double n = counts.n;
@@ -12,7 +12,7 @@ Marginals Invariante(const AgreementCounts& counts) {
 
     m.t_indice.reset(K, R);
     for (std::size_t k = 0; k < K; ++k)
-        for (std::size_t j = 0; j < R; ++j) m.t_indice[k][j] = static_cast<double>(counts.clases[k][j]) / n;
+        for (std::size_t j = 0; j < R; ++j) m.t_indice[k][j] = static_cast<double>(counts.byCategoryAndRater[k][j]) / n;
 
     m.ptotal.resize(K);
     m.factorT.reset(K, R);
@@ -21,7 +21,7 @@ Marginals Invariante(const AgreementCounts& counts) {
     long double full = 0;
     for (std::size_t k = 0; k < K; ++k) {
         leaveOneOutProducts<double>(m.t_indice[k], m.ptotal[k], without);
-        for (std::size_t j = 0; j < R; ++j) t[j] = static_cast<long double>(counts.clases[k][j]) / n;
+        for (std::size_t j = 0; j < R; ++j) t[j] = static_cast<long double>(counts.byCategoryAndRater[k][j]) / n;
         leaveOneOutProducts<long double>(t, full, m.factorT[k]);
     }
 

@@ -46,6 +46,6 @@ struct Marginals {
 };
 
 // The marginal proportions and the chance products.
-Marginals Invariante(const AgreementCounts& counts);
+Marginals raterMarginals(const AgreementCounts& counts);
 
 }  // namespace kappa

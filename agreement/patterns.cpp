@@ -7,13 +7,13 @@
 
 namespace kappa {
 
-AgreementCounts TablaInicial(const Study& study) {
+AgreementCounts tallyAgreement(const Study& study) {
     AgreementCounts counts;
     counts.R = study.R;
     counts.K = study.K;
     const auto R = static_cast<std::size_t>(study.R);
     const auto K = static_cast<std::size_t>(study.K);
-    counts.clases.reset(K, R);
+    counts.byCategoryAndRater.reset(K, R);
     counts.ac.assign(K, 0);
 
     // Consecutive patterns share their leading digits: block[j] adds up the
@@ -23,7 +23,7 @@ AgreementCounts TablaInicial(const Study& study) {
     std::vector<std::uint16_t> last(R, 0);
     const auto close = [&](std::size_t from) {
         for (std::size_t j = R; j-- > from;) {
-            counts.clases[last[j]][j] += block[j];
+            counts.byCategoryAndRater[last[j]][j] += block[j];
             if (j > 0) block[j - 1] += block[j];
             block[j] = 0;
         }
@@ -41,7 +41,7 @@ AgreementCounts TablaInicial(const Study& study) {
     }
     close(0);
     counts.n = static_cast<double>(n);
-    for (const std::int64_t agreeing : counts.ac) counts.crudo += agreeing;
+    for (const std::int64_t agreeing : counts.ac) counts.unanimousSubjects += agreeing;
     return counts;
 }
 
@@ -51,7 +51,7 @@ Matrix<std::int64_t> ratingsByRater(const Study& study, const AgreementCounts& c
     Matrix<std::int64_t> ratings;
     ratings.reset(R, K);
     for (std::size_t j = 0; j < R; ++j)
-        for (std::size_t k = 0; k < K; ++k) ratings[j][k] = counts.clases[k][j];
+        for (std::size_t k = 0; k < K; ++k) ratings[j][k] = counts.byCategoryAndRater[k][j];
     for (const IncompleteSubjects& group : study.incomplete)
         for (std::size_t j = 0; j < R && j < group.codes.size(); ++j)
             if (group.codes[j] != kMissing && group.codes[j] < K) ratings[j][group.codes[j]] += group.count;

@@ -10,17 +10,35 @@
 
 namespace kappa {
 
+// Hubert's kappa in the notation of its derivation and of the program it
+// descends from, and the names here:
+//   N0, the subjects rated by every rater      AgreementCounts::n
+//   n_kj, rater j's subjects in category k     byCategoryAndRater[k][j] (clases)
+//   subjects on whom all raters agree          unanimousSubjects (crudo)
+//   p_jk = n_kj / N0, the marginal proportions Marginals::t_indice, from raterMarginals (Invariante)
+//   the counts themselves                      tallyAgreement (TablaInicial)
+//   the variance of the independence test      UnweightedRestricted::independenceVariance (mmI),
+//                                              WeightedRestricted::weightedIndependenceVariance (mmIv)
+//   the restricted tests, unweighted/weighted  unweightedRestricted, weightedRestricted
+//                                              (restricted_1, restricted_2)
+//   weighted kappas of one study               weightedKappas (coefficientKappa_Weight)
+//   kappa_0, the kappa under test              kappa0 (kp)
+//   the normal quantile                        inverseNormal (Inv_Normal)
+// and in the dialogue: printTitle (Caratula), askParameters (Datos),
+// loadStudyFile and loadWeightedStudyFile (Archivo, Archivo_Weight), whose
+// file reports ratersFound, largestCodeRead and subjectsRead (nraters,
+// maxclase, Naux).
 struct AgreementCounts {
     std::int32_t R = 0;
     std::int32_t K = 0;
-    double n = 0.0;                  // subjects rated by every rater
-    Matrix<std::int64_t> clases;     // clases[k][j]: subjects rater j put in category k
-    std::vector<std::int64_t> ac;    // ac[k]: subjects on whom all raters chose k
-    std::int64_t crudo = 0;          // subjects on whom all raters agree
+    double n = 0.0;                           // subjects rated by every rater
+    Matrix<std::int64_t> byCategoryAndRater;  // [k][j]: subjects rater j put in category k
+    std::vector<std::int64_t> ac;             // ac[k]: subjects on whom all raters chose k
+    std::int64_t unanimousSubjects = 0;       // subjects on whom all raters agree
 };
 
 // The counts of the study's complete subjects.
-AgreementCounts TablaInicial(const Study& study);
+AgreementCounts tallyAgreement(const Study& study);
 
 // ratings[j][k]: the subjects rater j put in category k, complete subjects
 // (from `counts`) and incomplete ones alike.

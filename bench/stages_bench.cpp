@@ -65,10 +65,10 @@ const Prepared& prepared(const benchmark::State& state) {
     InputRead read = readTable(source, InputOptions{});
     if (read.error || read.groups.size() != 1) std::abort();  // the generated table is always sound
     p.study = std::move(read.groups[0].study);
-    p.counts = TablaInicial(p.study);
-    p.m = Invariante(p.counts);
+    p.counts = tallyAgreement(p.study);
+    p.m = raterMarginals(p.counts);
     p.kappa = coefficientKappa(p.study, p.counts, p.m);
-    p.weighted = coefficientKappa_Weight(p.study, p.counts, p.m, quadraticAndLinear(p.study));
+    p.weighted = weightedKappas(p.study, p.counts, p.m, quadraticAndLinear(p.study));
     return p;
 }
 
@@ -110,13 +110,13 @@ void BM_ReadTable(benchmark::State& state) {
 
 void BM_TablaInicial(benchmark::State& state) {
     const Prepared& p = prepared(state);
-    for (auto _ : state) benchmark::DoNotOptimize(TablaInicial(p.study));
+    for (auto _ : state) benchmark::DoNotOptimize(tallyAgreement(p.study));
     countPatterns(state, p);
 }
 
 void BM_Invariante(benchmark::State& state) {
     const Prepared& p = prepared(state);
-    for (auto _ : state) benchmark::DoNotOptimize(Invariante(p.counts));
+    for (auto _ : state) benchmark::DoNotOptimize(raterMarginals(p.counts));
     countPatterns(state, p);
 }
 
@@ -130,13 +130,13 @@ void BM_Kappa(benchmark::State& state) {
 void BM_WeightedKappa(benchmark::State& state) {
     const Prepared& p = prepared(state);
     for (auto _ : state)
-        benchmark::DoNotOptimize(coefficientKappa_Weight(p.study, p.counts, p.m, quadraticAndLinear(p.study)));
+        benchmark::DoNotOptimize(weightedKappas(p.study, p.counts, p.m, quadraticAndLinear(p.study)));
     countPatterns(state, p);
 }
 
 void BM_Restricted1(benchmark::State& state) {
     const Prepared& p = prepared(state);
-    for (auto _ : state) benchmark::DoNotOptimize(restricted_1(p.study, p.counts, p.m, p.kappa));
+    for (auto _ : state) benchmark::DoNotOptimize(unweightedRestricted(p.study, p.counts, p.m, p.kappa));
     countPatterns(state, p);
 }
 
@@ -144,7 +144,7 @@ void BM_Restricted2(benchmark::State& state) {
     const Prepared& p = prepared(state);
     for (auto _ : state)
         for (const WeightedKappa& kappa : p.weighted)
-            benchmark::DoNotOptimize(restricted_2(p.study, p.counts, p.m, kappa));
+            benchmark::DoNotOptimize(weightedRestricted(p.study, p.counts, p.m, kappa));
     countPatterns(state, p);
 }
 

@@ -59,7 +59,7 @@ std::optional<double> askReal(Console& con, std::string_view prompt, double fall
 
 }  // namespace
 
-std::optional<Answers> Datos(Console& con) {
+std::optional<Answers> askParameters(Console& con) {
     Answers s;
     const auto raters = askWholeNumber(con, "\n\n Number of raters = ", [&](double r) {
         if (r <= 1) return con.print("\n Must be R>1"), true;
@@ -96,12 +96,12 @@ std::optional<Answers> Datos(Console& con) {
     s.Cf = *confidence;
 
     const auto tested = askReal(con, "\n Kappa value for the test (if nothing is indicated, kappa = 0) = ", 0.0,
-                                [&](double kp) {
-                                    if (kp > 1) return con.print("\n Must be kappa <= 1"), true;
+                                [&](double kappa0) {
+                                    if (kappa0 > 1) return con.print("\n Must be kappa <= 1"), true;
                                     return false;
                                 });
     if (!tested) return std::nullopt;
-    s.kp = *tested;
+    s.kappa0 = *tested;
     return s;
 }
 

@@ -27,12 +27,12 @@ struct Answers {
     std::int32_t K = 0;  // categories
     double N = 0.0;      // subjects
     double Cf = 0.0;     // confidence level of the two-sided intervals, percent
-    double kp = 0.0;     // kappa value under test
+    double kappa0 = 0.0;  // kappa value under test
 };
 
 // Asks the five parameters of an analysis (raters, categories, subjects,
 // confidence level, kappa under test), each until its answer is acceptable.
 // Nothing when input ends first.
-std::optional<Answers> Datos(Console& con);
+std::optional<Answers> askParameters(Console& con);
 
 }  // namespace kappa

@@ -54,7 +54,8 @@ std::optional<std::int32_t> endPrompt(Console& con) {
 
 // Loads the case's data file; prints why when it cannot be read.
 std::optional<DataFile> loadData(Console& con, const Answers& answers, std::int32_t entrada) {
-    LoadResult load = entrada == 2 ? Archivo_Weight(answers.R, answers.K) : Archivo(entrada, answers.R, answers.K);
+    LoadResult load =
+        entrada == 2 ? loadWeightedStudyFile(answers.R, answers.K) : loadStudyFile(entrada, answers.R, answers.K);
     switch (load.status) {
         case LoadResult::Status::CannotOpen:
             con.putLine("\nERROR opening file. \n");
@@ -90,7 +91,7 @@ bool checkFile(Console& con, const DataFile& file, const Answers& answers) {
 AnalysisRequest requestOf(const Answers& answers, std::int32_t entrada) {
     AnalysisRequest request;
     request.confidence = answers.Cf;
-    request.kappa0 = answers.kp;
+    request.kappa0 = answers.kappa0;
     switch (entrada) {
         case 1: request.weights = {Weighting::None}; break;
         case 2: request.weights = {Weighting::File}; break;
@@ -107,10 +108,10 @@ int inputEnded(Console& con, int status) {
 }  // namespace
 
 int runProgram(Console& con) {
-    Caratula(con);
+    printTitle(con);
     for (;;) {
         con.discardPending();
-        const std::optional<Answers> answers = Datos(con);
+        const std::optional<Answers> answers = askParameters(con);
         if (!answers) return inputEnded(con, kExitInputEnded);
         con.discardPending();
 

@@ -6,17 +6,17 @@ namespace kappa {
 
 namespace {
 
-void printUnrestricted(Console& con, double kp, const Estimate& e) {
+void printUnrestricted(Console& con, double kappa0, const Estimate& e) {
     con.print("\n\n UNRESTRICTED INFERENCES:");
-    con.print("\n Test statistic (for kappa = %.2lf) = %.4lf.", kp, e.wald.statistic);
+    con.print("\n Test statistic (for kappa = %.2lf) = %.4lf.", kappa0, e.wald.statistic);
     con.print("\n CI = (%.4lf, %.4lf).", e.wald.ci.lower, e.wald.ci.upper);
 }
 
-void printRestricted(Console& con, double kp, const RestrictedTest& r, bool intervalPeriod) {
+void printRestricted(Console& con, double kappa0, const RestrictedTest& r, bool intervalPeriod) {
     if (r.negativeVariance)
-        con.print("\n Variance for test statistic (for kappa = %.2lf) is negative.", kp);
+        con.print("\n Variance for test statistic (for kappa = %.2lf) is negative.", kappa0);
     else
-        con.print("\n Test statistic (for kappa = %.2lf) = %.4lf.", kp, r.statistic);
+        con.print("\n Test statistic (for kappa = %.2lf) = %.4lf.", kappa0, r.statistic);
     if (r.noSolution)
         con.print("\n (-Infinity, 1.0): the CI has no solution.");
     else

@@ -2,7 +2,7 @@
 
 namespace kappa {
 
-void Caratula(Console& con) {
+void printTitle(Console& con) {
     constexpr char quote = 34;
 
     con.print("\n\n KAPPA: agreement among R raters");

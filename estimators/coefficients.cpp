@@ -900,9 +900,9 @@ std::vector<double> pairableValues(const Study& study) {
         }
         return values;
     }
-    const AgreementCounts complete = TablaInicial(study);
+    const AgreementCounts complete = tallyAgreement(study);
     for (std::size_t k = 0; k < values.size(); ++k)
-        for (const std::int64_t count : complete.clases[k]) values[k] += static_cast<double>(count);
+        for (const std::int64_t count : complete.byCategoryAndRater[k]) values[k] += static_cast<double>(count);
     for (const IncompleteSubjects& group : study.incomplete) {
         const auto rated = std::count_if(group.codes.begin(), group.codes.end(),
                                          [](std::uint16_t c) { return c != kMissing; });

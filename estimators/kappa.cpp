@@ -27,7 +27,7 @@ double chanceDisagreement(const AgreementCounts& counts, const Marginals& m) {
     double Q = 0.0;
     for (std::size_t j = 0; j < R; ++j) {
         for (std::size_t k = 0; k < K; ++k) {
-            if (j > 0) Q += A[k] * ((n - static_cast<double>(counts.clases[k][j])) / n);
+            if (j > 0) Q += A[k] * ((n - static_cast<double>(counts.byCategoryAndRater[k][j])) / n);
             A[k] *= m.t_indice[k][j];
         }
     }
@@ -45,7 +45,7 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     // disagreement) formed as such rather than by subtracting from 1, so that
     // kappa keeps all its digits when agreement is nearly complete.
     u.Q = chanceDisagreement(counts, m);
-    const double D0 = (n - static_cast<double>(counts.crudo)) / n;
+    const double D0 = (n - static_cast<double>(counts.unanimousSubjects)) / n;
     // I0 - Ie: Q sums R K products of up to R + 1 factors.
     const double R = counts.R;
     const double beyondChance = settled(u.Q - D0, roundingError(R * static_cast<double>(K) + R, u.Q + D0));

@@ -52,7 +52,7 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
 
 }  // namespace
 
-std::vector<WeightedKappa> coefficientKappa_Weight(const Study& study, const AgreementCounts& counts,
+std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCounts& counts,
                                                    const Marginals& m, std::vector<PatternWeights> sets) {
     const auto R = static_cast<std::size_t>(study.R);
     const std::size_t P = study.frequency.size();

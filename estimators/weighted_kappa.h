@@ -34,7 +34,7 @@ struct WeightedKappa {
 
 // Weighted kappa for each set of weights. The chance products of a pattern
 // are formed once for all the sets.
-std::vector<WeightedKappa> coefficientKappa_Weight(const Study& study, const AgreementCounts& counts,
+std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCounts& counts,
                                                    const Marginals& m, std::vector<PatternWeights> sets);
 
 }  // namespace kappa

@@ -354,11 +354,11 @@ void analyseStudy(const Reading& reading, const Study& study, FileLayout layout)
     for (std::size_t r = 0; r < reading.rows.size(); ++r) frequency[d.pattern[r]] = reading.rows[r].frequency;
     expect(std::equal(frequency.begin(), frequency.end(), study.frequency.begin(), study.frequency.end()),
            "the study's frequencies are not the rows'");
-    const AgreementCounts counts = TablaInicial(study);
+    const AgreementCounts counts = tallyAgreement(study);
     expect(counts.n == d.n, "the counts miss subjects");
     for (std::size_t j = 0; j < static_cast<std::size_t>(study.R); ++j) {
         std::int64_t rated = 0;
-        for (std::size_t k = 0; k < static_cast<std::size_t>(study.K); ++k) rated += counts.clases[k][j];
+        for (std::size_t k = 0; k < static_cast<std::size_t>(study.K); ++k) rated += counts.byCategoryAndRater[k][j];
         expect(static_cast<double>(rated) == d.n, "a rater's category counts miss subjects");
     }
     checkDerivedWeights(study.K, study.R);
@@ -577,13 +577,13 @@ void checkDialogue(std::string_view bytes, FileLayout layout, const Reading& rea
     }
     expect(loaded.status == LoadResult::Status::Loaded, "the dialogue fails to load a table the parser reads");
     const DataFile& file = loaded.file;
-    expect(file.nraters == reading.R && file.contextra == static_cast<std::int32_t>(reading.rows.size()) &&
-               file.maxclase == largest && file.Naux == static_cast<double>(reading.subjects),
+    expect(file.ratersFound == reading.R && file.rowsRead == static_cast<std::int32_t>(reading.rows.size()) &&
+               file.largestCodeRead == largest && file.subjectsRead == static_cast<double>(reading.subjects),
            "the dialogue counts other raters, rows, categories or subjects");
     expect(file.negativeWeights == negativeWeights && file.codesBelowOne == codesBelowOne &&
                file.negativeFrequencies == negativeFrequencies && file.repeatedRows == repeated,
            "the dialogue counts other rows that fail a check");
-    const FileCheck check = checkLoadedFile(file, R, K, file.Naux);
+    const FileCheck check = checkLoadedFile(file, R, K, file.subjectsRead);
     expect(check.passed() == (answerable && negativeWeights + codesBelowOne + negativeFrequencies + repeated == 0),
            "the checks pass another file than they should");
 

@@ -37,7 +37,7 @@ std::vector<std::optional<Estimate>> hubertEstimates(const Study& study, const A
         switch (weights[i]) {
             case Weighting::None: {
                 const UnweightedKappa kappa = coefficientKappa(study, counts, m);
-                estimates[i] = unweightedEstimate(kappa, restricted_1(study, counts, m, kappa), setting);
+                estimates[i] = unweightedEstimate(kappa, unweightedRestricted(study, counts, m, kappa), setting);
                 break;
             }
             case Weighting::Quadratic: sets.emplace_back(Quadratic_weight(study.K, study.R)); break;
@@ -50,9 +50,9 @@ std::vector<std::optional<Estimate>> hubertEstimates(const Study& study, const A
         if (sets.size() > weighted.size()) weighted.push_back(i);
     }
     if (sets.empty()) return estimates;
-    std::vector<WeightedKappa> kappas = coefficientKappa_Weight(study, counts, m, std::move(sets));
+    std::vector<WeightedKappa> kappas = weightedKappas(study, counts, m, std::move(sets));
     for (std::size_t set = 0; set < kappas.size(); ++set) {
-        const WeightedRestricted restricted = restricted_2(study, counts, m, kappas[set]);
+        const WeightedRestricted restricted = weightedRestricted(study, counts, m, kappas[set]);
         estimates[weighted[set]] = weightedEstimate(kappas[set], restricted, weights[weighted[set]], setting);
         kappas[set] = {};  // its per-pattern tables are no longer needed
     }
@@ -123,7 +123,7 @@ void summariseRaters(const Study& study, std::size_t raters,
 // The raters, subjects and raw agreement of a study with its table of
 // response patterns; its counts, which Hubert's kappa reads.
 AgreementCounts describeTable(const Study& study, Analysis& a) {
-    const AgreementCounts counts = TablaInicial(study);
+    const AgreementCounts counts = tallyAgreement(study);
     const Matrix<std::int64_t> ratings = ratingsByRater(study, counts);
     summariseRaters(study, ratings.rows(), [&](std::size_t j, std::vector<std::int64_t>* byCategory) {
         const std::span<const std::int64_t> row = ratings[j];
@@ -139,7 +139,7 @@ AgreementCounts describeTable(const Study& study, Analysis& a) {
         perSubject.emplace_back(rated, group.count);
     }
     spread(std::move(perSubject), a.fewestPerSubject, a.medianPerSubject, a.mostPerSubject);
-    a.rawAgreement = static_cast<double>(counts.crudo) / counts.n;
+    a.rawAgreement = static_cast<double>(counts.unanimousSubjects) / counts.n;
     a.rawAgreementSubjects = static_cast<std::int64_t>(counts.n);
     return counts;
 }
@@ -205,7 +205,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
     // with its table of response patterns has.
     const bool hubert = table && std::find(request.coefficients.begin(), request.coefficients.end(),
                                            Coefficient::Kappa) != request.coefficients.end();
-    const Marginals m = hubert ? Invariante(counts) : Marginals{};
+    const Marginals m = hubert ? raterMarginals(counts) : Marginals{};
     const HubertSetting setting{counts.n, study.R, confidenceQuantile(request.confidence), request.kappa0,
                                 request.alternative, a.z};
 

@@ -20,14 +20,14 @@ double normalPValue(double statistic, Alternative alternative) {
 
 namespace {
 
-// kappa - kp. Near 1 a kappa keeps only the leading digits of its distance
-// from 1, which its complement 1 - kappa keeps in full: from a kp of 1/2 up,
-// where 1 - kp is exact, the difference is taken as (1 - kp) - (1 - kappa).
-double fromTested(double kappaHat, double complement, double kp) {
-    return kp >= 0.5 ? (1 - kp) - complement : kappaHat - kp;
+// kappa - kappa0. Near 1 a kappa keeps only the leading digits of its distance
+// from 1, which its complement 1 - kappa keeps in full: from a kappa0 of 1/2 up,
+// where 1 - kappa0 is exact, the difference is taken as (1 - kappa0) - (1 - kappa).
+double fromTested(double kappaHat, double complement, double kappa0) {
+    return kappa0 >= 0.5 ? (1 - kappa0) - complement : kappaHat - kappa0;
 }
 
-// Kappa with its standard error, the Wald test of kp and the Wald interval;
+// Kappa with its standard error, the Wald test of kappa0 and the Wald interval;
 // only the upper limit is clipped. A variance of exactly 0 leaves no test.
 void waldInference(Estimate& e, double kappaHat, double difference, double varHat, const HubertSetting& at) {
     e.kappa = kappaHat;
@@ -72,8 +72,8 @@ std::optional<IntervalSet> restrictedSet(double kappaHat, const Equation& eq, co
     return upToOne(accepted);
 }
 
-// The restricted statistic from kappa - kp and the restricted variance V0 at
-// kp, the dialogue's interval from the discriminant D of the two-sided
+// The restricted statistic from kappa - kappa0 and the restricted variance V0 at
+// kappa0, the dialogue's interval from the discriminant D of the two-sided
 // equation (the roots (M -+ sqrt(D)) / S), and the command line's set.
 RestrictedTest restrictedTest(Basis basis, double kappaHat, double varHat, double difference, double V0,
                               const Equation& twoSided, const Equation& atCritical, const RestrictedVariance& V,
@@ -163,11 +163,11 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
         const std::string basis = basisWords(r.basis);
         if (r.negativeVariance)
             note(format("restricted variance%s at kappa0 = %g is negative: no restricted statistic", basis.c_str(),
-                        at.kp));
+                        at.kappa0));
         else if (r.zeroVariance)
             note(format("restricted variance%s at kappa0 = %g is 0: the restricted statistic divides by 0, so there "
                         "is no restricted test",
-                        basis.c_str(), at.kp));
+                        basis.c_str(), at.kappa0));
         explainSet(e, r, at.alternative);
     }
     if (e.restricted.empty()) return;
@@ -191,10 +191,10 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
     e.subjects = static_cast<std::int64_t>(at.n);
     e.observed = kappa.I0;
     e.chance = kappa.Ie;
-    const double difference = fromTested(kappa.kappa, kappa.complement, at.kp);
+    const double difference = fromTested(kappa.kappa, kappa.complement, at.kappa0);
     waldInference(e, kappa.kappa, difference, kappa.varkappa, at);
 
-    // The restricted test of kp, and the equation of its inverted interval
+    // The restricted test of kappa0, and the equation of its inverted interval
     // with the scale factor d = z^2 / (n Q^2).
     const double n = at.n, Q = kappa.Q, a = restricted.a, b = restricted.b;
     const auto equation = [&](double z) {
@@ -202,14 +202,14 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
         return Equation{1 - d * a, kappa.kappa + (b - a) * d, kappa.kappa * kappa.kappa - d * (a - 2 * b),
                         d * d * b * b + z * z * kappa.varkappa};
     };
-    const double u = 1 - at.kp;
+    const double u = 1 - at.kappa0;
     const double V0 = settled(a * (u * u) - 2 * b * u, restricted.aError * (u * u) + 2 * restricted.bError * std::abs(u)) /
                       (n * (Q * Q));
     e.restricted.push_back(restrictedTest(Basis::None, kappa.kappa, kappa.varkappa, difference, V0, equation(at.z),
                                           equation(at.critical()), {a, b, 0.0}, at.alternative));
-    independenceTest(e.restricted.back(), kappa.kappa * Q * std::sqrt(n / restricted.mmI), restricted.mmI,
-                     at.alternative);
-    explain(e, at, Q, restricted.mmI);
+    independenceTest(e.restricted.back(), kappa.kappa * Q * std::sqrt(n / restricted.independenceVariance),
+                     restricted.independenceVariance, at.alternative);
+    explain(e, at, Q, restricted.independenceVariance);
     return e;
 }
 
@@ -223,7 +223,7 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     e.observed = kappa.I0;
     e.chance = kappa.Ie;
     const double kappaHat = kappa.kappa, varHat = kappa.varkappa;
-    const double difference = fromTested(kappaHat, kappa.complement, at.kp);
+    const double difference = fromTested(kappaHat, kappa.complement, at.kappa0);
     waldInference(e, kappaHat, difference, varHat, at);
 
     // The restricted test and interval for the coefficients a, b, c (within
@@ -236,7 +236,7 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
             return Equation{1 - d * a, (b - a) * d + kappaHat, kappaHat * kappaHat - d * (a - 2 * b + c),
                             (b * b - c * a) * (d * d) + varHat * (z * z)};
         };
-        const double u = 1 - at.kp;
+        const double u = 1 - at.kappa0;
         const double V0 = settled((u * u) * a - (b + b) * u + c,
                                   (u * u) * error.a + 2 * std::abs(u) * error.b + error.c) /
                           (n * Q * Q);
@@ -245,8 +245,8 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     };
     const RestrictedVariance error{restricted.aError, restricted.bError, restricted.cError};
     e.restricted.push_back(restrictedFor(Basis::V, {restricted.a, restricted.b, restricted.c}, error));
-    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / restricted.mmIv), restricted.mmIv,
-                     at.alternative);
+    independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / restricted.weightedIndependenceVariance),
+                     restricted.weightedIndependenceVariance, at.alternative);
 
     // The same with the agreement weights w = 1 - v, whose independence term
     // is the same as that of v.
@@ -254,14 +254,14 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     const double aw = restricted.a - Q * 2 * R;
     const double bw = restricted.b - Q * (R * (1 - kappaHat) + 1);
     const double cw = restricted.c - Q * 2 * (1 - kappaHat);
-    const double mmIw = restricted.mmIv;
+    const double mmIw = restricted.weightedIndependenceVariance;
     const double P = kappa.operations;
     const RestrictedVariance errorW{error.a + roundingError(P, Q * 2 * R),
                                     error.b + roundingError(P, Q * (R * std::abs(1 - kappaHat) + 1)),
                                     error.c + roundingError(P, Q * 2 * std::abs(1 - kappaHat))};
     e.restricted.push_back(restrictedFor(Basis::W, {aw, bw, cw}, errorW));
     independenceTest(e.restricted.back(), kappaHat * Q * std::sqrt(n / mmIw), mmIw, at.alternative);
-    explain(e, at, Q, restricted.mmIv);
+    explain(e, at, Q, restricted.weightedIndependenceVariance);
     return e;
 }
 

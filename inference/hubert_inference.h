@@ -17,7 +17,7 @@ struct HubertSetting {
     double n = 0.0;       // subjects
     std::int32_t R = 0;   // raters
     double z = 0.0;       // critical value of the two-sided intervals
-    double kp = 0.0;      // kappa under test
+    double kappa0 = 0.0;  // kappa under test
     Alternative alternative = Alternative::TwoSided;
     double zOneSided = 0.0;  // critical value of the one-sided bounds
 

@@ -7,7 +7,7 @@
 
 namespace kappa {
 
-long double Inv_Normal(long double p) {
+long double inverseNormal(long double p) {
     const double h = 1e-5;
     const double pi = 3.14159265358979;
     const double c = 1 / std::sqrt(pi + pi);
@@ -57,10 +57,10 @@ double confidenceQuantile(double Cf, Alternative alternative) {
     };
     static std::mutex knownLock;
     const double p = upperProbability(Cf, alternative);
-    if (std::isnan(p)) return static_cast<double>(Inv_Normal(p));
+    if (std::isnan(p)) return static_cast<double>(inverseNormal(p));
     const std::lock_guard lock(knownLock);
     const auto [entry, added] = known.try_emplace(p, 0.0);
-    if (added) entry->second = static_cast<double>(Inv_Normal(p));
+    if (added) entry->second = static_cast<double>(inverseNormal(p));
     return entry->second;
 }
 

@@ -6,7 +6,7 @@
 
 namespace kappa {
 
-UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
+UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                   const UnweightedKappa& kappa) {
     const auto K = static_cast<std::size_t>(counts.K);
     const double n = counts.n;
@@ -47,11 +47,11 @@ UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& cou
     const double R = counts.R, P = static_cast<double>(study.frequency.size());
     r.aError = roundingError(P + R * static_cast<double>(K) + 2 * R, Yvalue + agreeing * agreeing);
     r.bError = roundingError(R * static_cast<double>(K) + 2 * R, Xvalue + half);
-    r.mmI = settledVariance(independence.value(), independence.spread(), roundingError(2 * R, 1 + R));
+    r.independenceVariance = settledVariance(independence.value(), independence.spread(), roundingError(2 * R, 1 + R));
     return r;
 }
 
-WeightedRestricted restricted_2(const Study& study, const AgreementCounts& counts, const Marginals& m,
+WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                 const WeightedKappa& kappa) {
     const std::size_t P = study.frequency.size();
     const double n = counts.n;
@@ -82,7 +82,7 @@ WeightedRestricted restricted_2(const Study& study, const AgreementCounts& count
     Variance independence;
     for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
     for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
-    w.mmIv = settledVariance(independence.value(), independence.spread(),
+    w.weightedIndependenceVariance = settledVariance(independence.value(), independence.spread(),
                              roundingError(kappa.operations, kappa.largestWeight * (1 + counts.R)));
     return w;
 }

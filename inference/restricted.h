@@ -13,28 +13,28 @@ namespace kappa {
 
 // Unweighted: the restricted variance at k0 is
 //   (a (1 - k0)^2 - 2 b (1 - k0)) / (n Q^2)
-// and mmI is the variance term of the independence test.
+// and independenceVariance is the variance term of the independence test.
 // The errors bound the rounding errors of a and b (estimators/rounding.h);
-// mmI is exactly 0 when it is within its own.
+// independenceVariance is exactly 0 when it is within its own.
 struct UnweightedRestricted {
     double a = 0.0, b = 0.0;
-    double mmI = 0.0;
+    double independenceVariance = 0.0;
     double aError = 0.0, bError = 0.0;
 };
-UnweightedRestricted restricted_1(const Study& study, const AgreementCounts& counts, const Marginals& m,
+UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                   const UnweightedKappa& kappa);
 
 // Weighted, for one weight set: with u = 1 - k0 the restricted variance is
 //   (c + u^2 a - 2 u b) / (Q^2 n)
-// and mmIv is the variance term of the independence test.
+// and weightedIndependenceVariance is the variance term of the independence test.
 struct WeightedRestricted {
     double Q = 0.0;   // the chance-expected disagreement, sum of v_p prodt_p
     double Ie = 0.0;  // 1 - Q
     double a = 0.0, b = 0.0, c = 0.0;
-    double mmIv = 0.0;
+    double weightedIndependenceVariance = 0.0;
     double aError = 0.0, bError = 0.0, cError = 0.0;  // as in UnweightedRestricted
 };
-WeightedRestricted restricted_2(const Study& study, const AgreementCounts& counts, const Marginals& m,
+WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts& counts, const Marginals& m,
                                 const WeightedKappa& kappa);
 
 }  // namespace kappa

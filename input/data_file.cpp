@@ -28,13 +28,13 @@ public:
         seen_.assign(P, false);
     }
 
-    void raters(std::int32_t R) override { file_.nraters = R; }
+    void raters(std::int32_t R) override { file_.ratersFound = R; }
 
     bool row(const TableRow& row) override {
-        ++file_.contextra;
-        file_.maxclase = std::max(file_.maxclase, row.largestCode);
+        ++file_.rowsRead;
+        file_.largestCodeRead = std::max(file_.largestCodeRead, row.largestCode);
         subjects_ += row.frequency;
-        file_.Naux = static_cast<double>(subjects_);
+        file_.subjectsRead = static_cast<double>(subjects_);
         if (weighted_ && row.weight < 0) ++file_.negativeWeights;
         if (row.codeBelowOne) ++file_.codesBelowOne;
         if (row.frequency < 0) ++file_.negativeFrequencies;
@@ -97,11 +97,11 @@ LoadResult loadDataFile(const char* name, FileLayout layout, std::int32_t R, std
     return result;
 }
 
-LoadResult Archivo(std::int32_t entrada, std::int32_t R, std::int32_t K) {
+LoadResult loadStudyFile(std::int32_t entrada, std::int32_t R, std::int32_t K) {
     return loadDataFile(entrada == 1 ? kUnweightedFile : kComputedWeightsFile, FileLayout::Unweighted, R, K);
 }
 
-LoadResult Archivo_Weight(std::int32_t R, std::int32_t K) {
+LoadResult loadWeightedStudyFile(std::int32_t R, std::int32_t K) {
     return loadDataFile(kWeightedFile, FileLayout::Weighted, R, K);
 }
 

@@ -16,10 +16,10 @@ inline constexpr const char* kComputedWeightsFile = "Weighted_Kappa_data_linear_
 // A loaded data file: what is checked against the answers, and the study of
 // the rows that fit them.
 struct DataFile {
-    std::int32_t nraters = 0;   // raters found in the first line
-    std::int32_t contextra = 0; // rows read
-    std::int32_t maxclase = 0;  // largest category code read
-    double Naux = 0.0;          // subjects in the file: the sum of its frequencies
+    std::int32_t ratersFound = 0;      // raters found in the first line
+    std::int32_t rowsRead = 0;         // rows read
+    std::int32_t largestCodeRead = 0;  // largest category code read
+    double subjectsRead = 0.0;         // subjects in the file: the sum of its frequencies
     // Rows that fail a check of their own.
     std::int64_t negativeWeights = 0;
     std::int64_t codesBelowOne = 0;
@@ -43,9 +43,9 @@ LoadResult loadDataFile(const char* name, FileLayout layout, std::int32_t R, std
 
 // "Kappa_data.txt" (case 1) or "Weighted_Kappa_data_linear_quadratic.txt"
 // (any other case).
-LoadResult Archivo(std::int32_t entrada, std::int32_t R, std::int32_t K);
+LoadResult loadStudyFile(std::int32_t entrada, std::int32_t R, std::int32_t K);
 
 // "Weighted_Kappa_data.txt", whose rows carry a weight.
-LoadResult Archivo_Weight(std::int32_t R, std::int32_t K);
+LoadResult loadWeightedStudyFile(std::int32_t R, std::int32_t K);
 
 }  // namespace kappa

@@ -88,7 +88,7 @@ std::string repeated(const std::string& text, int times) {
 
 std::string titleScreen() {
     ScriptedConsole con({});
-    Caratula(con);
+    printTitle(con);
     return con.output();
 }
 
@@ -182,7 +182,7 @@ struct EntryCase {
     Lines answers;
     std::string output;
     std::int32_t R, K;
-    double N, Cf, kp;
+    double N, Cf, kappa0;
 };
 
 TEST(ParameterEntry, BoundsAndDefaults) {
@@ -219,7 +219,7 @@ TEST(ParameterEntry, BoundsAndDefaults) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedConsole con(c.answers);
-        const std::optional<Answers> s = Datos(con);
+        const std::optional<Answers> s = askParameters(con);
         ASSERT_TRUE(s);
         EXPECT_EQ(con.linesRead(), c.answers.size());
         EXPECT_EQ(con.output(), c.output);
@@ -227,7 +227,7 @@ TEST(ParameterEntry, BoundsAndDefaults) {
         EXPECT_EQ(s->K, c.K);
         EXPECT_EQ(s->N, c.N);
         EXPECT_EQ(s->Cf, c.Cf);
-        EXPECT_EQ(s->kp, c.kp);
+        EXPECT_EQ(s->kappa0, c.kappa0);
         // Typed-ahead input is thrown away after every answer.
         EXPECT_EQ(static_cast<std::size_t>(con.discards()), c.answers.size());
     }

@@ -21,7 +21,7 @@ namespace {
 
 // A study with the counts and chance products every estimator starts from.
 struct Tables {
-    explicit Tables(Study s) : study(std::move(s)), counts(TablaInicial(study)), m(Invariante(counts)) {}
+    explicit Tables(Study s) : study(std::move(s)), counts(tallyAgreement(study)), m(raterMarginals(counts)) {}
     Study study;
     AgreementCounts counts;
     Marginals m;
@@ -57,10 +57,10 @@ TEST(CoefficientKappa, CohenWorkedExample) {
     EXPECT_NEAR(u.kappa, 0.7, 1e-12);
     EXPECT_NEAR(u.varkappa, 0.005049, 1e-12);
 
-    const UnweightedRestricted r = restricted_1(x.study, x.counts, x.m, u);
+    const UnweightedRestricted r = unweightedRestricted(x.study, x.counts, x.m, u);
     EXPECT_NEAR(r.a, -1.2475, 1e-12);
     EXPECT_NEAR(r.b, -0.3975, 1e-12);
-    EXPECT_NEAR(r.mmI, 0.2475, 1e-12);
+    EXPECT_NEAR(r.independenceVariance, 0.2475, 1e-12);
 }
 
 std::vector<std::int64_t> allAgreeOnly(std::int32_t K, std::int32_t R) {
@@ -102,7 +102,7 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
     const Tables x(weightedExample());
     const FileWeights file(x.study.fileWeight);
     const std::vector<WeightedKappa> w =
-        coefficientKappa_Weight(x.study, x.counts, x.m, {Quadratic_weight(3, 2), Linear_weight(3, 2), file, file});
+        weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(3, 2), Linear_weight(3, 2), file, file});
     ASSERT_EQ(w.size(), 4u);
     const WeightedKappa &quadratic = w[0], &linear = w[1];
     EXPECT_NEAR(quadratic.I0, 0.085, 1e-12);
@@ -117,21 +117,21 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
 
     const struct {
         const WeightedKappa& kappa;
-        double Ie, a, b, c, mmIv;
+        double Ie, a, b, c, weightedIndependenceVariance;
     } restricted[] = {{quadratic, 0.68675, 0.342117, 0.0558, 0.04375, 0.097561},
                       {linear, 0.5715, 0.578548, 0.11965, 0.085, 0.111692}};
     for (const auto& e : restricted) {
-        const WeightedRestricted r = restricted_2(x.study, x.counts, x.m, e.kappa);
+        const WeightedRestricted r = weightedRestricted(x.study, x.counts, x.m, e.kappa);
         EXPECT_NEAR(r.Ie, e.Ie, 1e-12);
         EXPECT_NEAR(r.a, e.a, 5e-7);
         EXPECT_NEAR(r.b, e.b, 1e-12);
         EXPECT_NEAR(r.c, e.c, 1e-12);
-        EXPECT_NEAR(r.mmIv, e.mmIv, 5e-7);
+        EXPECT_NEAR(r.weightedIndependenceVariance, e.weightedIndependenceVariance, 5e-7);
     }
 
     // Case 2 with the quadratic weights in the file gives case 3's quadratic
     // estimate bit for bit, however many sets are estimated together.
-    const WeightedRestricted rq = restricted_2(x.study, x.counts, x.m, quadratic);
+    const WeightedRestricted rq = weightedRestricted(x.study, x.counts, x.m, quadratic);
     for (const std::size_t set : {2, 3}) {
         SCOPED_TRACE(set);
         const WeightedKappa& f = w[set];
@@ -140,17 +140,17 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
         EXPECT_EQ(f.kappa, quadratic.kappa);
         EXPECT_EQ(f.varkappa, quadratic.varkappa);
         EXPECT_EQ(f.vbarSum, quadratic.vbarSum);
-        const WeightedRestricted rf = restricted_2(x.study, x.counts, x.m, f);
+        const WeightedRestricted rf = weightedRestricted(x.study, x.counts, x.m, f);
         EXPECT_EQ(rf.a, rq.a);
         EXPECT_EQ(rf.b, rq.b);
         EXPECT_EQ(rf.c, rq.c);
-        EXPECT_EQ(rf.mmIv, rq.mmIv);
+        EXPECT_EQ(rf.weightedIndependenceVariance, rq.weightedIndependenceVariance);
     }
 }
 
 TEST(WeightedKappa, CompleteAgreement) {
     const Tables x(fixture::studyOf(3, 2, {10, 0, 0, 0, 15, 0, 0, 0, 25}));
-    const WeightedKappa w = coefficientKappa_Weight(x.study, x.counts, x.m, {Quadratic_weight(3, 2)}).front();
+    const WeightedKappa w = weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(3, 2)}).front();
     EXPECT_EQ(std::tuple(w.I0, w.kappa, w.varkappa), std::tuple(0.0, 1.0, 0.0));
 }
 
@@ -169,13 +169,13 @@ TEST(Restricted, VarianceAtTheEstimateIsTheVarianceOfKappa) {
         const double n = x.counts.n;
 
         const UnweightedKappa u = coefficientKappa(x.study, x.counts, x.m);
-        const UnweightedRestricted r1 = restricted_1(x.study, x.counts, x.m, u);
+        const UnweightedRestricted r1 = unweightedRestricted(x.study, x.counts, x.m, u);
         const double u1 = 1 - u.kappa;
         EXPECT_NEAR((r1.a * u1 * u1 - 2 * r1.b * u1) / (n * u.Q * u.Q), u.varkappa, 1e-9 * u.varkappa);
 
         for (const WeightedKappa& w :
-             coefficientKappa_Weight(x.study, x.counts, x.m, {Quadratic_weight(K, R), Linear_weight(K, R)})) {
-            const WeightedRestricted r2 = restricted_2(x.study, x.counts, x.m, w);
+             weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(K, R), Linear_weight(K, R)})) {
+            const WeightedRestricted r2 = weightedRestricted(x.study, x.counts, x.m, w);
             const double u2 = 1 - w.kappa;
             EXPECT_EQ(r2.Q, w.Ie);
             EXPECT_NEAR(1 - r2.Ie, w.Ie, 1e-15);

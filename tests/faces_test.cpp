@@ -73,7 +73,7 @@ TEST(Faces, JsonRoundsToTheDialoguesDigits) {
     };
     for (const ExampleCase& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string kp = c.answers[4] + "0";
+        const std::string kappa0 = c.answers[4] + "0";
         const nlohmann::json json = commandLineJson(c, c.answers[4]);
         std::vector<std::string> lines = {"\n Raw " + printed("%.5f", json["raw_agreement"])};
         ASSERT_EQ(json["estimates"].size(), c.headings.size());
@@ -82,12 +82,12 @@ TEST(Faces, JsonRoundsToTheDialoguesDigits) {
             const nlohmann::json& wald = e["wald"];
             lines.push_back("\n " + c.headings[i] + " " + printed("%.4f", e["kappa"]) + " \xF1 " +
                             printed("%.5f", e["se"]));
-            lines.push_back("\n Test statistic (for kappa = " + kp + ") = " + printed("%.4f", wald["statistic"]));
+            lines.push_back("\n Test statistic (for kappa = " + kappa0 + ") = " + printed("%.4f", wald["statistic"]));
             lines.push_back("\n CI = (" + printed("%.4f", wald["ci"][0]) + ", " + printed("%.4f", wald["ci"][1]));
             for (const nlohmann::json& r : e["restricted"]) {
                 lines.push_back(r["statistic"].is_null()
-                                    ? "\n Variance for test statistic (for kappa = " + kp + ") is negative."
-                                    : "\n Test statistic (for kappa = " + kp + ") = " + printed("%.4f", r["statistic"]));
+                                    ? "\n Variance for test statistic (for kappa = " + kappa0 + ") is negative."
+                                    : "\n Test statistic (for kappa = " + kappa0 + ") = " + printed("%.4f", r["statistic"]));
                 lines.push_back(r["ci"].is_null() ? "\n (-Infinity, 1.0): the CI has no solution."
                                                   : "\n CI = (" + printed("%.4f", r["ci"][0]) + ", " +
                                                         printed("%.4f", r["ci"][1]) + ")");

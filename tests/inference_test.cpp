@@ -27,18 +27,18 @@ TEST(NormalQuantile, LevelsAndProbabilities) {
     for (const auto& level : levels) {
         const double p = 1 - (1 - level.Cf / 100) / 2;
         EXPECT_NEAR(confidenceQuantile(level.Cf), level.z, 1e-9) << "Cf = " << level.Cf;
-        EXPECT_EQ(confidenceQuantile(level.Cf), static_cast<double>(Inv_Normal(p))) << "Cf = " << level.Cf;
+        EXPECT_EQ(confidenceQuantile(level.Cf), static_cast<double>(inverseNormal(p))) << "Cf = " << level.Cf;
     }
     EXPECT_NEAR(confidenceQuantile(85), 1.43953, 1e-9);  // a level summed when asked for
     EXPECT_NEAR(exactConfidenceQuantile(95), 1.959963984540054, 1e-15);
     EXPECT_TRUE(std::isnan(exactConfidenceQuantile(100)));
 
-    EXPECT_NEAR(static_cast<double>(Inv_Normal(0.75L)), 0.67449, 1e-9);
-    EXPECT_NEAR(static_cast<double>(Inv_Normal(0.5L)), 0.00001, 1e-12);
-    EXPECT_EQ(Inv_Normal(0.4L), 0.0L);
-    EXPECT_NEAR(static_cast<double>(Inv_Normal(1.0L)), 4.61194, 1e-9);
+    EXPECT_NEAR(static_cast<double>(inverseNormal(0.75L)), 0.67449, 1e-9);
+    EXPECT_NEAR(static_cast<double>(inverseNormal(0.5L)), 0.00001, 1e-12);
+    EXPECT_EQ(inverseNormal(0.4L), 0.0L);
+    EXPECT_NEAR(static_cast<double>(inverseNormal(1.0L)), 4.61194, 1e-9);
     // Targets the sum can never pass still end.
-    for (const long double p : {1.5L, 2.0L}) EXPECT_NEAR(static_cast<double>(Inv_Normal(p)), 10.0, 1e-5);
+    for (const long double p : {1.5L, 2.0L}) EXPECT_NEAR(static_cast<double>(inverseNormal(p)), 10.0, 1e-5);
 }
 
 // The restricted test and its inverted interval on coefficient sets chosen
@@ -48,14 +48,14 @@ TEST(NormalQuantile, LevelsAndProbabilities) {
 TEST(HubertInference, RestrictedBranches) {
     const struct {
         const char* name;
-        double kappa, varkappa, a, b, c, kp, n;
+        double kappa, varkappa, a, b, c, kappa0, n;
         bool negativeVariance;
         double statistic;
         bool noSolution;
         double L, U;
     } cases[] = {
         {"V0 exactly 0 is not negative", 0.5, 0.01, 0, 0, 0, 1, 160, false, -inf, false, 0.3, 0.7},
-        {"0 / 0 when kappa is kp", 1.0, 0.01, 0, 0, 0, 1, 160, false, NAN, false, 0.8, 1.0},
+        {"0 / 0 when kappa is kappa0", 1.0, 0.01, 0, 0, 0, 1, 160, false, NAN, false, 0.8, 1.0},
         {"V0 < 0", 0.5, 0.01, -1, 0, 0, 0, 160, true, NAN, false, 0.4 / 1.1, 0.8 / 1.1},
         // b^2 - c a = -1 outweighs z^2 varkappa.
         {"D < 0", 0.5, 0.01, 1, 0, 1, 0, 16, false, std::sqrt(0.5), true, NAN, NAN},
@@ -71,7 +71,7 @@ TEST(HubertInference, RestrictedBranches) {
         kappa.complement = 1 - c.kappa;
         kappa.varkappa = c.varkappa;
         const WeightedRestricted restricted{0.5, 0.5, c.a, c.b, c.c, 1.0};
-        const Estimate e = weightedEstimate(kappa, restricted, Weighting::File, {c.n, 2, 2.0, c.kp});
+        const Estimate e = weightedEstimate(kappa, restricted, Weighting::File, {c.n, 2, 2.0, c.kappa0});
         ASSERT_EQ(e.restricted.size(), 2u);
         const RestrictedTest& r = e.restricted[0];
         EXPECT_EQ(r.basis, Basis::V);
@@ -91,26 +91,26 @@ TEST(HubertInference, UnweightedEdges) {
     const struct {
         const char* name;
         std::vector<std::int64_t> F;
-        double kp;
+        double kappa0;
         double wald, lower, upper;  // the Wald test and interval
         bool negative;              // the restricted variance
         double restricted, rLower, rUpper, independence;
     } cases[] = {
-        {"Cohen, kp 0.6", {40, 10, 5, 45}, 0.6, 1.4073, 0.5607, 0.8393, false, 1.4531, 0.5694, 0.8246, 7.0353},
-        {"Cohen, kp 1", {40, 10, 5, 45}, 1, -4.2220, 0.5607, 0.8393, false, -inf, 0.5694, 0.8246, 7.0353},
+        {"Cohen, kappa0 0.6", {40, 10, 5, 45}, 0.6, 1.4073, 0.5607, 0.8393, false, 1.4531, 0.5694, 0.8246, 7.0353},
+        {"Cohen, kappa0 1", {40, 10, 5, 45}, 1, -4.2220, 0.5607, 0.8393, false, -inf, 0.5694, 0.8246, 7.0353},
         {"perfect agreement", {50, 0, 0, 50}, 0, inf, 1.0, 1.0, true, NAN, 0.9356, 1.0, 10.0},
         {"single category", {30}, 0, NAN, NAN, NAN, false, NAN, NAN, NAN, NAN},
     };
-    const auto estimateOf = [](const std::vector<std::int64_t>& F, double kp) {
+    const auto estimateOf = [](const std::vector<std::int64_t>& F, double kappa0) {
         AnalysisRequest request;
-        request.kappa0 = kp;
+        request.kappa0 = kappa0;
         const Analysis a = analyse(fixture::studyOf(2, 2, F), request);
         EXPECT_EQ(a.estimates.size(), 1u);
         return a.estimates.at(0);
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Estimate e = estimateOf(c.F, c.kp);
+        const Estimate e = estimateOf(c.F, c.kappa0);
         EXPECT_EQ(e.name, "Cohen's kappa");
         EXPECT_PRED3(fixture::near, e.wald.statistic, c.wald, 5e-5);
         EXPECT_PRED3(fixture::near, e.wald.ci.lower, c.lower, 5e-5);

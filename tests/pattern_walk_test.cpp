@@ -64,9 +64,9 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
         std::vector<std::int64_t> F(P);
         for (std::int64_t& f : F) f = random.below(3) == 0 ? 0 : random.below(50);
         const Study study = fixture::studyOf(K, R, F);
-        const AgreementCounts counts = TablaInicial(study);
-        const Marginals m = Invariante(counts);
-        Matrix<std::int64_t> clases(Kz, Rz);
+        const AgreementCounts counts = tallyAgreement(study);
+        const Marginals m = raterMarginals(counts);
+        Matrix<std::int64_t> byCategoryAndRater(Kz, Rz);
         std::vector<std::int64_t> ac(Kz, 0);
 
         std::vector<std::uint16_t> d(Rz);
@@ -95,7 +95,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
                     squares += apart * apart;
                     distances += apart;
                 }
-                clases[d[j]][j] += F[p];
+                byCategoryAndRater[d[j]][j] += F[p];
             }
             const bool agree = std::all_of(d.begin(), d.end(), [&](std::uint16_t x) { return x == d[0]; });
             if (agree) ac[d[0]] = F[p];
@@ -113,9 +113,9 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
         EXPECT_EQ(p, P);
         EXPECT_NEAR(largest, 1.0, 1e-15);  // the most even split between the first and last category
         for (std::size_t k = 0; k < Kz; ++k)
-            EXPECT_TRUE(sameElements(counts.clases[k], clases[k])) << "k = " << k;
+            EXPECT_TRUE(sameElements(counts.byCategoryAndRater[k], byCategoryAndRater[k])) << "k = " << k;
         EXPECT_EQ(counts.ac, ac);
-        EXPECT_EQ(counts.crudo, std::accumulate(ac.begin(), ac.end(), std::int64_t{0}));
+        EXPECT_EQ(counts.unanimousSubjects, std::accumulate(ac.begin(), ac.end(), std::int64_t{0}));
         EXPECT_EQ(counts.n, static_cast<double>(std::accumulate(F.begin(), F.end(), std::int64_t{0})));
     }
 }
@@ -151,7 +151,7 @@ TEST(DisagreementWeights, WorkedPatterns) {
 }
 
 TEST(ChanceProducts, TwoByTwoExample) {
-    const Marginals m = Invariante(TablaInicial(fixture::studyOf(2, 2, {20, 10, 5, 15})));
+    const Marginals m = raterMarginals(tallyAgreement(fixture::studyOf(2, 2, {20, 10, 5, 15})));
     using fixture::values;
     EXPECT_EQ(values(m.t_indice[0]), (std::vector<double>{0.6, 0.5}));
     EXPECT_EQ(values(m.t_indice[1]), (std::vector<double>{0.4, 0.5}));

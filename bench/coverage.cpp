@@ -61,7 +61,7 @@ struct Result {
 };
 
 std::string cellName(const Cell& c) {
-    return format("n=%d R=%d K=%d %s %.1f", c.n, c.R, c.K, c.skewed ? "skewed" : "balanced", c.theta);
+    return printfText("n=%d R=%d K=%d %s %.1f", c.n, c.R, c.K, c.skewed ? "skewed" : "balanced", c.theta);
 }
 
 std::string rowName(const Row& r, Weighting weights) {
@@ -92,11 +92,11 @@ struct Measure {
 };
 
 const Measure kCoverage{coverage, true, [](const Tally& all) {
-                            return format("%.1f / %.1f", percentOf(all.replications - all.intervals, all.replications),
+                            return printfText("%.1f / %.1f", percentOf(all.replications - all.intervals, all.replications),
                                           percentOf(all.points, all.replications));
                         }};
 const Measure kSize{size, false,
-                    [](const Tally& all) { return format("%.1f", percentOf(all.replications - all.tests, all.replications)); }};
+                    [](const Tally& all) { return printfText("%.1f", percentOf(all.replications - all.tests, all.replications)); }};
 
 // One line of a table: the mean over its cells of the measure by n and by
 // true kappa, the worst cell, and the degenerate replications.
@@ -107,7 +107,7 @@ void tableRow(const std::vector<const Result*>& results, const Measure& measure,
         int cells = 0;
         for (const Result* r : results)
             if (const double v = measure.value(r->row.tally); selected(r->cell) && !std::isnan(v)) sum += v, ++cells;
-        return cells == 0 ? std::string(" |") : format(" %.1f |", sum / cells);
+        return cells == 0 ? std::string(" |") : printfText(" %.1f |", sum / cells);
     };
     std::string line = "| " + rowName(results.front()->row, results.front()->cell.weights) + " |";
     for (const std::int32_t n : ns) line += mean([n](const Cell& c) { return c.n == n; });
@@ -122,8 +122,8 @@ void tableRow(const std::vector<const Result*>& results, const Measure& measure,
         const double w = worst ? measure.value(worst->row.tally) : kNaN;
         if (!worst || (measure.lowestIsWorst ? v < w : v > w)) worst = r;
     }
-    line += worst ? format(" %.1f (%s) |", measure.value(worst->row.tally), cellName(worst->cell).c_str()) : " |";
-    line += format(" %s |", measure.degenerate(all).c_str());
+    line += worst ? printfText(" %.1f (%s) |", measure.value(worst->row.tally), cellName(worst->cell).c_str()) : " |";
+    line += printfText(" %s |", measure.degenerate(all).c_str());
     std::printf("%s\n", line.c_str());
 }
 
@@ -149,9 +149,9 @@ void printTables(const std::vector<Result>& results) {
     const auto header = [&](const char* what, const char* worst, const char* degenerate) {
         std::string line = std::string("| ") + what + " |";
         std::string rule = "|---|---|";
-        for (const std::int32_t n : ns) line += format(" n=%d |", n), rule += "---:|";
-        for (const double theta : thetas) line += format(" kappa=%.1f |", theta), rule += "---:|";
-        line += format(" %s | %s |", worst, degenerate);
+        for (const std::int32_t n : ns) line += printfText(" n=%d |", n), rule += "---:|";
+        for (const double theta : thetas) line += printfText(" kappa=%.1f |", theta), rule += "---:|";
+        line += printfText(" %s | %s |", worst, degenerate);
         rule += "---|---:|";
         std::printf("%s\n%s\n", line.c_str(), rule.c_str());
     };

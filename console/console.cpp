@@ -9,7 +9,7 @@ namespace kappa {
 void Console::print(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    write(formatList(format, args));
+    write(printfTextList(format, args));
     va_end(args);
 }
 

@@ -85,7 +85,7 @@ std::optional<Answers> askParameters(Console& con) {
     s.N = *subjects;
 
     const auto confidence = askReal(
-        con, format("\n Confidence for the two-tailed CI in %c (if nothing is indicated, %c = 95) = ", percent, percent),
+        con, printfText("\n Confidence for the two-tailed CI in %c (if nothing is indicated, %c = 95) = ", percent, percent),
         95.0,
         [&](double cf) {
             if (cf <= 50) return con.print("\n Must be %c > 50", percent), true;

@@ -62,7 +62,7 @@ void diagnosePairs(const Study& study, const AnalysisRequest& request, Diagnosti
         if (light.kappas.count == 0)
             light.notes.push_back("no pair of raters has a kappa: no Light's kappa");
         else if (light.kappas.count < light.pairs)
-            light.notes.push_back(format("%zu of the %zu pairs of raters have no kappa: Light's kappa is the mean of "
+            light.notes.push_back(printfText("%zu of the %zu pairs of raters have no kappa: Light's kappa is the mean of "
                                          "the other %zu",
                                          light.pairs - light.kappas.count, light.pairs, light.kappas.count));
         d.light.push_back(std::move(light));
@@ -118,7 +118,7 @@ Diagnostics diagnose(const Study& study, const AnalysisRequest& request, const D
     if (study.R < 2 || study.K < 2) return d;
     d.pairsListed = options.allPairs || study.R <= options.mostRatersPaired;
     if (!d.pairsListed)
-        d.notes.push_back(format("the %d raters and their %lld pairs are not listed one by one (more than %d raters): "
+        d.notes.push_back(printfText("the %d raters and their %lld pairs are not listed one by one (more than %d raters): "
                                  "the spread of the pairwise kappas is; --pairs all lists them",
                                  study.R, static_cast<long long>(study.R) * (study.R - 1) / 2,
                                  options.mostRatersPaired));

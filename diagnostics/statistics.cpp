@@ -125,7 +125,7 @@ MarginalHomogeneity marginalHomogeneity(const Matrix<std::int64_t>& n) {
     test.df = static_cast<double>(K - groups);
     test.pValue = chiSquareUpperTail(test.statistic, test.df);
     if (groups > 1)
-        test.notes.push_back(format("the categories fall into %zu groups between which the raters never disagree: "
+        test.notes.push_back(printfText("the categories fall into %zu groups between which the raters never disagree: "
                                     "the statistic adds up the groups' own, on %zu degrees of freedom",
                                     groups, K - groups));
     return test;

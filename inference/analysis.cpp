@@ -198,7 +198,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
         a.notes.push_back(study.R == 0 ? "no subject has as many ratings as the most rated one: there is no raw agreement"
                                        : "no subject was rated by every rater: there is no raw agreement");
     else if (a.rawAgreementSubjects < a.subjects)
-        a.notes.push_back(format(study.R == 0 ? "the raw agreement is that of the %lld subjects with the most ratings, not of all %lld"
+        a.notes.push_back(printfText(study.R == 0 ? "the raw agreement is that of the %lld subjects with the most ratings, not of all %lld"
                                               : "the raw agreement is that of the %lld subjects rated by every rater, not of all %lld",
                                  static_cast<long long>(a.rawAgreementSubjects), static_cast<long long>(a.subjects)));
     // The chance products, which only Hubert's kappa needs, and only a study
@@ -233,7 +233,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
         for (std::optional<Estimate>& e : hubertEstimates(study, counts, m, request.weights, setting)) {
             if (!e) continue;
             if (zFallsShort)
-                e->notes.push_back(format("the critical value %.5f (a numerical integration) differs from the normal "
+                e->notes.push_back(printfText("the critical value %.5f (a numerical integration) differs from the normal "
                                           "quantile %.5f by more than 0.1 %%",
                                           a.z, a.zExact));
             a.estimates.push_back(std::move(*e));

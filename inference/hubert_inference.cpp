@@ -116,7 +116,7 @@ std::string basisWords(Basis basis) {
 void explainSet(Estimate& e, const RestrictedTest& r, Alternative alternative) {
     const std::string basis = basisWords(r.basis);
     const auto note = [&](const std::string& sentence) { e.notes.push_back(sentence); };
-    const auto limit = [](double x) { return format("%.4f", x); };
+    const auto limit = [](double x) { return printfText("%.4f", x); };
     if (!r.ciSet) {
         note("the restricted interval" + basis + " cannot be computed for these data");
         return;
@@ -152,7 +152,7 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
         return;
     }
     if (e.variance < 0)
-        note(format("the estimated variance of kappa is negative (%g): no standard error, Wald test or Wald interval",
+        note(printfText("the estimated variance of kappa is negative (%g): no standard error, Wald test or Wald interval",
                     e.variance));
     else if (e.wald.zeroVariance)
         note("the standard error is 0 (every subject adds the same to the estimate): the Wald statistic divides by 0, "
@@ -162,10 +162,10 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
     for (const RestrictedTest& r : e.restricted) {
         const std::string basis = basisWords(r.basis);
         if (r.negativeVariance)
-            note(format("restricted variance%s at kappa0 = %g is negative: no restricted statistic", basis.c_str(),
+            note(printfText("restricted variance%s at kappa0 = %g is negative: no restricted statistic", basis.c_str(),
                         at.kappa0));
         else if (r.zeroVariance)
-            note(format("restricted variance%s at kappa0 = %g is 0: the restricted statistic divides by 0, so there "
+            note(printfText("restricted variance%s at kappa0 = %g is 0: the restricted statistic divides by 0, so there "
                         "is no restricted test",
                         basis.c_str(), at.kappa0));
         explainSet(e, r, at.alternative);
@@ -176,7 +176,7 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
         note("the variance term of the independence test is 0 (as when a rater chose one category for every "
              "subject): its statistic divides by 0, so there is no independence test");
     else if (!std::isfinite(first.independence))
-        note(format("the variance term of the independence test is %s: no independence statistic",
+        note(printfText("the variance term of the independence test is %s: no independence statistic",
                     independenceTerm <= 0 ? "not positive" : "not a number"));
 }
 

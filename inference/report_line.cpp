@@ -24,7 +24,7 @@ namespace {
 
 // A value that cannot exceed 1 without its leading zero: ".68", "-.25", "1.00".
 std::string withoutLeadingZero(double x, int decimals) {
-    std::string text = format("%.*f", decimals, x);
+    std::string text = printfText("%.*f", decimals, x);
     const std::size_t zero = text.find("0.");
     if (zero != std::string::npos && (zero == 0 || text[zero - 1] == '-')) text.erase(zero, 1);
     return text;
@@ -89,12 +89,12 @@ void addReportLine(Estimate& e, const Analysis& a) {
     } else {
         line += " = " + withoutLeadingZero(e.kappa, 2);
         if (!std::isnan(e.wald.ci.lower) && !std::isnan(e.wald.ci.upper))
-            line += format(", %g%% CI [", a.confidence) + limit(e.wald.ci.lower) + ", " + limit(e.wald.ci.upper) + "]";
+            line += printfText(", %g%% CI [", a.confidence) + limit(e.wald.ci.lower) + ", " + limit(e.wald.ci.upper) + "]";
         const Test test = chosenTest(e, a.kappa0);
         e.reportPValue = test.pValue;
         if (!std::isnan(test.pValue)) {
-            line += test.distribution == Distribution::StudentT ? format(", t(%.0f) = ", test.df) : std::string(", z = ");
-            line += format("%.2f", test.statistic) + ", " + pText(test.pValue);
+            line += test.distribution == Distribution::StudentT ? printfText(", t(%.0f) = ", test.df) : std::string(", z = ");
+            line += printfText("%.2f", test.statistic) + ", " + pText(test.pValue);
             const std::string k0 = withoutLeadingZero(a.kappa0, 2);
             switch (a.alternative) {
                 case Alternative::TwoSided:
@@ -106,12 +106,12 @@ void addReportLine(Estimate& e, const Analysis& a) {
         }
     }
     if (a.raters > 0)
-        line += format("; %lld subjects, %d raters.", static_cast<long long>(e.subjects), a.raters);
+        line += printfText("; %lld subjects, %d raters.", static_cast<long long>(e.subjects), a.raters);
     else if (a.fewestPerSubject == a.mostPerSubject)  // counts of ratings, which name no raters
-        line += format("; %lld subjects, %lld ratings each.", static_cast<long long>(e.subjects),
+        line += printfText("; %lld subjects, %lld ratings each.", static_cast<long long>(e.subjects),
                        static_cast<long long>(a.mostPerSubject));
     else
-        line += format("; %lld subjects, %lld to %lld ratings each.", static_cast<long long>(e.subjects),
+        line += printfText("; %lld subjects, %lld to %lld ratings each.", static_cast<long long>(e.subjects),
                        static_cast<long long>(a.fewestPerSubject), static_cast<long long>(a.mostPerSubject));
     e.report = line;
 }

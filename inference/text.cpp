@@ -5,7 +5,7 @@
 
 namespace kappa {
 
-std::string formatList(const char* format, std::va_list args) {
+std::string printfTextList(const char* format, std::va_list args) {
     std::va_list again;
     va_copy(again, args);
     char small[256];
@@ -22,10 +22,10 @@ std::string formatList(const char* format, std::va_list args) {
     return text;
 }
 
-std::string format(const char* format, ...) {
+std::string printfText(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::string text = formatList(format, args);
+    std::string text = printfTextList(format, args);
     va_end(args);
     return text;
 }

@@ -9,7 +9,7 @@
 namespace kappa {
 
 // The text that printf would write for the format and arguments.
-std::string format(const char* format, ...) KAPPA_PRINTF_FORMAT(1, 2);
-std::string formatList(const char* format, std::va_list args);
+std::string printfText(const char* format, ...) KAPPA_PRINTF_FORMAT(1, 2);
+std::string printfTextList(const char* format, std::va_list args);
 
 }  // namespace kappa

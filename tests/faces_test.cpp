@@ -52,7 +52,7 @@ nlohmann::json commandLineJson(const ExampleCase& c, const std::string& kappa0) 
 
 // A number of the JSON as the dialogue prints it ("nan" for a null).
 std::string printed(const char* format, const nlohmann::json& value) {
-    return value.is_null() ? "nan" : kappa::format(format, value.get<double>());
+    return value.is_null() ? "nan" : kappa::printfText(format, value.get<double>());
 }
 
 // Each of `lines` appears in `text`, in this order.

@@ -22,6 +22,9 @@ namespace kappa {
 //   the restricted tests, unweighted/weighted  unweightedRestricted, weightedRestricted
 //                                              (restricted_1, restricted_2)
 //   weighted kappas of one study               weightedKappas (coefficientKappa_Weight)
+//   I0, Ie, observed and chance agreement      UnweightedKappa::observedAgreement, chanceAgreement
+//   the same names of weighted kappa, which    WeightedKappa::observedDisagreement,
+//   there are disagreements                    chanceDisagreement
 //   kappa_0, the kappa under test              kappa0 (kp)
 //   the normal quantile                        inverseNormal (Inv_Normal)
 // and in the dialogue: printTitle (Caratula), askParameters (Datos),

@@ -39,8 +39,8 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     const double n = counts.n;
     UnweightedKappa u;
 
-    for (std::size_t k = 0; k < K; ++k) u.I0 += static_cast<double>(counts.ac[k]) / n;
-    for (std::size_t k = 0; k < K; ++k) u.Ie += m.ptotal[k];
+    for (std::size_t k = 0; k < K; ++k) u.observedAgreement += static_cast<double>(counts.ac[k]) / n;
+    for (std::size_t k = 0; k < K; ++k) u.chanceAgreement += m.ptotal[k];
     // kappa = (I0 - Ie) / (1 - Ie), with 1 - Ie and 1 - I0 (the observed
     // disagreement) formed as such rather than by subtracting from 1, so that
     // kappa keeps all its digits when agreement is nearly complete.

@@ -15,12 +15,13 @@ namespace {
 // Kappa and its variance from the sums of the first pass.
 void estimate(WeightedKappa& w, const Study& study, double n) {
     const std::size_t P = study.frequency.size();
-    w.complement = w.I0 / w.Ie;
+    const double D = w.chanceDisagreement, D0 = w.observedDisagreement;
+    w.complement = D0 / D;
     w.kappa = 1 - w.complement;
-    // Ie - I0, each a sum over the patterns.
+    // Chance less observed disagreement, each a sum over the patterns.
     const double R = study.R;
     w.operations = static_cast<double>(P) + 4 * R;
-    if (w.Ie > 0 && settled(w.Ie - w.I0, roundingError(w.operations, w.Ie + w.I0)) == 0) {
+    if (D > 0 && settled(D - D0, roundingError(w.operations, D + D0)) == 0) {
         w.complement = 1.0;
         w.kappa = 0.0;
     }
@@ -33,7 +34,7 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
     }
 
     // Each subject contributes e_p = v_p - s_p (1 - kappa): the variance of
-    // kappa is that of e_p / Ie over the subjects, divided by n. Summed as
+    // kappa is that of e_p / (chance disagreement) over the subjects, divided by n. Summed as
     // squared deviations from the mean it keeps its digits when it is far
     // below the mean square.
     const auto residual = [&](std::size_t p) { return w.v[p] - w.vbarSum[p] * (1 - w.kappa); };
@@ -47,7 +48,7 @@ void estimate(WeightedKappa& w, const Study& study, double n) {
     // probabilities: at most R times the largest weight.
     const double residualError =
         roundingError(w.operations, w.largestWeight * (1 + R * (1 + std::abs(1 - w.kappa))));
-    w.varkappa = settledVariance(variance.value(), variance.spread(), residualError) / (n * w.Ie * w.Ie) / n;
+    w.varkappa = settledVariance(variance.value(), variance.spread(), residualError) / (n * D * D) / n;
 }
 
 }  // namespace
@@ -79,8 +80,8 @@ std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCou
                     return weights.value();
                 },
                 sets[set]);
-            w.I0 += (F * v) / n;
-            w.Ie += v * m.prodt[p];
+            w.observedDisagreement += (F * v) / n;
+            w.chanceDisagreement += v * m.prodt[p];
             for (std::size_t j = 0; j < R; ++j) w.vbar[d[j]][j] += E[j] * v;
         }
     }

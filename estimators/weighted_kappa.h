@@ -13,10 +13,10 @@
 namespace kappa {
 
 struct WeightedKappa {
-    double I0 = 0.0;        // observed mean disagreement
-    double Ie = 0.0;        // disagreement expected by chance, the sum of v_p prodt_p
-    double kappa = 0.0;     // 1 - I0 / Ie
-    double complement = 0.0;  // 1 - kappa = I0 / Ie
+    double observedDisagreement = 0.0;  // the observed mean disagreement
+    double chanceDisagreement = 0.0;    // disagreement expected by chance, the sum of v_p prodt_p
+    double kappa = 0.0;                 // 1 - observed / chance disagreement
+    double complement = 0.0;            // 1 - kappa = observed / chance disagreement
     double varkappa = 0.0;  // the variance of kappa
     // For the bounds on rounding errors (estimators/rounding.h): the largest
     // weight, and the roundings of a sum over the patterns.

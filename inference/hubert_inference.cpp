@@ -189,8 +189,8 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
     e.weights = Weighting::None;
     e.name = at.R == 2 ? "Cohen's kappa" : "Hubert's kappa";
     e.subjects = static_cast<std::int64_t>(at.n);
-    e.observed = kappa.I0;
-    e.chance = kappa.Ie;
+    e.observed = kappa.observedAgreement;
+    e.chance = kappa.chanceAgreement;
     const double difference = fromTested(kappa.kappa, kappa.complement, at.kappa0);
     waldInference(e, kappa.kappa, difference, kappa.varkappa, at);
 
@@ -220,8 +220,8 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
     e.weights = weights;
     e.name = at.R == 2 ? "Cohen's weighted kappa" : "Hubert's weighted kappa";
     e.subjects = static_cast<std::int64_t>(at.n);
-    e.observed = kappa.I0;
-    e.chance = kappa.Ie;
+    e.observed = kappa.observedDisagreement;
+    e.chance = kappa.chanceDisagreement;
     const double kappaHat = kappa.kappa, varHat = kappa.varkappa;
     const double difference = fromTested(kappaHat, kappa.complement, at.kappa0);
     waldInference(e, kappaHat, difference, varHat, at);

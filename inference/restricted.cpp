@@ -38,8 +38,8 @@ UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCou
     });
     forEachPattern([&](std::int64_t, long double, double prodt, long double g) { independence.addDeviation(prodt, g); });
 
-    const double agreeing = 1 + R1 * kappa.Ie;
-    const double half = (1 + (2.0 * counts.R - 1) * kappa.Ie) / 2;
+    const double agreeing = 1 + R1 * kappa.chanceAgreement;
+    const double half = (1 + (2.0 * counts.R - 1) * kappa.chanceAgreement) / 2;
     r.a = Yvalue - agreeing * agreeing;
     r.b = Xvalue - half;
     // Yvalue sums over the patterns, Xvalue over the categories, of U or T
@@ -57,8 +57,8 @@ WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts&
     const double n = counts.n;
     const double R1 = counts.R - 1;
     WeightedRestricted w;
-    w.Q = kappa.Ie;  // the same sum of v_p prodt_p
-    w.Ie = 1 - w.Q;
+    w.Q = kappa.chanceDisagreement;  // the same sum of v_p prodt_p
+    w.chanceAgreement = 1 - w.Q;
 
     double Xvalue = 0.0, Yvalue = 0.0, Zvalue = 0.0;
     for (std::size_t p = 0; p < P; ++p) {

@@ -29,7 +29,7 @@ UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCou
 // and weightedIndependenceVariance is the variance term of the independence test.
 struct WeightedRestricted {
     double Q = 0.0;   // the chance-expected disagreement, sum of v_p prodt_p
-    double Ie = 0.0;  // 1 - Q
+    double chanceAgreement = 0.0;  // 1 - Q
     double a = 0.0, b = 0.0, c = 0.0;
     double weightedIndependenceVariance = 0.0;
     double aError = 0.0, bError = 0.0, cError = 0.0;  // as in UnweightedRestricted

@@ -51,8 +51,8 @@ Study randomStudy(std::int32_t K, std::int32_t R, std::uint64_t seed) {
 TEST(CoefficientKappa, CohenWorkedExample) {
     const Tables x(cohenExample());
     const UnweightedKappa u = coefficientKappa(x.study, x.counts, x.m);
-    EXPECT_NEAR(u.I0, 0.85, 1e-12);
-    EXPECT_NEAR(u.Ie, 0.5, 1e-12);
+    EXPECT_NEAR(u.observedAgreement, 0.85, 1e-12);
+    EXPECT_NEAR(u.chanceAgreement, 0.5, 1e-12);
     EXPECT_NEAR(u.Q, 0.5, 1e-12);
     EXPECT_NEAR(u.kappa, 0.7, 1e-12);
     EXPECT_NEAR(u.varkappa, 0.005049, 1e-12);
@@ -91,8 +91,8 @@ TEST(CoefficientKappa, AgreementExtremes) {
         SCOPED_TRACE(c.name);
         const Tables x(c.study);
         const UnweightedKappa u = coefficientKappa(x.study, x.counts, x.m);
-        EXPECT_PRED3(fixture::near, u.I0, c.I0, 1e-15);
-        EXPECT_PRED3(fixture::near, u.Ie, c.Ie, 1e-15);
+        EXPECT_PRED3(fixture::near, u.observedAgreement, c.I0, 1e-15);
+        EXPECT_PRED3(fixture::near, u.chanceAgreement, c.Ie, 1e-15);
         EXPECT_PRED3(fixture::near, u.kappa, c.kappa, 1e-15);
         EXPECT_PRED3(fixture::near, u.varkappa, c.varkappa, 1e-17);
     }
@@ -105,13 +105,13 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
         weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(3, 2), Linear_weight(3, 2), file, file});
     ASSERT_EQ(w.size(), 4u);
     const WeightedKappa &quadratic = w[0], &linear = w[1];
-    EXPECT_NEAR(quadratic.I0, 0.085, 1e-12);
-    EXPECT_NEAR(quadratic.Ie, 0.31325, 1e-12);
+    EXPECT_NEAR(quadratic.observedDisagreement, 0.085, 1e-12);
+    EXPECT_NEAR(quadratic.chanceDisagreement, 0.31325, 1e-12);
     EXPECT_NEAR(quadratic.vbar[0][0], 0.3625, 1e-12);
     EXPECT_NEAR(quadratic.kappa, 0.728651, 5e-7);
     EXPECT_NEAR(quadratic.varkappa, 0.0039396, 5e-8);
-    EXPECT_NEAR(linear.I0, 0.14, 1e-12);
-    EXPECT_NEAR(linear.Ie, 0.4285, 1e-12);
+    EXPECT_NEAR(linear.observedDisagreement, 0.14, 1e-12);
+    EXPECT_NEAR(linear.chanceDisagreement, 0.4285, 1e-12);
     EXPECT_NEAR(linear.kappa, 0.673279, 5e-7);
     EXPECT_NEAR(linear.varkappa, 0.0037347, 5e-8);
 
@@ -122,7 +122,7 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
                       {linear, 0.5715, 0.578548, 0.11965, 0.085, 0.111692}};
     for (const auto& e : restricted) {
         const WeightedRestricted r = weightedRestricted(x.study, x.counts, x.m, e.kappa);
-        EXPECT_NEAR(r.Ie, e.Ie, 1e-12);
+        EXPECT_NEAR(r.chanceAgreement, e.Ie, 1e-12);
         EXPECT_NEAR(r.a, e.a, 5e-7);
         EXPECT_NEAR(r.b, e.b, 1e-12);
         EXPECT_NEAR(r.c, e.c, 1e-12);
@@ -135,8 +135,8 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
     for (const std::size_t set : {2, 3}) {
         SCOPED_TRACE(set);
         const WeightedKappa& f = w[set];
-        EXPECT_EQ(f.I0, quadratic.I0);
-        EXPECT_EQ(f.Ie, quadratic.Ie);
+        EXPECT_EQ(f.observedDisagreement, quadratic.observedDisagreement);
+        EXPECT_EQ(f.chanceDisagreement, quadratic.chanceDisagreement);
         EXPECT_EQ(f.kappa, quadratic.kappa);
         EXPECT_EQ(f.varkappa, quadratic.varkappa);
         EXPECT_EQ(f.vbarSum, quadratic.vbarSum);
@@ -151,7 +151,7 @@ TEST(WeightedKappa, QuadraticLinearAndFileWeightsWorkedExample) {
 TEST(WeightedKappa, CompleteAgreement) {
     const Tables x(fixture::studyOf(3, 2, {10, 0, 0, 0, 15, 0, 0, 0, 25}));
     const WeightedKappa w = weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(3, 2)}).front();
-    EXPECT_EQ(std::tuple(w.I0, w.kappa, w.varkappa), std::tuple(0.0, 1.0, 0.0));
+    EXPECT_EQ(std::tuple(w.observedDisagreement, w.kappa, w.varkappa), std::tuple(0.0, 1.0, 0.0));
 }
 
 const struct Shape {
@@ -177,8 +177,8 @@ TEST(Restricted, VarianceAtTheEstimateIsTheVarianceOfKappa) {
              weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(K, R), Linear_weight(K, R)})) {
             const WeightedRestricted r2 = weightedRestricted(x.study, x.counts, x.m, w);
             const double u2 = 1 - w.kappa;
-            EXPECT_EQ(r2.Q, w.Ie);
-            EXPECT_NEAR(1 - r2.Ie, w.Ie, 1e-15);
+            EXPECT_EQ(r2.Q, w.chanceDisagreement);
+            EXPECT_NEAR(1 - r2.chanceAgreement, w.chanceDisagreement, 1e-15);
             EXPECT_NEAR((r2.c + u2 * u2 * r2.a - 2 * u2 * r2.b) / (r2.Q * r2.Q * n), w.varkappa, 1e-9 * w.varkappa);
         }
     }

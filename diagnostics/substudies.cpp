@@ -1,7 +1,6 @@
 #include "diagnostics/substudies.h"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 
 namespace kappa {
@@ -41,11 +40,7 @@ void StudyAssembler::add(std::int64_t count, std::span<const Rating> ratings) {
 }
 
 Study StudyAssembler::finish() && {
-    if (profiles_) {
-        std::vector<std::uint16_t> code(static_cast<std::size_t>(study_.K));
-        std::iota(code.begin(), code.end(), std::uint16_t{0});
-        profiles_->build(study_, code, false);
-    }
+    if (profiles_) profiles_->buildByProfile(study_);
     return std::move(study_);
 }
 

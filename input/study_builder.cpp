@@ -591,6 +591,12 @@ void ProfileCounter::renumberRaters(std::span<const std::uint32_t> index) {
     rated_ = std::move(rated);
 }
 
+void ProfileCounter::buildByProfile(Study& study) {
+    std::vector<std::uint16_t> code(static_cast<std::size_t>(study.K));
+    std::iota(code.begin(), code.end(), std::uint16_t{0});
+    build(study, code, false);
+}
+
 void ProfileCounter::build(Study& study, std::span<const std::uint16_t> code, bool table) {
     const auto R = static_cast<std::size_t>(study.R);
     if (table) {
@@ -667,9 +673,7 @@ Study heldWithoutTable(const Study& study, bool keepRaters, Keep keep) {
     held.labels = study.labels;
     held.raterNames = study.raterNames;
     held.dropped = study.dropped;
-    std::vector<std::uint16_t> code(static_cast<std::size_t>(study.K));
-    std::iota(code.begin(), code.end(), std::uint16_t{0});
-    counter.build(held, code, false);
+    counter.buildByProfile(held);
     return held;
 }
 

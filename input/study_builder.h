@@ -421,6 +421,8 @@ public:
     // `table` (the raters' ratings kept, K^R within the limits), else by
     // profile.
     void build(Study& study, std::span<const std::uint16_t> code, bool table);
+    // The same by profile, of subjects whose ids are already the codes 0..K-1.
+    void buildByProfile(Study& study);
 
 private:
     // Ratings as the key of a merged group: each rater as the step from the

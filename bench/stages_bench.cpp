@@ -17,7 +17,7 @@
 
 #include "agreement/chance.h"
 #include "agreement/patterns.h"
-#include "estimators/coefficients.h"
+#include "inference/chance_corrected.h"
 #include "estimators/kappa.h"
 #include "estimators/weighted_kappa.h"
 #include "estimators/weights.h"

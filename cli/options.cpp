@@ -21,8 +21,6 @@ using UsageError = RequestError;
 
 constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
                                       InputFormat::Matrix, InputFormat::Counts};
-constexpr std::array kOutputFormats = {OutputFormat::Text, OutputFormat::Json, OutputFormat::Csv,
-                                       OutputFormat::Summary};
 
 // At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
 
@@ -93,6 +91,53 @@ void checkUtf8(const CLI::Option* option, const std::string& value) {
                          "written; its text is compared in UTF-8)"};
 }
 
+// Help text broken into lines of about `width` characters at blanks outside brackets.
+std::string wrapped(std::string_view text, std::size_t width = 60) {
+    // The next blank outside brackets, or npos.
+    const auto nextBreak = [](std::string_view s) {
+        int depth = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            depth += s[i] == '(' ? 1 : s[i] == ')' ? -1 : 0;
+            if (s[i] == ' ' && depth == 0) return i;
+        }
+        return std::string_view::npos;
+    };
+    std::string lines;
+    std::size_t lineStart = 0;
+    while (!text.empty()) {
+        const auto blank = nextBreak(text);
+        const std::string_view word = text.substr(0, blank);
+        if (lines.size() > lineStart && lines.size() - lineStart + 1 + word.size() > width) {
+            lines += '\n';
+            lineStart = lines.size();
+        } else if (lines.size() > lineStart) {
+            lines += ' ';
+        }
+        lines += word;
+        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
+    }
+    return lines;
+}
+
+// The choices of a catalog as --help lists them: "a (default), b (what b
+// is) or c", or "a, b, or all" with a last choice outside the catalog.
+template <typename Entry, std::size_t N, typename Item>
+std::string choices(const std::array<Entry, N>& catalog, Item Entry::*item, Item byDefault,
+                    std::string_view orElse = "") {
+    std::vector<std::string> items;
+    for (const Entry& entry : catalog) {
+        std::string text(entry.id);
+        const bool isDefault = entry.*item == byDefault;
+        if (isDefault || !entry.description.empty())
+            text += std::string(" (") + (isDefault ? "default" : "") +
+                    (isDefault && !entry.description.empty() ? ": " : "") + std::string(entry.description) + ")";
+        items.push_back(std::move(text));
+    }
+    if (!orElse.empty()) items.back() += ",";  // "..., percent, or all"
+    if (!orElse.empty()) items.emplace_back(orElse);
+    return orList(items);
+}
+
 // CLI11's own messages, in the words of the other messages.
 std::string parseErrorMessage(const CLI::ParseError& e) {
     std::string message = e.what();
@@ -128,7 +173,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     bool noHeader = false, header = false, ignoreCase = false, dropIncomplete = false, diagnostics = false;
     std::vector<std::string> files;
 
-    const auto option = [&](const char* names, std::string& value, const char* type, const char* help) {
+    const auto option = [&](const char* names, std::string& value, const char* type, const std::string& help) {
         return app.add_option(names, value, help)->type_name(type);
     };
     CLI::Option* inputOption =
@@ -167,20 +212,21 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
     CLI::Option* dropOption =
         app.add_flag("--drop-incomplete", dropIncomplete, "leave out subjects with a missing rating")
             ->disable_flag_override();
+    const AnalysisRequest defaults;
     CLI::Option* coefficientsOption =
         option("-C,--coefficients", coefficients, "LIST",
-               "kappa (default: Hubert's, Cohen's for 2 raters), fleiss,\nconger, gwet, bp, alpha, percent, or all");
+               wrapped(choices(kCoefficientCatalog, &CoefficientEntry::coefficient, defaults.coefficients.front(),
+                               "all")));
     CLI::Option* weightsOption =
         option("-w,--weights", weights, "LIST",
-               "none (default), quadratic, linear, file (the table's\nweight column), ordinal (Gwet's), radical, "
-               "ratio, circular,\nbipolar, krippendorff-ordinal (Krippendorff's ordinal metric)");
+               wrapped(choices(kWeightingCatalog, &WeightingEntry::weighting, defaults.weights.front())));
     CLI::Option* confidenceOption =
         option("-c,--confidence", confidence, "PCT", "the confidence level of the intervals, 50 < PCT < 100\n(default 95)");
     CLI::Option* kappa0Option = option("-k,--kappa0", kappa0, "VALUE", "the kappa under test, at most 1 (default 0)");
     CLI::Option* alternativeOption =
         option("--alternative", alternative, "SIDE",
-               "two-sided (default), greater (kappa > kappa0) or less\n(kappa < kappa0): the tests' tail and the "
-               "intervals' bounds");
+               wrapped(choices(kAlternativeCatalog, &AlternativeEntry::alternative, defaults.alternative) +
+                       ": the tests' tail and the intervals' bounds"));
     CLI::Option* diagnosticsOption = app.add_flag("--diagnostics", diagnostics,
                      "where the raters disagree: pairs of raters, each rater, each\ncategory, the cross-table of two "
                      "raters")
@@ -192,7 +238,8 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         option("--plot", plot, "FILE.svg",
                "write a forest plot of every estimate to FILE.svg (with\n--diagnostics also FILE-pairs.svg)");
     CLI::Option* formatOption =
-        option("-f,--format", format, "FORMAT", "text (default), json, csv, or summary (a row per\nestimate)");
+        option("-f,--format", format, "FORMAT",
+               wrapped(choices(kOutputFormatCatalog, &OutputFormatEntry::format, CommandLine{}.format)));
     CLI::Option* outputOption =
         option("-o,--output", output, "FILE", "write to FILE instead of standard output ('-'); never to\nan input");
     app.set_version_flag("-V,--version", "kappa " KAPPA_VERSION, "print the version and exit");

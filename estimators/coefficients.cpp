@@ -13,7 +13,6 @@
 #include "agreement/patterns.h"
 #include "estimators/rounding.h"
 #include "estimators/weight_matrix.h"
-#include "inference/student_t.h"
 #include "tables/matrix.h"
 
 namespace kappa {
@@ -608,18 +607,6 @@ CongerChance congerChance(const Matrix<double>& w, const RaterCounts& counts, do
 // ---------------------------------------------------------------------------
 // The coefficients
 
-// What a coefficient's computation yields; NaN where a value is undefined,
-// with the reason in notes.
-struct Result {
-    double observed = kNaN;
-    double chance = kNaN;
-    double value = kNaN;
-    double variance = kNaN;
-    std::int64_t subjects = 0;
-    double df = kNaN;
-    std::vector<std::string> notes;
-};
-
 // A sum of squared deviations over subjects, and the smallest and largest of
 // the values it saw.
 struct Deviations {
@@ -697,9 +684,10 @@ std::string tooFewSubjectsNote(const std::string& name, const char* subjects) {
 //   Conger   e_i = sum_g lambda_ig / (R (R - 1))
 // Percent agreement (p_e = 0) and Brennan-Prediger (p_e = T_w / K^2) have no
 // such term.
-Result agreementCoefficient(const Study& study, const Tallies& t, const Disagreement& disagreement, Coefficient c,
+PointEstimate agreementCoefficient(const Study& study, const Tallies& t, const Disagreement& disagreement, Coefficient c,
                             const Matrix<double>& w, const std::string& name) {
-    Result out;
+    PointEstimate out;
+    out.distribution = Distribution::StudentT;
     out.subjects = static_cast<std::int64_t>(t.n);
     out.df = t.n - 1;
     if (t.n > t.n2)
@@ -827,9 +815,10 @@ Result agreementCoefficient(const Study& study, const Tallies& t, const Disagree
 // freedom, n0 counting every subject with a rating. With r_i = R throughout
 // this is alpha = 1 - (1 - p_a)(nR - 1) / (nR (1 - p_e)), with the variance of
 // Fleiss' kappa.
-Result krippendorffAlpha(const Study& study, const Tallies& t, const Disagreement& disagreement, const Matrix<double>& w,
+PointEstimate krippendorffAlpha(const Study& study, const Tallies& t, const Disagreement& disagreement, const Matrix<double>& w,
                          const std::string& name) {
-    Result out;
+    PointEstimate out;
+    out.distribution = Distribution::StudentT;
     // alpha reports n0, the subjects that its reference distribution counts
     // (as every other coefficient does); its value uses the n of them with two
     // ratings or more.
@@ -913,19 +902,6 @@ std::vector<double> pairableValues(const Study& study) {
     return values;
 }
 
-std::string coefficientName(Coefficient c, Weighting weighting) {
-    switch (c) {
-        case Coefficient::Kappa: return "Cohen's kappa";
-        case Coefficient::Fleiss: return "Fleiss' kappa";
-        case Coefficient::Conger: return "Conger's kappa";
-        case Coefficient::Gwet: return weighting == Weighting::None ? "Gwet's AC1" : "Gwet's AC2";
-        case Coefficient::BrennanPrediger: return "Brennan-Prediger coefficient";
-        case Coefficient::Alpha: return "Krippendorff's alpha";
-        case Coefficient::Percent: return "Percent agreement";
-    }
-    return "";
-}
-
 }  // namespace
 
 // What every coefficient of one weighting reads: the weights and the first
@@ -951,42 +927,18 @@ ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighti
 
 ChanceCorrectedStudy::~ChanceCorrectedStudy() = default;
 
-Estimate ChanceCorrectedStudy::estimate(Coefficient c, double confidence, double kappa0,
-                                        Alternative alternative) const {
-    Estimate e;
-    e.coefficient = c;
-    e.weights = weighting_;
-    e.name = coefficientName(c, weighting_);
-
-    Result r;
-    if (c == Coefficient::Kappa || weighting_ == Weighting::File) {
-        r.notes.push_back("Hubert's kappa and weights from a file are not computed by this routine");
-    } else if (!shared_) {
-        r.notes.push_back(e.name + " needs at least two raters");
-    } else {
-        const Matrix<double>& w = shared_->w;
-        const Disagreement& disagreement = shared_->disagreement;
-        r = c == Coefficient::Alpha ? krippendorffAlpha(study_, shared_->t, disagreement, w, e.name)
-                                    : agreementCoefficient(study_, shared_->t, disagreement, c, w, e.name);
+PointEstimate ChanceCorrectedStudy::estimate(Coefficient c) const {
+    const std::string name = displayName(c, weighting_, study_.R);
+    if (c == Coefficient::Kappa || weighting_ == Weighting::File || !shared_) {
+        PointEstimate none;
+        none.distribution = Distribution::StudentT;
+        none.notes.push_back(shared_ || weighting_ == Weighting::File
+                                 ? "Hubert's kappa and weights from a file are not computed by this routine"
+                                 : name + " needs at least two raters");
+        return none;
     }
-
-    e.subjects = r.subjects;
-    e.kappa = r.value;
-    e.variance = r.variance;
-    e.se = std::sqrt(r.variance);
-    e.observed = r.observed;
-    e.chance = r.chance;
-    e.notes = std::move(r.notes);
-    e.wald = studentWald(e.kappa, e.se, r.df, kappa0, confidence, alternative);
-    if (e.wald.zeroVariance)
-        e.notes.push_back("the standard error is 0 (every subject adds the same to the estimate): the test "
-                          "statistic divides by 0, so there is no test, and the interval is the estimate alone");
-    return e;
-}
-
-Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0, Alternative alternative) {
-    return ChanceCorrectedStudy(study, weighting).estimate(c, confidence, kappa0, alternative);
+    if (c == Coefficient::Alpha) return krippendorffAlpha(study_, shared_->t, shared_->disagreement, shared_->w, name);
+    return agreementCoefficient(study_, shared_->t, shared_->disagreement, c, shared_->w, name);
 }
 
 }  // namespace kappa

@@ -29,7 +29,8 @@
 
 #include <memory>
 
-#include "inference/estimate.h"
+#include "estimators/catalog.h"
+#include "estimators/point_estimate.h"
 #include "tables/study.h"
 
 namespace kappa {
@@ -40,12 +41,17 @@ namespace kappa {
 // which must outlive it.
 class ChanceCorrectedStudy {
 public:
+    // `weighting` any but File, on the categories 1..K of the study.
     ChanceCorrectedStudy(const Study& study, Weighting weighting);
     ~ChanceCorrectedStudy();
 
-    // As chanceCorrectedEstimate below, for this study and weighting.
-    Estimate estimate(Coefficient c, double confidence, double kappa0,
-                      Alternative alternative = Alternative::TwoSided) const;
+    // The estimate of coefficient c (not Kappa): value, variance, p_a and p_e
+    // (`observed`, `chance`; for alpha the corrected p_a), the number of
+    // subjects with a rating, and Student's t on n - 1 degrees of freedom.
+    PointEstimate estimate(Coefficient c) const;
+
+    const Study& study() const { return study_; }
+    Weighting weighting() const { return weighting_; }
 
 private:
     struct Shared;
@@ -53,14 +59,5 @@ private:
     Weighting weighting_;
     std::unique_ptr<const Shared> shared_;  // none when no coefficient can be computed
 };
-
-// The estimate of coefficient c (not Kappa) with the built-in weights of
-// `weighting` (not File) on the categories 1..K of the study: value, variance,
-// p_a and p_e (`observed`, `chance`; for alpha the corrected p_a), the number
-// of subjects with a rating, and the Wald test of kappa0 against t with its
-// interval at `confidence` percent. For several coefficients of one weighting,
-// a ChanceCorrectedStudy reads the study once for all of them.
-Estimate chanceCorrectedEstimate(const Study& study, Coefficient c, Weighting weighting, double confidence,
-                                 double kappa0, Alternative alternative = Alternative::TwoSided);
 
 }  // namespace kappa

@@ -78,4 +78,10 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     return u;
 }
 
+PointEstimate pointEstimate(const UnweightedKappa& kappa, double subjects) {
+    return {.value = kappa.kappa, .complement = kappa.complement, .variance = kappa.varkappa,
+            .observed = kappa.observedAgreement, .chance = kappa.chanceAgreement,
+            .subjects = static_cast<std::int64_t>(subjects)};
+}
+
 }  // namespace kappa

@@ -5,6 +5,7 @@
 
 #include "agreement/chance.h"
 #include "agreement/patterns.h"
+#include "estimators/point_estimate.h"
 #include "tables/study.h"
 
 namespace kappa {
@@ -19,6 +20,9 @@ struct UnweightedKappa {
 };
 
 UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& counts, const Marginals& m);
+
+// Kappa as every estimator gives it, its statistic referred to the standard normal.
+PointEstimate pointEstimate(const UnweightedKappa& kappa, double subjects);
 
 // Q = 1 - Ie, the chance probability that the raters do not all agree.
 double chanceDisagreement(const AgreementCounts& counts, const Marginals& m);

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <span>
 
-#include "inference/estimate.h"
+#include "estimators/catalog.h"
 #include "tables/matrix.h"
 
 namespace kappa {

@@ -89,4 +89,10 @@ std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCou
     return results;
 }
 
+PointEstimate pointEstimate(const WeightedKappa& kappa, double subjects) {
+    return {.value = kappa.kappa, .complement = kappa.complement, .variance = kappa.varkappa,
+            .observed = kappa.observedDisagreement, .chance = kappa.chanceDisagreement,
+            .subjects = static_cast<std::int64_t>(subjects)};
+}
+
 }  // namespace kappa

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "agreement/chance.h"
+#include "estimators/point_estimate.h"
 #include "estimators/weights.h"
 #include "tables/large_allocator.h"
 #include "tables/matrix.h"
@@ -36,5 +37,9 @@ struct WeightedKappa {
 // are formed once for all the sets.
 std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCounts& counts,
                                                    const Marginals& m, std::vector<PatternWeights> sets);
+
+// Weighted kappa as every estimator gives it, its statistic referred to the
+// standard normal; observed and chance are disagreements.
+PointEstimate pointEstimate(const WeightedKappa& kappa, double subjects);
 
 }  // namespace kappa

@@ -2,16 +2,6 @@
 
 namespace kappa {
 
-std::string_view outputFormatId(OutputFormat f) {
-    switch (f) {
-        case OutputFormat::Text: return "text";
-        case OutputFormat::Json: return "json";
-        case OutputFormat::Csv: return "csv";
-        case OutputFormat::Summary: return "summary";
-    }
-    return "";
-}
-
 std::string_view inputFormatId(InputFormat f) {
     switch (f) {
         case InputFormat::Table: return "table";
@@ -36,17 +26,13 @@ std::string formatPreamble(OutputFormat format, bool diagnostics) {
 std::string_view formatSeparator(OutputFormat format) { return format == OutputFormat::Text ? "\n" : ""; }
 
 std::string formatAnalysis(OutputFormat format, const Source& source, const Analysis& analysis) {
-    switch (format) {
-        case OutputFormat::Text: return formatText(source, analysis);
-        case OutputFormat::Json: return formatJson(source, analysis);
-        case OutputFormat::Csv: return formatCsv(source, analysis);
-        case OutputFormat::Summary: {
-            SummaryTable table;
-            table.add(source, analysis);
-            return table.text();
-        }
-    }
-    return "";
+    return kOutputFormatCatalog[static_cast<std::size_t>(format)].formatOne(source, analysis);
+}
+
+std::string formatSummary(const Source& source, const Analysis& analysis) {
+    SummaryTable table;
+    table.add(source, analysis);
+    return table.text();
 }
 
 }  // namespace kappa

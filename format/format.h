@@ -7,6 +7,8 @@
 // summary: one aligned table of every file's estimates, a row each.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,8 +22,6 @@ namespace kappa {
 
 enum class OutputFormat { Text, Json, Csv, Summary };
 
-// Identifiers used on the command line and in the outputs.
-std::string_view outputFormatId(OutputFormat f);
 std::string_view inputFormatId(InputFormat f);
 
 // Where an analysis comes from.
@@ -45,6 +45,27 @@ std::string formatAnalysis(OutputFormat format, const Source& source, const Anal
 std::string formatText(const Source& source, const Analysis& analysis);
 std::string formatJson(const Source& source, const Analysis& analysis);
 std::string formatCsv(const Source& source, const Analysis& analysis);
+// The summary table of one analysis alone (SummaryTable below aligns several).
+std::string formatSummary(const Source& source, const Analysis& analysis);
+
+// The output formats, a row each: everything that names a format (--format,
+// --help, the library's and the page's choices) reads this table.
+struct OutputFormatEntry {
+    OutputFormat format;
+    std::string_view id;           // in --format
+    std::string_view description;  // what --help adds to the id
+    std::string (*formatOne)(const Source& source, const Analysis& analysis);  // one analysis
+};
+inline constexpr std::array<OutputFormatEntry, 4> kOutputFormatCatalog = {{
+    {OutputFormat::Text, "text", "", formatText},
+    {OutputFormat::Json, "json", "", formatJson},
+    {OutputFormat::Csv, "csv", "", formatCsv},
+    {OutputFormat::Summary, "summary", "a row per estimate", formatSummary},
+}};
+static_assert(listedInOrder(kOutputFormatCatalog, &OutputFormatEntry::format));
+inline constexpr auto kOutputFormats = catalogItems(kOutputFormatCatalog, &OutputFormatEntry::format);
+
+inline std::string_view outputFormatId(OutputFormat f) { return kOutputFormatCatalog[static_cast<std::size_t>(f)].id; }
 
 // The summary table, aligned over every analysis it is given: one row per
 // estimate with its group, coefficient, weights, estimate, standard error,

@@ -16,7 +16,7 @@
 #include "../tests/estimates_match.h"
 #include "check.h"
 #include "draw.h"
-#include "estimators/coefficients.h"
+#include "inference/chance_corrected.h"
 #include "input/byte_source.h"
 #include "input/study_builder.h"
 #include "input/study_reader.h"
@@ -52,7 +52,7 @@ void expectSameEstimates(const Study& a, const Study& b, const char* what) {
         for (const Coefficient c : {Coefficient::Fleiss, Coefficient::Conger, Coefficient::Gwet,
                                     Coefficient::BrennanPrediger, Coefficient::Alpha, Coefficient::Percent})
             if (c != Coefficient::Conger || conger)
-                if (const auto difference = match::difference(first.estimate(c, 95, 0.5), second.estimate(c, 95, 0.5))) {
+                if (const auto difference = match::difference(chanceCorrectedEstimate(first, c, 95, 0.5), chanceCorrectedEstimate(second, c, 95, 0.5))) {
                     std::fprintf(stderr, "%s, %s weights: %s\n", std::string(coefficientId(c)).c_str(),
                                  std::string(weightingId(w)).c_str(), difference->c_str());
                     fuzz::fail(what);

@@ -11,10 +11,10 @@
 
 #include "agreement/chance.h"
 #include "agreement/patterns.h"
-#include "estimators/coefficients.h"
 #include "estimators/kappa.h"
 #include "estimators/weighted_kappa.h"
 #include "estimators/weights.h"
+#include "inference/chance_corrected.h"
 #include "inference/hubert_inference.h"
 #include "inference/normal_quantile.h"
 #include "inference/report_line.h"
@@ -247,7 +247,8 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
             if (place.weights != weights) continue;
             if (!shared) shared.emplace(study, weights);
             a.estimates[place.index] =
-                shared->estimate(place.coefficient, request.confidence, request.kappa0, request.alternative);
+                chanceCorrectedEstimate(*shared, place.coefficient, request.confidence, request.kappa0,
+                                        request.alternative);
         }
     }
     noteCohenIsConger(a);

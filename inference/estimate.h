@@ -6,36 +6,36 @@
 // gives that), and the estimate's notes say why.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "estimators/catalog.h"
+#include "estimators/point_estimate.h"
+
 namespace kappa {
-
-inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The agreement coefficients, in the order of `--coefficients all`.
-enum class Coefficient { Kappa, Fleiss, Conger, Gwet, BrennanPrediger, Alpha, Percent };
-
-// The weights of an estimate. None is the identity (unweighted); File is the
-// disagreement weight column of a table file.
-enum class Weighting { None, Quadratic, Linear, File, Ordinal, Radical, Ratio, Circular, Bipolar, KrippendorffOrdinal };
-
-// Identifiers used on the command line and in JSON and CSV.
-std::string_view coefficientId(Coefficient c);
-std::string_view weightingId(Weighting w);
-
-// Whether coefficient c has weights w: Hubert's kappa takes none, quadratic,
-// linear and file; the others take every weighting but file.
-bool takesWeights(Coefficient c, Weighting w);
 
 // The alternative hypothesis of every test with a direction: kappa != kappa0,
 // kappa > kappa0 or kappa < kappa0.
 enum class Alternative { TwoSided, Greater, Less };
-std::string_view alternativeId(Alternative a);
+
+struct AlternativeEntry {
+    Alternative alternative;
+    std::string_view id;           // in --alternative, JSON and CSV
+    std::string_view description;  // what --help adds to the id
+};
+inline constexpr std::array<AlternativeEntry, 3> kAlternativeCatalog = {{
+    {Alternative::TwoSided, "two-sided", ""},
+    {Alternative::Greater, "greater", "kappa > kappa0"},
+    {Alternative::Less, "less", "kappa < kappa0"},
+}};
+static_assert(listedInOrder(kAlternativeCatalog, &AlternativeEntry::alternative));
+
+inline std::string_view alternativeId(Alternative a) { return kAlternativeCatalog[static_cast<std::size_t>(a)].id; }
 
 // A confidence interval: two-sided, or the one-sided bound of the
 // alternative (upper limit 1 for greater, lower limit -infinity for less).
@@ -49,8 +49,6 @@ struct Interval {
 // A set of kappa0 as its disjoint closed pieces in increasing order, the
 // first possibly unbounded below (lower limit -infinity).
 using IntervalSet = std::vector<Interval>;
-
-enum class Distribution { Normal, StudentT };
 
 // The unrestricted (Wald) test of kappa0 and the Wald interval.
 struct WaldTest {

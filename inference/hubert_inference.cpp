@@ -6,39 +6,11 @@
 #include "estimators/rounding.h"
 #include "inference/intervals.h"
 #include "inference/text.h"
+#include "inference/wald.h"
 
 namespace kappa {
 
-double normalPValue(double statistic, Alternative alternative) {
-    switch (alternative) {
-        case Alternative::TwoSided: break;
-        case Alternative::Greater: return std::erfc(statistic / std::sqrt(2.0)) / 2;
-        case Alternative::Less: return std::erfc(-statistic / std::sqrt(2.0)) / 2;
-    }
-    return std::erfc(std::abs(statistic) / std::sqrt(2.0));
-}
-
 namespace {
-
-// kappa - kappa0. Near 1 a kappa keeps only the leading digits of its distance
-// from 1, which its complement 1 - kappa keeps in full: from a kappa0 of 1/2 up,
-// where 1 - kappa0 is exact, the difference is taken as (1 - kappa0) - (1 - kappa).
-double fromTested(double kappaHat, double complement, double kappa0) {
-    return kappa0 >= 0.5 ? (1 - kappa0) - complement : kappaHat - kappa0;
-}
-
-// Kappa with its standard error, the Wald test of kappa0 and the Wald interval;
-// only the upper limit is clipped. A variance of exactly 0 leaves no test.
-void waldInference(Estimate& e, double kappaHat, double difference, double varHat, const HubertSetting& at) {
-    e.kappa = kappaHat;
-    e.variance = varHat;
-    e.se = std::sqrt(varHat);
-    e.wald.distribution = Distribution::Normal;
-    e.wald.statistic = difference / e.se;
-    e.wald.zeroVariance = varHat == 0;
-    if (!e.wald.zeroVariance) e.wald.pValue = normalPValue(e.wald.statistic, at.alternative);
-    e.wald.ci = waldInterval(kappaHat, at.critical() * e.se, at.alternative);
-}
 
 // The restricted test's equation at a critical value c: kappa0 is not
 // rejected where (kappa - kappa0)^2 - c^2 V(kappa0) = S kappa0^2 - 2 M kappa0
@@ -184,15 +156,10 @@ void explain(Estimate& e, const HubertSetting& at, double Q, double independence
 
 Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestricted& restricted,
                             const HubertSetting& at) {
-    Estimate e;
-    e.coefficient = Coefficient::Kappa;
-    e.weights = Weighting::None;
-    e.name = at.R == 2 ? "Cohen's kappa" : "Hubert's kappa";
-    e.subjects = static_cast<std::int64_t>(at.n);
-    e.observed = kappa.observedAgreement;
-    e.chance = kappa.chanceAgreement;
-    const double difference = fromTested(kappa.kappa, kappa.complement, at.kappa0);
-    waldInference(e, kappa.kappa, difference, kappa.varkappa, at);
+    const PointEstimate point = pointEstimate(kappa, at.n);
+    Estimate e = waldEstimate(Coefficient::Kappa, Weighting::None, at.R, point, at.kappa0, at.critical(),
+                              at.alternative);
+    const double difference = fromTested(point, at.kappa0);
 
     // The restricted test of kappa0, and the equation of its inverted interval
     // with the scale factor d = z^2 / (n Q^2).
@@ -215,16 +182,10 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
 
 Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& restricted, Weighting weights,
                           const HubertSetting& at) {
-    Estimate e;
-    e.coefficient = Coefficient::Kappa;
-    e.weights = weights;
-    e.name = at.R == 2 ? "Cohen's weighted kappa" : "Hubert's weighted kappa";
-    e.subjects = static_cast<std::int64_t>(at.n);
-    e.observed = kappa.observedDisagreement;
-    e.chance = kappa.chanceDisagreement;
+    const PointEstimate point = pointEstimate(kappa, at.n);
+    Estimate e = waldEstimate(Coefficient::Kappa, weights, at.R, point, at.kappa0, at.critical(), at.alternative);
     const double kappaHat = kappa.kappa, varHat = kappa.varkappa;
-    const double difference = fromTested(kappaHat, kappa.complement, at.kappa0);
-    waldInference(e, kappaHat, difference, varHat, at);
+    const double difference = fromTested(point, at.kappa0);
 
     // The restricted test and interval for the coefficients a, b, c (within
     // the errors aError, bError, cError), with the scale factor d = z^2 / (n Q^2).

@@ -34,8 +34,4 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
 Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& restricted, Weighting weights,
                           const HubertSetting& setting);
 
-// The p-value of a statistic referred to the standard normal, in the tail of
-// the alternative: P(|Z| >= |statistic|), P(Z >= statistic) or P(Z <= statistic).
-double normalPValue(double statistic, Alternative alternative = Alternative::TwoSided);
-
 }  // namespace kappa

@@ -20,7 +20,7 @@ void leaveOut(Prepared& prepared, Coefficient c, const std::string& why) {
     AnalysisRequest& request = prepared.request;
     if (std::find(request.coefficients.begin(), request.coefficients.end(), c) == request.coefficients.end()) return;
     std::erase(request.coefficients, c);
-    const std::string name = c == Coefficient::Kappa ? "Hubert's kappa" : "Conger's kappa";
+    const std::string name(catalogEntry(c).name);
     prepared.notes.push_back(name + " is left out: " + why);
     for (const Weighting w : request.weights)
         if (takesWeights(c, w)) {
@@ -56,8 +56,10 @@ std::optional<InputError> prepare(Study& study, InputFormat format, bool ordered
                      "; at least 2 are needed (--categories also counts categories that nobody chose)");
 
     if (counts)
-        for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
-            leaveOut(prepared, c, "it needs each rater's ratings, and counts of ratings per subject name no raters");
+        for (const CoefficientEntry& entry : kCoefficientCatalog)
+            if (entry.needsRaters)
+                leaveOut(prepared, entry.coefficient,
+                         "it needs each rater's ratings, and counts of ratings per subject name no raters");
 
     // Hubert's kappa needs the table of response patterns, which only a
     // study within its limits has.
@@ -72,8 +74,8 @@ std::optional<InputError> prepare(Study& study, InputFormat format, bool ordered
             std::to_string(study.K) + "^" + std::to_string(study.R) +
             (patterns < 0x1p53 ? " = " + std::to_string(static_cast<long long>(patterns)) : std::string());
         if (!options.allCoefficients)
-            return error("Hubert's kappa " + beyond +
-                         ": --coefficients fleiss,conger,gwet,bp,alpha,percent have no such limit");
+            return error("Hubert's kappa " + beyond + ": --coefficients " +
+                         coefficientIds(&CoefficientEntry::needsPatternTable, false) + " have no such limit");
         leaveOut(prepared, Coefficient::Kappa, "it " + beyond + "; the other coefficients have no such limit");
     }
 

@@ -88,18 +88,19 @@ void setCoefficients(PrepareOptions& options, const std::string& list) {
 void applyCountsRule(PrepareOptions& options, bool coefficientsGiven) {
     AnalysisRequest& request = options.request;
     if (!coefficientsGiven) request.coefficients = {Coefficient::Fleiss};
-    for (const Coefficient c : {Coefficient::Kappa, Coefficient::Conger})
-        if (!options.allCoefficients &&
-            std::find(request.coefficients.begin(), request.coefficients.end(), c) != request.coefficients.end())
+    for (const Coefficient c : request.coefficients)
+        if (!options.allCoefficients && catalogEntry(c).needsRaters)
             throw RequestError{"coefficient " + inQuotes(coefficientId(c)) +
                                " needs each rater's ratings, and --input counts names no raters (only how "
-                               "many ratings of each subject fall in each category): --coefficients "
-                               "fleiss,gwet,bp,alpha,percent take counts"};
+                               "many ratings of each subject fall in each category): --coefficients " +
+                               coefficientIds(&CoefficientEntry::needsRaters, false) + " take counts"};
 }
 
 bool keepsRaters(const PrepareOptions& options, bool diagnostics) {
     const std::vector<Coefficient>& asked = options.request.coefficients;
-    return options.dropIncomplete || diagnostics || std::find(asked.begin(), asked.end(), Coefficient::Conger) != asked.end();
+    return options.dropIncomplete || diagnostics || std::any_of(asked.begin(), asked.end(), [](Coefficient c) {
+               return catalogEntry(c).needsRatersByProfile;
+           });
 }
 
 }  // namespace kappa

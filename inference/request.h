@@ -23,14 +23,10 @@ struct RequestError {
     std::string message;
 };
 
-inline constexpr std::array kAlternatives = {Alternative::TwoSided, Alternative::Greater, Alternative::Less};
-inline constexpr std::array kCoefficients = {Coefficient::Kappa, Coefficient::Fleiss,          Coefficient::Conger,
-                                             Coefficient::Gwet,  Coefficient::BrennanPrediger, Coefficient::Alpha,
-                                             Coefficient::Percent};
-inline constexpr std::array kWeightings = {Weighting::None,     Weighting::Quadratic, Weighting::Linear,
-                                           Weighting::File,     Weighting::Ordinal,   Weighting::Radical,
-                                           Weighting::Ratio,    Weighting::Circular,  Weighting::Bipolar,
-                                           Weighting::KrippendorffOrdinal};
+// The items that parseName and parseNames below look up, in their catalogs' order.
+inline constexpr auto kAlternatives = catalogItems(kAlternativeCatalog, &AlternativeEntry::alternative);
+inline constexpr auto kCoefficients = catalogItems(kCoefficientCatalog, &CoefficientEntry::coefficient);
+inline constexpr auto kWeightings = catalogItems(kWeightingCatalog, &WeightingEntry::weighting);
 
 std::string trim(std::string_view s);
 // The comma-separated items of a list, their surrounding blanks trimmed.

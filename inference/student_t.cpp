@@ -47,24 +47,4 @@ double studentConfidenceQuantile(double Cf, double df, Alternative alternative) 
     return boost::math::quantile(boost::math::complement(StudentT(df), alternative == Alternative::TwoSided ? a / 2 : a));
 }
 
-WaldTest studentWald(double estimate, double se, double df, double kappa0, double Cf, Alternative alternative) {
-    WaldTest wald;
-    wald.distribution = Distribution::StudentT;
-    wald.df = df;
-    if (std::isnan(estimate) || std::isnan(se)) return wald;
-
-    wald.statistic = (estimate - kappa0) / se;
-    if (se == 0) {
-        // No sampling variation: the interval is the estimate itself, and the
-        // statistic divides by 0.
-        wald.zeroVariance = true;
-        wald.ci = waldInterval(estimate, 0.0, alternative);
-        return wald;
-    }
-    wald.pValue = studentPValue(wald.statistic, df, alternative);
-    const double t = studentConfidenceQuantile(Cf, df, alternative);
-    if (!std::isnan(t)) wald.ci = waldInterval(estimate, t * se, alternative);
-    return wald;
-}
-
 }  // namespace kappa

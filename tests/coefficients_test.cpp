@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "estimators/coefficients.h"
+#include "inference/chance_corrected.h"
 #include "inference/analysis.h"
 #include "inference/student_t.h"
 #include "input/study_builder.h"

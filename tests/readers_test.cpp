@@ -12,7 +12,7 @@
 
 #include "input/byte_source.h"
 #include "input/delimited.h"
-#include "estimators/coefficients.h"
+#include "inference/chance_corrected.h"
 #include "input/study_reader.h"
 
 #ifndef KAPPA_EXAMPLES_DIR
@@ -402,7 +402,7 @@ TEST(LongFiles, AnyRowOrderGivesTheSameStudy) {
                     EXPECT_EQ(study.R, raters);
                     std::vector<double> values;
                     for (const Coefficient c : {Coefficient::Fleiss, Coefficient::Alpha, Coefficient::Gwet})
-                        values.push_back(ChanceCorrectedStudy(study, Weighting::None).estimate(c, 95, 0).se);
+                        values.push_back(chanceCorrectedEstimate(study, c, Weighting::None, 95, 0).se);
                     estimates.push_back(values);
                 }
         for (const std::vector<double>& values : estimates)

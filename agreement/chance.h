@@ -32,17 +32,17 @@ void leaveOneOutProducts(std::span<const Real> factors, Real& full, std::span<Re
 }
 
 struct Marginals {
-    Matrix<double> t_indice;       // t_indice[k][j]: proportion of category k for rater j
-    std::vector<double> ptotal;    // ptotal[k]: product over raters of t_indice[k][j]
-    // factorT[k][j]: the same product leaving rater j out. Carried in long
+    Matrix<double> proportion;       // proportion[k][j]: proportion of category k for rater j
+    std::vector<double> allChoose;    // allChoose[k]: product over raters of proportion[k][j]
+    // othersChoose[k][j]: the same product leaving rater j out. Carried in long
     // double: the unweighted variances are sums of these entries whose
     // differences from one pattern to the next can be far smaller than the
     // entries themselves.
-    Matrix<long double> factorT;
-    // prodt[p]: the chance probability of pattern p, the product over raters
+    Matrix<long double> othersChoose;
+    // patternChance[p]: the chance probability of pattern p, the product over raters
     // of the proportion of the category each chose. Its leave-one-rater-out
     // products are formed when needed, during a pattern walk (ChanceProducts).
-    PatternVector<double> prodt;
+    PatternVector<double> patternChance;
 };
 
 // The marginal proportions and the chance products.

@@ -80,9 +80,9 @@ private:
     std::vector<Real> partial_;  // partial_[j]: the sum over raters before j
 };
 
-// The chance probability of the current pattern, prodt = product over raters
+// The chance probability of the current pattern, patternChance = product over raters
 // of t[d_j][j] in rater order, and optionally the products that leave one
-// rater out, factorE[j], each the other factors multiplied in rater order.
+// rater out, withoutRater[j], each the other factors multiplied in rater order.
 class ChanceProducts {
 public:
     // t[k][j]: the marginal proportion of category k for rater j.
@@ -102,8 +102,8 @@ public:
             after[l] = prefix_[l];
         }
     }
-    double prodt() const { return prefix_[R_]; }
-    std::span<const double> factorE() const { return without_[R_]; }
+    double patternChance() const { return prefix_[R_]; }
+    std::span<const double> withoutRater() const { return without_[R_]; }
 
 private:
     const Matrix<double>& t_;

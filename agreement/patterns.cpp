@@ -14,7 +14,7 @@ AgreementCounts tallyAgreement(const Study& study) {
     const auto R = static_cast<std::size_t>(study.R);
     const auto K = static_cast<std::size_t>(study.K);
     counts.byCategoryAndRater.reset(K, R);
-    counts.ac.assign(K, 0);
+    counts.unanimousIn.assign(K, 0);
 
     // Consecutive patterns share their leading digits: block[j] adds up the
     // subjects of the patterns since rater j last changed category, and goes
@@ -36,12 +36,12 @@ AgreementCounts tallyAgreement(const Study& study) {
                   last.begin() + static_cast<std::ptrdiff_t>(walk.firstChanged()));
         const std::int64_t F = study.frequency[walk.pattern()];
         block[R - 1] += F;
-        if (walk.allAgree()) counts.ac[d[0]] = F;
+        if (walk.allAgree()) counts.unanimousIn[d[0]] = F;
         n += F;
     }
     close(0);
     counts.n = static_cast<double>(n);
-    for (const std::int64_t agreeing : counts.ac) counts.unanimousSubjects += agreeing;
+    for (const std::int64_t agreeing : counts.unanimousIn) counts.unanimousSubjects += agreeing;
     return counts;
 }
 

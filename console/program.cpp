@@ -53,9 +53,9 @@ std::optional<std::int32_t> endPrompt(Console& con) {
 }
 
 // Loads the case's data file; prints why when it cannot be read.
-std::optional<DataFile> loadData(Console& con, const Answers& answers, std::int32_t entrada) {
+std::optional<DataFile> loadData(Console& con, const Answers& answers, std::int32_t inputCase) {
     LoadResult load =
-        entrada == 2 ? loadWeightedStudyFile(answers.R, answers.K) : loadStudyFile(entrada, answers.R, answers.K);
+        inputCase == 2 ? loadWeightedStudyFile(answers.R, answers.K) : loadStudyFile(inputCase, answers.R, answers.K);
     switch (load.status) {
         case LoadResult::Status::CannotOpen:
             con.putLine("\nERROR opening file. \n");
@@ -88,11 +88,11 @@ bool checkFile(Console& con, const DataFile& file, const Answers& answers) {
 
 // The estimates of each case: unweighted kappa, the file's weights, or the
 // quadratic and then the linear weights.
-AnalysisRequest requestOf(const Answers& answers, std::int32_t entrada) {
+AnalysisRequest requestOf(const Answers& answers, std::int32_t inputCase) {
     AnalysisRequest request;
     request.confidence = answers.Cf;
     request.kappa0 = answers.kappa0;
-    switch (entrada) {
+    switch (inputCase) {
         case 1: request.weights = {Weighting::None}; break;
         case 2: request.weights = {Weighting::File}; break;
         default: request.weights = {Weighting::Quadratic, Weighting::Linear}; break;
@@ -115,12 +115,12 @@ int runProgram(Console& con) {
         if (!answers) return inputEnded(con, kExitInputEnded);
         con.discardPending();
 
-        const auto entrada = caseMenu(con);
-        if (!entrada) return inputEnded(con, kExitInputEnded);
-        const std::optional<DataFile> file = loadData(con, *answers, *entrada);
+        const auto inputCase = caseMenu(con);
+        if (!inputCase) return inputEnded(con, kExitInputEnded);
+        const std::optional<DataFile> file = loadData(con, *answers, *inputCase);
         if (!file || !checkFile(con, *file, *answers)) continue;
 
-        const Analysis analysis = analyse(file->study, requestOf(*answers, *entrada));
+        const Analysis analysis = analyse(file->study, requestOf(*answers, *inputCase));
         printRawAgreement(con, analysis);
         printReport(con, analysis);
 

@@ -24,8 +24,8 @@ namespace {
 //
 // A coefficient reads a group of f identical subjects through its number of
 // ratings r and two sums over its raters:
-//   Q = sum over ordered pairs of distinct raters g != h of w(c_g, c_h), the
-//       agreement of its r (r - 1) pairs, read as a = Q / (r (r - 1));
+//   W = sum over ordered pairs of distinct raters g != h of w(c_g, c_h), the
+//       agreement of its r (r - 1) pairs, read as a = W / (r (r - 1));
 //   E = sum over raters g of x[g][c_g] for a table x the coefficient chooses
 //       (its chance-agreement contribution), x[g][K] standing for a rater who
 //       gave no rating.
@@ -39,25 +39,25 @@ namespace {
 struct Subject {
     double f = 0.0;  // subjects in the group
     double r = 0.0;  // ratings of each
-    double a = 0.0;  // a_i = Q / (r (r - 1)), the mean weight of its pairs of ratings; 0 for r < 2
+    double a = 0.0;  // a_i = W / (r (r - 1)), the mean weight of its pairs of ratings; 0 for r < 2
     double E = 0.0;
     double e = 0.0;  // E / r
 };
 
-// Q of a subject whose ratings fall in m categories, the a-th of them
+// W of a subject whose ratings fall in m categories, the a-th of them
 // category(a) with count(a) ratings:
 //   sum_k n_k (n_k - 1) w_kk + 2 sum_{k < l} n_k n_l w_kl,   O(m^2).
 template <typename Category, typename Count>
 double pairAgreement(std::size_t m, Category category, Count count, const Matrix<double>& w) {
-    double Q = 0.0;
+    double W = 0.0;
     for (std::size_t a = 0; a < m; ++a) {
         const std::size_t k = category(a);
         const double nk = count(a);
         const auto wk = w[k];
-        Q += nk * (nk - 1) * wk[k];
-        for (std::size_t b = a + 1; b < m; ++b) Q += 2 * nk * count(b) * wk[category(b)];
+        W += nk * (nk - 1) * wk[k];
+        for (std::size_t b = a + 1; b < m; ++b) W += 2 * nk * count(b) * wk[category(b)];
     }
-    return Q;
+    return W;
 }
 
 // The distinct categories of a set of at most `capacity` ratings and their
@@ -84,7 +84,7 @@ public:
     std::span<const std::uint16_t> used() const { return {used_.data(), m_}; }
     double n(std::uint16_t k) const { return n_[k]; }
 
-    // Q of these ratings (pairAgreement below).
+    // W of these ratings (pairAgreement below).
     double pairAgreement(const Matrix<double>& w) const {
         return kappa::pairAgreement(
             m_, [&](std::size_t a) { return used_[a]; }, [&](std::size_t a) { return n(used_[a]); }, w);
@@ -109,12 +109,12 @@ inline constexpr std::size_t kRowPatterns = 64;
 // A pattern is a prefix (raters 0..R-L-1) followed by a suffix (the last L
 // raters), and the patterns of one prefix are a contiguous row of K^L
 // frequencies. Its sums split the same way:
-//   Q = Q(prefix) + Q(suffix) + sum over suffix raters h of v(c_h),
+//   W = W(prefix) + W(suffix) + sum over suffix raters h of v(c_h),
 //       v(c) = 2 sum_k n_k(prefix) w_kc, the pairs a rater in c makes with the prefix,
 //   E = E(prefix) + E(suffix).
 // The suffix terms are tabled once; the prefixes are walked like an odometer,
 // so that about one rating changes from one prefix to the next. A row costs
-// O(m^2 + K m) for Q(prefix) and v, O(1) amortised for E(prefix), and each
+// O(m^2 + K m) for W(prefix) and v, O(1) amortised for E(prefix), and each
 // pattern of it O(min(L, K)).
 template <typename T, typename Term>
 T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Matrix<double>* marginals,
@@ -381,16 +381,16 @@ T sumOverSubjects(const Study& study, const Matrix<double>& w, const ChanceTable
 struct AgreementSums {
     double n = 0.0;        // subjects with a rating
     double n2 = 0.0;       // subjects with two ratings or more
-    double sumA = 0.0;     // sum over those of a_i = Q_i / (r_i (r_i - 1))
+    double sumA = 0.0;     // sum over those of a_i = W_i / (r_i (r_i - 1))
     double ratings = 0.0;  // sum over those of r_i
-    double sumQ = 0.0;     // sum over those of Q_i / (r_i - 1) = a_i r_i
+    double sumW = 0.0;     // sum over those of W_i / (r_i - 1) = a_i r_i
 
     AgreementSums& operator+=(const AgreementSums& other) {
         n += other.n;
         n2 += other.n2;
         sumA += other.sumA;
         ratings += other.ratings;
-        sumQ += other.sumQ;
+        sumW += other.sumW;
         return *this;
     }
 };
@@ -461,7 +461,7 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
 }
 
 // The same sums in disagreement: with the weights 1 - w_kl (0 on the
-// diagonal), sumA is sum_i (1 - a_i) and sumQ sum_i (1 - a_i) r_i, formed from
+// diagonal), sumA is sum_i (1 - a_i) and sumW sum_i (1 - a_i) r_i, formed from
 // the pairs that disagree and so without cancelling when agreement is near 1.
 // kappa = (D_e - D_o) / D_e in these terms keeps its digits where p_a and p_e
 // both near 1 would lose them in p_a - p_e.
@@ -803,7 +803,7 @@ PointEstimate agreementCoefficient(const Study& study, const Tallies& t, const D
 
 // Krippendorff's alpha in Gwet's form. Only the n subjects with r_i >= 2 take
 // part; with r-bar their mean number of ratings and epsilon = 1 / sum_i r_i,
-//   a_i' = Q_i / (r-bar (r_i - 1)),  p_a' = mean of a_i',
+//   a_i' = W_i / (r-bar (r_i - 1)),  p_a' = mean of a_i',
 //   pi_k = sum_i n_ik / (n r-bar),   p_e = sum_kl w_kl pi_k pi_l,
 //   alpha = ((1 - epsilon) p_a' + epsilon - p_e) / (1 - p_e).
 // The variance linearises alpha' = (p_a' - p_e) / (1 - p_e), the value before
@@ -836,7 +836,7 @@ PointEstimate krippendorffAlpha(const Study& study, const Tallies& t, const Disa
     // n r-bar = sum_i r_i: the prevalences and p_a' divide by the number of ratings.
     const double rbar = t.ratings / n;
     const double epsilon = 1 / t.ratings;
-    const double paPrime = t.sumQ / t.ratings;
+    const double paPrime = t.sumW / t.ratings;
     std::vector<double> pi(t.ratedIn);
     for (double& p : pi) p /= t.ratings;
     const std::vector<double> omega = weightedPrevalence(w, pi);
@@ -849,7 +849,7 @@ PointEstimate krippendorffAlpha(const Study& study, const Tallies& t, const Disa
     }
     // alpha = 1 - D_o / D_e, D_o = (1 - epsilon) (1 - p_a') and D_e = 1 - p_e each formed in disagreement.
     const double d = pooledChance(pi, weightedPrevalence(disagreement.weights, pi));
-    const double Do = (1 - epsilon) * disagreement.sums.sumQ / t.ratings;
+    const double Do = (1 - epsilon) * disagreement.sums.sumW / t.ratings;
     const Rounding rounding(study);
     out.value = rounding.settled(d - Do, d + Do) / d;
     if (n < 2) {
@@ -858,7 +858,7 @@ PointEstimate krippendorffAlpha(const Study& study, const Tallies& t, const Disa
     }
 
     const double alphaPrime = (paPrime - pe) / d;
-    // u_i = (a_i* - p_e) / d - chanceSlope (e_i - p_e); a_i' = Q_i / (r-bar (r_i - 1)) = a_i r_i / r-bar.
+    // u_i = (a_i* - p_e) / d - chanceSlope (e_i - p_e); a_i' = W_i / (r-bar (r_i - 1)) = a_i r_i / r-bar.
     const double chanceSlope = 2 * (1 - alphaPrime) / d;
     const double perRating = 1 / rbar;
     const ChanceTable x = ChanceTable::sameForEveryRater(study, omega);

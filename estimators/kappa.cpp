@@ -11,7 +11,7 @@ namespace kappa {
 
 long double leaveOneOutSum(const Marginals& m, std::size_t k) {
     long double T = 0.0;
-    for (const long double product : m.factorT[k]) T += product;
+    for (const long double product : m.othersChoose[k]) T += product;
     return T;
 }
 
@@ -28,7 +28,7 @@ double chanceDisagreement(const AgreementCounts& counts, const Marginals& m) {
     for (std::size_t j = 0; j < R; ++j) {
         for (std::size_t k = 0; k < K; ++k) {
             if (j > 0) Q += A[k] * ((n - static_cast<double>(counts.byCategoryAndRater[k][j])) / n);
-            A[k] *= m.t_indice[k][j];
+            A[k] *= m.proportion[k][j];
         }
     }
     return Q;
@@ -39,18 +39,18 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     const double n = counts.n;
     UnweightedKappa u;
 
-    for (std::size_t k = 0; k < K; ++k) u.observedAgreement += static_cast<double>(counts.ac[k]) / n;
-    for (std::size_t k = 0; k < K; ++k) u.chanceAgreement += m.ptotal[k];
+    for (std::size_t k = 0; k < K; ++k) u.observedAgreement += static_cast<double>(counts.unanimousIn[k]) / n;
+    for (std::size_t k = 0; k < K; ++k) u.chanceAgreement += m.allChoose[k];
     // kappa = (I0 - Ie) / (1 - Ie), with 1 - Ie and 1 - I0 (the observed
     // disagreement) formed as such rather than by subtracting from 1, so that
     // kappa keeps all its digits when agreement is nearly complete.
-    u.Q = chanceDisagreement(counts, m);
+    u.chanceDisagreement = chanceDisagreement(counts, m);
     const double D0 = (n - static_cast<double>(counts.unanimousSubjects)) / n;
     // I0 - Ie: Q sums R K products of up to R + 1 factors.
     const double R = counts.R;
-    const double beyondChance = settled(u.Q - D0, roundingError(R * static_cast<double>(K) + R, u.Q + D0));
-    u.kappa = beyondChance / u.Q;
-    u.complement = beyondChance == 0 ? 1.0 : D0 / u.Q;
+    const double beyondChance = settled(u.chanceDisagreement - D0, roundingError(R * static_cast<double>(K) + R, u.chanceDisagreement + D0));
+    u.kappa = beyondChance / u.chanceDisagreement;
+    u.complement = beyondChance == 0 ? 1.0 : D0 / u.chanceDisagreement;
 
     // The variance of kappa is that over the subjects of g: f_k = 1 - (1 -
     // kappa) T_k for a subject on whom all raters chose k, and -(1 - kappa) U_p
@@ -60,8 +60,8 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     // mean square.
     const auto f = [&](std::size_t k) { return 1 - (1 - u.kappa) * leaveOneOutSum(m, k); };
     const auto forEachSubjectTerm = [&](auto term) {
-        for (std::size_t k = 0; k < K; ++k) term(static_cast<double>(counts.ac[k]), f(k));
-        RaterSum<long double> U(m.factorT);
+        for (std::size_t k = 0; k < K; ++k) term(static_cast<double>(counts.unanimousIn[k]), f(k));
+        RaterSum<long double> U(m.othersChoose);
         for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
             U.update(walk);
             const std::int64_t F = study.frequency[walk.pattern()];
@@ -74,7 +74,7 @@ UnweightedKappa coefficientKappa(const Study& study, const AgreementCounts& coun
     // Each g is within a few roundings of T or U (at most R) times 1 - kappa,
     // whose error comes from Q.
     const double gError = roundingError(R * static_cast<double>(K) + 2 * R, 1 + std::abs(1 - u.kappa) * R);
-    u.varkappa = settledVariance(variance.value(), variance.spread(), gError) / n / (n * u.Q * u.Q);
+    u.varkappa = settledVariance(variance.value(), variance.spread(), gError) / n / (n * u.chanceDisagreement * u.chanceDisagreement);
     return u;
 }
 

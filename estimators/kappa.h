@@ -13,7 +13,7 @@ namespace kappa {
 struct UnweightedKappa {
     double observedAgreement = 0.0;  // I0: the proportion of subjects on whom all raters agree
     double chanceAgreement = 0.0;    // Ie
-    double Q = 0.0;                  // chance disagreement 1 - Ie, formed so that a small one keeps its digits
+    double chanceDisagreement = 0.0;  // Q = 1 - Ie, formed so that a small one keeps its digits
     double kappa = 0.0;
     double complement = 0.0;  // 1 - kappa, as the ratio of observed to chance disagreement
     double varkappa = 0.0;    // the variance of kappa

@@ -65,13 +65,13 @@ std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCou
     }
 
     // Observed and chance disagreement, and the leave-one-out sums vbar.
-    ChanceProducts chance(m.t_indice, true);
+    ChanceProducts chance(m.proportion, true);
     for (PatternWalk walk(study.K, study.R); !walk.done(); walk.next()) {
         const std::size_t p = walk.pattern();
         chance.update(walk);
         const double F = static_cast<double>(study.frequency[p]);
         const auto d = walk.digits();
-        const auto E = chance.factorE();
+        const auto E = chance.withoutRater();
         for (std::size_t set = 0; set < sets.size(); ++set) {
             WeightedKappa& w = results[set];
             const double v = w.v[p] = std::visit(
@@ -81,7 +81,7 @@ std::vector<WeightedKappa> weightedKappas(const Study& study, const AgreementCou
                 },
                 sets[set]);
             w.observedDisagreement += (F * v) / n;
-            w.chanceDisagreement += v * m.prodt[p];
+            w.chanceDisagreement += v * m.patternChance[p];
             for (std::size_t j = 0; j < R; ++j) w.vbar[d[j]][j] += E[j] * v;
         }
     }

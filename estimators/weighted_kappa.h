@@ -23,7 +23,7 @@ struct WeightedKappa {
     // weight, and the roundings of a sum over the patterns.
     double largestWeight = 0.0;
     double operations = 0.0;
-    // vbar[k][j]: the sum of factorE[p][j] v_p over the patterns in which
+    // vbar[k][j]: the sum of withoutRater[p][j] v_p over the patterns in which
     // rater j answers k: the expected weight when rater j answers k and the
     // others answer by chance.
     Matrix<double> vbar;

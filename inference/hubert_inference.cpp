@@ -163,7 +163,7 @@ Estimate unweightedEstimate(const UnweightedKappa& kappa, const UnweightedRestri
 
     // The restricted test of kappa0, and the equation of its inverted interval
     // with the scale factor d = z^2 / (n Q^2).
-    const double n = at.n, Q = kappa.Q, a = restricted.a, b = restricted.b;
+    const double n = at.n, Q = kappa.chanceDisagreement, a = restricted.a, b = restricted.b;
     const auto equation = [&](double z) {
         const double d = z * z / (n * Q * Q);
         return Equation{1 - d * a, kappa.kappa + (b - a) * d, kappa.kappa * kappa.kappa - d * (a - 2 * b),
@@ -189,7 +189,7 @@ Estimate weightedEstimate(const WeightedKappa& kappa, const WeightedRestricted& 
 
     // The restricted test and interval for the coefficients a, b, c (within
     // the errors aError, bError, cError), with the scale factor d = z^2 / (n Q^2).
-    const double n = at.n, Q = restricted.Q;
+    const double n = at.n, Q = restricted.chanceDisagreement;
     const auto restrictedFor = [&](Basis basis, const RestrictedVariance& V, const RestrictedVariance& error) {
         const double a = V.a, b = V.b, c = V.c;
         const auto equation = [&](double z) {

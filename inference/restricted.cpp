@@ -14,7 +14,7 @@ UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCou
     UnweightedRestricted r;
 
     double Xvalue = 0.0;
-    for (std::size_t k = 0; k < K; ++k) Xvalue += static_cast<double>(counts.ac[k]) * leaveOneOutSum(m, k) / n;
+    for (std::size_t k = 0; k < K; ++k) Xvalue += static_cast<double>(counts.unanimousIn[k]) * leaveOneOutSum(m, k) / n;
 
     // Every pattern, observed or not and whether or not its raters agree. The
     // independence term is the variance, under the chance probabilities, of
@@ -22,21 +22,21 @@ UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCou
     // deviations from its mean it keeps its digits when it is far below the
     // sum of the squares, as when one category takes nearly every subject.
     const auto forEachPattern = [&](auto visit) {
-        RaterSum<long double> U(m.factorT);
+        RaterSum<long double> U(m.othersChoose);
         for (PatternWalk walk(counts.K, counts.R); !walk.done(); walk.next()) {
             U.update(walk);
             const std::size_t p = walk.pattern();
             const double delta = walk.allAgree() ? 1.0 : 0.0;
-            visit(study.frequency[p], U.value(), m.prodt[p], delta - U.value());
+            visit(study.frequency[p], U.value(), m.patternChance[p], delta - U.value());
         }
     };
     double Yvalue = 0.0;
     Variance independence;
-    forEachPattern([&](std::int64_t F, long double U, double prodt, long double g) {
+    forEachPattern([&](std::int64_t F, long double U, double patternChance, long double g) {
         Yvalue += F * U * U / n;
-        independence.addToMean(prodt, g);
+        independence.addToMean(patternChance, g);
     });
-    forEachPattern([&](std::int64_t, long double, double prodt, long double g) { independence.addDeviation(prodt, g); });
+    forEachPattern([&](std::int64_t, long double, double patternChance, long double g) { independence.addDeviation(patternChance, g); });
 
     const double agreeing = 1 + R1 * kappa.chanceAgreement;
     const double half = (1 + (2.0 * counts.R - 1) * kappa.chanceAgreement) / 2;
@@ -57,8 +57,8 @@ WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts&
     const double n = counts.n;
     const double R1 = counts.R - 1;
     WeightedRestricted w;
-    w.Q = kappa.chanceDisagreement;  // the same sum of v_p prodt_p
-    w.chanceAgreement = 1 - w.Q;
+    w.chanceDisagreement = kappa.chanceDisagreement;  // the same sum of v_p prodt_p
+    w.chanceAgreement = 1 - w.chanceDisagreement;
 
     double Xvalue = 0.0, Yvalue = 0.0, Zvalue = 0.0;
     for (std::size_t p = 0; p < P; ++p) {
@@ -68,11 +68,11 @@ WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts&
         Yvalue += (F * s * s) / n;
         Zvalue += (F * v * v) / n;
     }
-    w.a = Yvalue - R1 * w.Q * R1 * w.Q;
+    w.a = Yvalue - R1 * w.chanceDisagreement * R1 * w.chanceDisagreement;
     w.b = Xvalue;
     w.c = Zvalue;
     // Sums over the patterns of terms that are never negative.
-    w.aError = roundingError(kappa.operations, Yvalue + R1 * w.Q * R1 * w.Q);
+    w.aError = roundingError(kappa.operations, Yvalue + R1 * w.chanceDisagreement * R1 * w.chanceDisagreement);
     w.bError = roundingError(kappa.operations, Xvalue);
     w.cError = roundingError(kappa.operations, Zvalue);
 
@@ -80,8 +80,8 @@ WeightedRestricted weightedRestricted(const Study& study, const AgreementCounts&
     // probabilities (its mean is -(R - 1) Q): summed as squared deviations
     // from the mean it keeps its digits when it is far below M.
     Variance independence;
-    for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
-    for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.prodt[p], kappa.v[p] - kappa.vbarSum[p]);
+    for (std::size_t p = 0; p < P; ++p) independence.addToMean(m.patternChance[p], kappa.v[p] - kappa.vbarSum[p]);
+    for (std::size_t p = 0; p < P; ++p) independence.addDeviation(m.patternChance[p], kappa.v[p] - kappa.vbarSum[p]);
     w.weightedIndependenceVariance = settledVariance(independence.value(), independence.spread(),
                              roundingError(kappa.operations, kappa.largestWeight * (1 + counts.R)));
     return w;

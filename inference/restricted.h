@@ -28,8 +28,8 @@ UnweightedRestricted unweightedRestricted(const Study& study, const AgreementCou
 //   (c + u^2 a - 2 u b) / (Q^2 n)
 // and weightedIndependenceVariance is the variance term of the independence test.
 struct WeightedRestricted {
-    double Q = 0.0;   // the chance-expected disagreement, sum of v_p prodt_p
-    double chanceAgreement = 0.0;  // 1 - Q
+    double chanceDisagreement = 0.0;  // Q, the sum of v_p patternChance_p
+    double chanceAgreement = 0.0;     // 1 - Q
     double a = 0.0, b = 0.0, c = 0.0;
     double weightedIndependenceVariance = 0.0;
     double aError = 0.0, bError = 0.0, cError = 0.0;  // as in UnweightedRestricted

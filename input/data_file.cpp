@@ -97,8 +97,8 @@ LoadResult loadDataFile(const char* name, FileLayout layout, std::int32_t R, std
     return result;
 }
 
-LoadResult loadStudyFile(std::int32_t entrada, std::int32_t R, std::int32_t K) {
-    return loadDataFile(entrada == 1 ? kUnweightedFile : kComputedWeightsFile, FileLayout::Unweighted, R, K);
+LoadResult loadStudyFile(std::int32_t inputCase, std::int32_t R, std::int32_t K) {
+    return loadDataFile(inputCase == 1 ? kUnweightedFile : kComputedWeightsFile, FileLayout::Unweighted, R, K);
 }
 
 LoadResult loadWeightedStudyFile(std::int32_t R, std::int32_t K) {

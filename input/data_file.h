@@ -43,7 +43,7 @@ LoadResult loadDataFile(const char* name, FileLayout layout, std::int32_t R, std
 
 // "Kappa_data.txt" (case 1) or "Weighted_Kappa_data_linear_quadratic.txt"
 // (any other case).
-LoadResult loadStudyFile(std::int32_t entrada, std::int32_t R, std::int32_t K);
+LoadResult loadStudyFile(std::int32_t inputCase, std::int32_t R, std::int32_t K);
 
 // "Weighted_Kappa_data.txt", whose rows carry a weight.
 LoadResult loadWeightedStudyFile(std::int32_t R, std::int32_t K);

@@ -53,7 +53,7 @@ TEST(CoefficientKappa, CohenWorkedExample) {
     const UnweightedKappa u = coefficientKappa(x.study, x.counts, x.m);
     EXPECT_NEAR(u.observedAgreement, 0.85, 1e-12);
     EXPECT_NEAR(u.chanceAgreement, 0.5, 1e-12);
-    EXPECT_NEAR(u.Q, 0.5, 1e-12);
+    EXPECT_NEAR(u.chanceDisagreement, 0.5, 1e-12);
     EXPECT_NEAR(u.kappa, 0.7, 1e-12);
     EXPECT_NEAR(u.varkappa, 0.005049, 1e-12);
 
@@ -171,15 +171,15 @@ TEST(Restricted, VarianceAtTheEstimateIsTheVarianceOfKappa) {
         const UnweightedKappa u = coefficientKappa(x.study, x.counts, x.m);
         const UnweightedRestricted r1 = unweightedRestricted(x.study, x.counts, x.m, u);
         const double u1 = 1 - u.kappa;
-        EXPECT_NEAR((r1.a * u1 * u1 - 2 * r1.b * u1) / (n * u.Q * u.Q), u.varkappa, 1e-9 * u.varkappa);
+        EXPECT_NEAR((r1.a * u1 * u1 - 2 * r1.b * u1) / (n * u.chanceDisagreement * u.chanceDisagreement), u.varkappa, 1e-9 * u.varkappa);
 
         for (const WeightedKappa& w :
              weightedKappas(x.study, x.counts, x.m, {Quadratic_weight(K, R), Linear_weight(K, R)})) {
             const WeightedRestricted r2 = weightedRestricted(x.study, x.counts, x.m, w);
             const double u2 = 1 - w.kappa;
-            EXPECT_EQ(r2.Q, w.chanceDisagreement);
+            EXPECT_EQ(r2.chanceDisagreement, w.chanceDisagreement);
             EXPECT_NEAR(1 - r2.chanceAgreement, w.chanceDisagreement, 1e-15);
-            EXPECT_NEAR((r2.c + u2 * u2 * r2.a - 2 * u2 * r2.b) / (r2.Q * r2.Q * n), w.varkappa, 1e-9 * w.varkappa);
+            EXPECT_NEAR((r2.c + u2 * u2 * r2.a - 2 * u2 * r2.b) / (r2.chanceDisagreement * r2.chanceDisagreement * n), w.varkappa, 1e-9 * w.varkappa);
         }
     }
 }

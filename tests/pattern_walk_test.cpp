@@ -79,15 +79,15 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
             [&](auto&... accumulator) { (accumulator.update(walk), ...); }(sum, longSum, products, prodtOnly, quadratic,
                                                                                linear);
 
-            double s = 0.0, prodt = 1.0, prodtOfCounts = 1.0;
+            double s = 0.0, patternChance = 1.0, prodtOfCounts = 1.0;
             long double S = 0.0;
             std::vector<double> without(Rz, 1.0);
             std::int64_t squares = 0, distances = 0;
             for (std::size_t j = 0; j < Rz; ++j) {
                 s += t[d[j]][j];
                 S += T[d[j]][j];
-                prodt *= t[d[j]][j];
-                prodtOfCounts *= m.t_indice[d[j]][j];
+                patternChance *= t[d[j]][j];
+                prodtOfCounts *= m.proportion[d[j]][j];
                 for (std::size_t i = 0; i < Rz; ++i)
                     if (i != j) without[i] *= t[d[j]][j];
                 for (std::size_t i = 0; i < j; ++i) {
@@ -101,11 +101,11 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
             if (agree) ac[d[0]] = F[p];
             const double q = quadraticFactor(K, R) * static_cast<double>(squares);
             const double l = linearFactor(K, R) * static_cast<double>(distances);
-            EXPECT_EQ(std::tuple(sum.value(), longSum.value(), products.prodt(), prodtOnly.prodt(), m.prodt[p],
+            EXPECT_EQ(std::tuple(sum.value(), longSum.value(), products.patternChance(), prodtOnly.patternChance(), m.patternChance[p],
                                  quadratic.value(), linear.value(), walk.allAgree()),
-                      std::tuple(s, S, prodt, prodt, prodtOfCounts, q, l, agree))
+                      std::tuple(s, S, patternChance, patternChance, prodtOfCounts, q, l, agree))
                 << "p = " << p;
-            EXPECT_TRUE(sameElements(products.factorE(), without)) << "p = " << p;
+            EXPECT_TRUE(sameElements(products.withoutRater(), without)) << "p = " << p;
             // A weight is 0 exactly where all raters agree, and never above 1.
             EXPECT_TRUE((q == 0.0) == agree && (l == 0.0) == agree && std::max(q, l) <= 1.0 + 1e-15) << "p = " << p;
             largest = std::max(largest, q);
@@ -114,7 +114,7 @@ TEST(PatternWalk, AccumulatorsGiveTheDirectValuesExactly) {
         EXPECT_NEAR(largest, 1.0, 1e-15);  // the most even split between the first and last category
         for (std::size_t k = 0; k < Kz; ++k)
             EXPECT_TRUE(sameElements(counts.byCategoryAndRater[k], byCategoryAndRater[k])) << "k = " << k;
-        EXPECT_EQ(counts.ac, ac);
+        EXPECT_EQ(counts.unanimousIn, ac);
         EXPECT_EQ(counts.unanimousSubjects, std::accumulate(ac.begin(), ac.end(), std::int64_t{0}));
         EXPECT_EQ(counts.n, static_cast<double>(std::accumulate(F.begin(), F.end(), std::int64_t{0})));
     }
@@ -153,14 +153,14 @@ TEST(DisagreementWeights, WorkedPatterns) {
 TEST(ChanceProducts, TwoByTwoExample) {
     const Marginals m = raterMarginals(tallyAgreement(fixture::studyOf(2, 2, {20, 10, 5, 15})));
     using fixture::values;
-    EXPECT_EQ(values(m.t_indice[0]), (std::vector<double>{0.6, 0.5}));
-    EXPECT_EQ(values(m.t_indice[1]), (std::vector<double>{0.4, 0.5}));
-    EXPECT_EQ(m.ptotal, (std::vector<double>{0.3, 0.2}));
-    EXPECT_EQ(values(m.prodt), (std::vector<double>{0.3, 0.3, 0.2, 0.2}));
+    EXPECT_EQ(values(m.proportion[0]), (std::vector<double>{0.6, 0.5}));
+    EXPECT_EQ(values(m.proportion[1]), (std::vector<double>{0.4, 0.5}));
+    EXPECT_EQ(m.allChoose, (std::vector<double>{0.3, 0.2}));
+    EXPECT_EQ(values(m.patternChance), (std::vector<double>{0.3, 0.3, 0.2, 0.2}));
     // With two raters each leave-one-out product is the other rater's
     // proportion, carried in long double.
-    EXPECT_EQ(values(m.factorT[0]), (std::vector<long double>{0.5L, 6 / 10.0L}));
-    EXPECT_EQ(values(m.factorT[1]), (std::vector<long double>{0.5L, 4 / 10.0L}));
+    EXPECT_EQ(values(m.othersChoose[0]), (std::vector<long double>{0.5L, 6 / 10.0L}));
+    EXPECT_EQ(values(m.othersChoose[1]), (std::vector<long double>{0.5L, 4 / 10.0L}));
 }
 
 TEST(ChanceProducts, LeaveOneOutWithZeroFactors) {

@@ -12,9 +12,14 @@ namespace kappa {
 
 namespace {
 
-// The restricted test's equation at a critical value c: kappa0 is not
-// rejected where (kappa - kappa0)^2 - c^2 V(kappa0) = S kappa0^2 - 2 M kappa0
-// + C is not positive, D = M^2 - S C its discriminant over 4.
+// The restricted test's equation at a critical value z: kappa0 is not
+// rejected where (kappa - kappa0)^2 - z^2 V(kappa0) = S kappa0^2 - 2 M kappa0
+// + C is not positive, D = M^2 - S C its discriminant over 4. With V(kappa0) =
+// (a u^2 - 2 b u + c) / (n Q^2), u = 1 - kappa0 and d = z^2 / (n Q^2),
+//   S = 1 - d a,   M = kappa + d (b - a),   C = kappa^2 - d (a - 2 b + c),
+// and, expanding M^2 - S C and collecting the terms of V at the estimate,
+//   D = d^2 (b^2 - a c) + z^2 Var(kappa),
+// which is formed so, without the cancellation of M^2 - S C.
 struct Equation {
     double S, M, C, D;
 };

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     const int reason = errno;
     if (!flushed || std::ferror(stdout)) {
         std::fprintf(stderr, "kappa: error writing standard output%s%s\n", reason != 0 ? ": " : "",
-                     reason != 0 ? std::strerror(reason) : "");
+                     reason != 0 ? kappa::platform::errorText(reason).c_str() : "");
         return 1;
     }
     return status;

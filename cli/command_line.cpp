@@ -75,7 +75,7 @@ public:
     }
 
     // ": reason", when the system gave one.
-    std::string reason() const { return error_ != 0 ? std::string(": ") + std::strerror(error_) : ""; }
+    std::string reason() const { return error_ != 0 ? std::string(": ") + platform::errorText(error_) : ""; }
 
 private:
     void fail() {
@@ -146,7 +146,7 @@ std::optional<std::string> inputAt(const CommandLine& cl, const std::string& out
 bool writeFile(const std::string& path, const std::string& text, std::ostream& err) {
     std::FILE* opened = platform::openForWriting(path);
     if (!opened) {
-        err << "kappa: cannot open " << printable(path) << " for writing: " << std::strerror(errno) << "\n";
+        err << "kappa: cannot open " << printable(path) << " for writing: " << platform::errorText(errno) << "\n";
         return false;
     }
     Sink sink(opened);
@@ -191,7 +191,7 @@ int runCommandLine(std::span<const std::string> args, std::ostream& out, std::os
     if (toFile) {
         std::FILE* opened = platform::openForWriting(*cl.output);
         if (!opened) {
-            err << "kappa: cannot open " << printable(*cl.output) << " for writing: " << std::strerror(errno) << "\n";
+            err << "kappa: cannot open " << printable(*cl.output) << " for writing: " << platform::errorText(errno) << "\n";
             return kExitFailed;
         }
         file.emplace(opened);

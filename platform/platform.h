@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace kappa::platform {
@@ -19,6 +20,10 @@ void useBinaryStandardStreams();
 
 // The program's arguments after its name, in UTF-8.
 std::vector<std::string> arguments(int argc, char** argv);
+
+// The words of an errno value, as strerror has them but safe to call from
+// any thread (strerror may share one buffer between calls).
+inline std::string errorText(int error) { return std::generic_category().message(error); }
 
 // Files read by descriptor; standard input is "-", descriptor 0 on every system.
 constexpr int kStandardInput = 0;

@@ -37,7 +37,7 @@ OpenedFile openForReading(const std::string& path, bool regularOnly) {
         do opened.descriptor = ::open(path.c_str(), flags);
         while (opened.descriptor < 0 && errno == EINTR);
         if (opened.descriptor < 0) {
-            opened.error = std::string("cannot open: ") + std::strerror(errno);
+            opened.error = std::string("cannot open: ") + errorText(errno);
             return opened;
         }
         opened.owned = true;
@@ -60,7 +60,7 @@ std::ptrdiff_t readSome(int descriptor, char* buffer, std::size_t size, std::str
     ssize_t got;
     do got = ::read(descriptor, buffer, size);
     while (got < 0 && errno == EINTR);
-    if (got < 0) error = std::string("cannot read: ") + std::strerror(errno);
+    if (got < 0) error = std::string("cannot read: ") + errorText(errno);
     return got;
 }
 

@@ -80,9 +80,9 @@ OpenedFile openForReading(const std::string& path, bool regularOnly) {
             // Windows refuses to open a folder at all; it is reported as the
             // POSIX systems report it, where only its reading fails.
             if (errno == EACCES && isFolder(name))
-                opened.error = regularOnly ? "not a regular file" : std::string("cannot read: ") + std::strerror(EISDIR);
+                opened.error = regularOnly ? "not a regular file" : std::string("cannot read: ") + errorText(EISDIR);
             else
-                opened.error = std::string("cannot open: ") + std::strerror(errno);
+                opened.error = std::string("cannot open: ") + errorText(errno);
             return opened;
         }
         opened.owned = true;
@@ -96,7 +96,7 @@ OpenedFile openForReading(const std::string& path, bool regularOnly) {
 
 std::ptrdiff_t readSome(int descriptor, char* buffer, std::size_t size, std::string& error) {
     const int got = _read(descriptor, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-    if (got < 0) error = std::string("cannot read: ") + std::strerror(errno);
+    if (got < 0) error = std::string("cannot read: ") + errorText(errno);
     return got;
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "agreement/pattern_walk.h"
 #include "agreement/patterns.h"
 #include "estimators/rounding.h"
 #include "estimators/weight_matrix.h"
@@ -112,8 +113,8 @@ inline constexpr std::size_t kRowPatterns = 64;
 //   W = W(prefix) + W(suffix) + sum over suffix raters h of v(c_h),
 //       v(c) = 2 sum_k n_k(prefix) w_kc, the pairs a rater in c makes with the prefix,
 //   E = E(prefix) + E(suffix).
-// The suffix terms are tabled once; the prefixes are walked like an odometer,
-// so that about one rating changes from one prefix to the next. A row costs
+// The suffix terms are tabled once; the prefixes are walked in order
+// (PatternWalk), so that about one rating changes from one prefix to the next. A row costs
 // O(m^2 + K m) for W(prefix) and v, O(1) amortised for E(prefix), and each
 // pattern of it O(min(L, K)).
 template <typename T, typename Term>
@@ -141,10 +142,10 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
     std::vector<double> suffixCount(S * L);
     std::vector<std::size_t> suffixM(S);
     {
-        std::vector<std::uint16_t> digits(L);
         CategoryCounts counts(K, L);
-        for (std::size_t s = 0; s < S; ++s) {
-            patternDigits(s, study.K, digits);
+        for (PatternWalk suffix(study.K, static_cast<std::int32_t>(L)); !suffix.done(); suffix.next()) {
+            const std::size_t s = suffix.pattern();
+            const auto digits = suffix.digits();
             for (std::size_t h = 0; h < L; ++h) {
                 counts.add(digits[h]);
                 Esuffix[s] += xOf(first + h, digits[h]);
@@ -159,8 +160,8 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
         }
     }
 
-    const auto top = static_cast<std::uint16_t>(K - 1);
-    std::vector<std::uint16_t> d(first, 0);  // the prefix's categories
+    PatternWalk prefixes(study.K, static_cast<std::int32_t>(first));
+    const auto d = prefixes.digits();  // the prefix's categories
     CategoryCounts counts(K, first);
     for (std::size_t g = 0; g < first; ++g) counts.add(0);
     std::vector<double> Eprefix(first + 1, 0.0);  // Eprefix[j] = sum_{g < j} x[g][d_g]
@@ -171,7 +172,7 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
     std::vector<double> v(K);
     std::vector<double> suffixTotal(marginals ? S : 0, 0.0);  // sum over rows of F of each suffix
 
-    for (std::size_t base = 0;;) {
+    for (std::size_t base = 0;; base += S) {
         const double Qprefix = counts.pairAgreement(w);
         std::fill(v.begin(), v.end(), 0.0);
         for (const std::uint16_t k : counts.used()) {
@@ -200,28 +201,23 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
             for (std::size_t g = 0; g < first; ++g) (*marginals)[g][d[g]] += rowSubjects;
         }
 
-        base += S;
-        if (base >= P) break;
-        // The next prefix: the trailing digits at K - 1 wrap to 0 and the one
-        // before them goes up by one.
-        std::size_t j = first - 1;
-        for (; d[j] == top; --j) {
-            counts.remove(top);
+        prefixes.next();
+        if (prefixes.done()) break;
+        // The digit that went up, and after it those that wrapped from K - 1 to 0.
+        const std::size_t j = prefixes.firstChanged();
+        for (std::size_t g = j + 1; g < first; ++g) {
+            counts.remove(static_cast<std::uint16_t>(K - 1));
             counts.add(0);
-            d[j] = 0;
         }
-        counts.remove(d[j]);
-        counts.add(++d[j]);
+        counts.remove(static_cast<std::uint16_t>(d[j] - 1));
+        counts.add(d[j]);
         sumE(j);
     }
 
-    if (marginals) {
-        std::vector<std::uint16_t> digits(L);
-        for (std::size_t s = 0; s < S; ++s) {
-            patternDigits(s, study.K, digits);
-            for (std::size_t h = 0; h < L; ++h) (*marginals)[first + h][digits[h]] += suffixTotal[s];
-        }
-    }
+    if (marginals)
+        for (PatternWalk suffix(study.K, static_cast<std::int32_t>(L)); !suffix.done(); suffix.next())
+            for (std::size_t h = 0; h < L; ++h)
+                (*marginals)[first + h][suffix.digits()[h]] += suffixTotal[suffix.pattern()];
     return total;
 }
 

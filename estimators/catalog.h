@@ -69,6 +69,7 @@ struct CoefficientEntry {
     // The names with two raters, where they differ (Hubert's kappa is Cohen's).
     std::string_view twoRaterName = "", twoRaterWeightedName = "";
     std::string_view description = "";  // what --help adds to the id; empty when the id says it
+    std::string_view symbol = "kappa";   // how a hypothesis writes it ("kappa = 0")
     WeightingSet weightings = kBuiltInWeightings;  // the weightings it takes
     // It needs to know which rater gave each rating: counts of ratings per
     // subject, which name no rater, cannot give it.
@@ -94,9 +95,9 @@ inline constexpr std::array<CoefficientEntry, 7> kCoefficientCatalog = {{
     {.coefficient = Coefficient::BrennanPrediger, .id = "bp", .name = "Brennan-Prediger coefficient",
      .weightedName = "Brennan-Prediger coefficient"},
     {.coefficient = Coefficient::Alpha, .id = "alpha", .name = "Krippendorff's alpha",
-     .weightedName = "Krippendorff's alpha"},
+     .weightedName = "Krippendorff's alpha", .symbol = "alpha"},
     {.coefficient = Coefficient::Percent, .id = "percent", .name = "Percent agreement",
-     .weightedName = "Percent agreement"},
+     .weightedName = "Percent agreement", .symbol = "p_a"},
 }};
 
 // Each table lists its enumeration in order, so that an entry is found by index.

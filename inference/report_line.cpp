@@ -42,15 +42,6 @@ std::string pText(double p) {
     return "p = " + withoutLeadingZero(p, 3);
 }
 
-// How the coefficient is written in a hypothesis.
-const char* symbol(Coefficient c) {
-    switch (c) {
-        case Coefficient::Percent: return "p_a";
-        case Coefficient::Alpha: return "alpha";
-        default: return "kappa";
-    }
-}
-
 std::string nameWithWeights(const Estimate& e) {
     switch (e.weights) {
         case Weighting::None: return e.name;
@@ -98,10 +89,10 @@ void addReportLine(Estimate& e, const Analysis& a) {
             const std::string k0 = withoutLeadingZero(a.kappa0, 2);
             switch (a.alternative) {
                 case Alternative::TwoSided:
-                    if (a.kappa0 != 0) line += std::string(" (H0: ") + symbol(e.coefficient) + " = " + k0 + ")";
+                    if (a.kappa0 != 0) line += std::string(" (H0: ") + std::string(catalogEntry(e.coefficient).symbol) + " = " + k0 + ")";
                     break;
-                case Alternative::Greater: line += std::string(" (H1: ") + symbol(e.coefficient) + " > " + k0 + ")"; break;
-                case Alternative::Less: line += std::string(" (H1: ") + symbol(e.coefficient) + " < " + k0 + ")"; break;
+                case Alternative::Greater: line += std::string(" (H1: ") + std::string(catalogEntry(e.coefficient).symbol) + " > " + k0 + ")"; break;
+                case Alternative::Less: line += std::string(" (H1: ") + std::string(catalogEntry(e.coefficient).symbol) + " < " + k0 + ")"; break;
             }
         }
     }

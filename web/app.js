@@ -205,8 +205,32 @@ $("analysis").addEventListener("submit", (event) => {
   }, 0));
 });
 
+// The coefficients, weights and alternatives the program offers (its
+// catalogs), each a labelled control, the command line's defaults chosen.
+function offerChoices(catalog) {
+  const checkbox = (name, entry) => {
+    const label = document.createElement("label");
+    label.className = "check";
+    const box = document.createElement("input");
+    box.type = "checkbox";
+    box.name = name;
+    box.value = entry.id;
+    box.checked = entry.default;
+    label.append(box, " " + entry.label);
+    return label;
+  };
+  const all = $("coefficients").querySelector("input[value=all]").parentElement;
+  for (const entry of catalog.coefficients) all.before(checkbox("coefficient", entry));
+  for (const entry of catalog.weights) $("weights").append(checkbox("weight", entry));
+  for (const entry of catalog.alternatives) {
+    const option = new Option(entry.label, entry.id, entry.default, entry.default);
+    $("alternative").append(option);
+  }
+}
+
 createKappa().then((program) => {
   kappa = program;
+  offerChoices(JSON.parse(kappa.catalog()));
   kappa.FS.mkdir("/data");
   kappa.FS.chdir("/data");
   $("run").disabled = false;

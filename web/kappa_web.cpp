@@ -14,8 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/command_line.h"
+#include "estimators/catalog.h"
 #include "format/plot.h"
+#include "inference/analysis.h"
 
 namespace kappa {
 namespace {
@@ -98,7 +102,38 @@ emscripten::val analyseFile(const emscripten::val& options, const std::string& n
     return result;
 }
 
+// The choices the page offers, from the program's catalogs: each
+// coefficient, weighting and alternative with its id, its label and whether
+// the command line takes it by default.
+std::string catalog() {
+    const AnalysisRequest defaults;
+    nlohmann::json choices = {{"coefficients", nlohmann::json::array()},
+                              {"weights", nlohmann::json::array()},
+                              {"alternatives", nlohmann::json::array()}};
+    const auto described = [](std::string_view label, std::string_view description) {
+        return std::string(label) + (description.empty() ? "" : " (" + std::string(description) + ")");
+    };
+    for (const CoefficientEntry& c : kCoefficientCatalog)
+        choices["coefficients"].push_back(
+            {{"id", c.id},
+             {"label", c.twoRaterName.empty() ? std::string(c.name)
+                                              : std::string(c.name) + " (" + std::string(c.twoRaterName) + " for 2 raters)"},
+             {"default", c.coefficient == defaults.coefficients.front()}});
+    for (const WeightingEntry& w : kWeightingCatalog)
+        choices["weights"].push_back({{"id", w.id},
+                                      {"label", described(w.id, w.description)},
+                                      {"default", w.weighting == defaults.weights.front()}});
+    for (const AlternativeEntry& a : kAlternativeCatalog)
+        choices["alternatives"].push_back({{"id", a.id},
+                                           {"label", described(a.id, a.description)},
+                                           {"default", a.alternative == defaults.alternative}});
+    return choices.dump();
+}
+
 }  // namespace
 }  // namespace kappa
 
-EMSCRIPTEN_BINDINGS(kappa) { emscripten::function("analyseFile", &kappa::analyseFile); }
+EMSCRIPTEN_BINDINGS(kappa) {
+    emscripten::function("analyseFile", &kappa::analyseFile);
+    emscripten::function("catalog", &kappa::catalog);
+}

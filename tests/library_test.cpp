@@ -2,6 +2,7 @@
 // the command line's results out, refusals as values with their place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -213,6 +214,53 @@ TEST(Library, RefusesWithThePlaceAtFault) {
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->line, 0);
     EXPECT_NE(missing.error->message.find("cannot open"), std::string::npos);
+}
+
+// Ratings as codes give the study of the same ratings written as a CSV file,
+// byte for byte in every format: labels in a column-major array with missing
+// codes, and whole numbers read in place, row by row.
+TEST(Library, ReadsCodesAsTheirFile) {
+    const std::vector<std::string> raters = {"r1", "r2", "r3"}, labels = {"none", "mild", "severe", "02"};
+    constexpr std::int64_t kSubjects = 60;
+    std::vector<std::int64_t> byRater(3 * kSubjects), bySubject(3 * kSubjects);
+    std::string labelled = "r1,r2,r3\n", numbered = labelled;
+    std::uint32_t state = 7;
+    for (std::int64_t i = 0; i < kSubjects; ++i)
+        for (std::int64_t j = 0; j < 3; ++j) {
+            state = state * 1103515245u + 12345u;
+            const std::int64_t code = (state >> 16) % 9 == 0 ? -1 : (state >> 20) % 4;
+            byRater[static_cast<std::size_t>(j * kSubjects + i)] = code;
+            bySubject[static_cast<std::size_t>(i * 3 + j)] = code + 3;  // the whole numbers 2 to 6
+            const std::string separator = j < 2 ? "," : "\n";
+            labelled += (code < 0 ? "" : labels[static_cast<std::size_t>(code)]) + separator;
+            numbered += std::to_string(code + 3) + separator;
+        }
+    api::ReadOptions input;
+    input.layout = api::Layout::Ratings;
+    input.columns = raters;
+    input.headerConfirmed = true;
+    input.missing = {""};
+    api::Request request;
+    request.coefficients = {"all"};
+    const auto json = [&](const api::Read& read) {
+        EXPECT_FALSE(read.error) << read.error->what();
+        return read.error ? "" : api::format(api::analyse(api::prepare(read.studies.at(0), request)), api::Format::Json);
+    };
+    const api::RatingCodes asLabels{byRater.data(), kSubjects, 1, kSubjects, raters, labels};
+    EXPECT_EQ(json(api::readCodes(asLabels, input, "frame")), json(api::readBytes(labelled, input, "frame")));
+    const api::RatingCodes asNumbers{bySubject.data(), kSubjects, 3, 1, raters, {}};
+    EXPECT_EQ(json(api::readCodes(asNumbers, input, "frame")), json(api::readBytes(numbered, input, "frame")));
+
+    // Refused: a code without a label; a rater without a rating, whom a file's reader leaves out with a note.
+    api::RatingCodes unlabelled = asLabels;
+    unlabelled.labels.pop_back();
+    const api::Read noLabel = api::readCodes(unlabelled, input);
+    ASSERT_TRUE(noLabel.error);
+    EXPECT_NE(noLabel.error->message.find("has no label"), std::string::npos) << noLabel.error->what();
+    std::fill(byRater.begin() + 2 * kSubjects, byRater.end(), -1);
+    const api::Read idle = api::readCodes(asLabels, input);
+    ASSERT_TRUE(idle.error);
+    EXPECT_NE(idle.error->message.find("'r3' gave no rating"), std::string::npos) << idle.error->what();
 }
 
 }  // namespace

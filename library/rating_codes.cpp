@@ -18,18 +18,9 @@ namespace {
 // Rows of digits counted in a table indexed by them, at most.
 constexpr std::uint64_t kDenseRows = std::uint64_t{1} << 20;
 
-// Calls visit(code) for every code, in the order they are in memory.
-template <typename Visit>
-void forEachCode(const RatingCodes& ratings, std::int32_t R, Visit&& visit) {
-    const bool bySubject = std::abs(ratings.raterStride) < std::abs(ratings.subjectStride);
-    const std::int64_t outer = bySubject ? ratings.subjects : R, inner = bySubject ? R : ratings.subjects;
-    const std::int64_t outerStride = bySubject ? ratings.subjectStride : ratings.raterStride;
-    const std::int64_t innerStride = bySubject ? ratings.raterStride : ratings.subjectStride;
-    for (std::int64_t o = 0; o < outer; ++o) {
-        const std::int64_t* line = ratings.codes + o * outerStride;
-        for (std::int64_t k = 0; k < inner; ++k) visit(line[k * innerStride]);
-    }
-}
+// The whole numbers' range is first taken from this many subjects, and from
+// all of them only if a later one falls outside it.
+constexpr std::int64_t kRangeSubjects = 4096;
 
 // Subject i is where its row would be in a file with a header line.
 std::int64_t lineOf(std::int64_t subject) { return subject + 2; }
@@ -39,57 +30,78 @@ InputError readAsFile(std::int64_t line, std::int64_t column, const std::string&
     return InputError{line, column, why + ": such ratings are read from their bytes as a ratings file"};
 }
 
-}  // namespace
+// The codes as indexes: a code's place in the labels (the whole numbers'
+// from the smallest) plus one, 0 for a missing code.
+struct Places {
+    bool numbers = false;
+    std::int64_t origin = -1;  // the code of index 0
+    std::size_t count = 0;     // places
 
-std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const InputOptions& options,
-                                          InputDescription& input, StudyGroup& group) {
-    input = InputDescription{};
-    input.delimiter = ',';
+    // From 1 to count for a code that has a place, 0 for -1 with labels;
+    // anything else for a missing code (a negative one, with labels) or one
+    // outside the places.
+    std::uint64_t indexOf(std::int64_t code) const {
+        return static_cast<std::uint64_t>(code) - static_cast<std::uint64_t>(origin);
+    }
+};
+
+// The places of whole-number codes: the range of the first `subjects` subjects.
+Places wholeNumbers(const RatingCodes& ratings, std::int32_t R, std::int64_t subjects) {
+    std::int64_t smallest = std::numeric_limits<std::int64_t>::max();
+    std::int64_t largest = std::numeric_limits<std::int64_t>::min();
+    const bool bySubject = std::abs(ratings.raterStride) < std::abs(ratings.subjectStride);
+    if (bySubject && ratings.raterStride == 1 && ratings.subjectStride == R) {  // one block, as a C array holds it
+        for (std::int64_t k = 0; k < subjects * R; ++k) {
+            smallest = std::min(smallest, ratings.codes[k]);
+            largest = std::max(largest, ratings.codes[k]);
+        }
+    } else {
+        for (std::int64_t i = 0; i < subjects; ++i)
+            for (std::int32_t j = 0; j < R; ++j) {
+                const std::int64_t code = ratings.codes[i * ratings.subjectStride + j * ratings.raterStride];
+                smallest = std::min(smallest, code);
+                largest = std::max(largest, code);
+            }
+    }
+    // At most kMaxCategories + 1 places: more are refused.
+    const std::uint64_t distance = static_cast<std::uint64_t>(largest) - static_cast<std::uint64_t>(smallest);
+    return Places{true, smallest - 1, static_cast<std::size_t>(std::min<std::uint64_t>(distance, kMaxCategories) + 1)};
+}
+
+// The study of the codes whose places are `places`, or the refusal; or
+// `outside` (and nothing else) when a whole number falls outside them.
+std::optional<InputError> readWithin(const RatingCodes& ratings, const InputOptions& options, const Places& places,
+                                     InputDescription& input, StudyGroup& group, bool& outside) {
     const auto R = static_cast<std::int32_t>(ratings.raters.size());
-    if (R < 2) return InputError{0, 0, "found " + std::to_string(R) + " raters' columns, expected at least two"};
-    if (R > kMaxRaters) return readAsFile(0, 0, "more than " + std::to_string(kMaxRaters) + " raters");
-    const auto cell = [&](std::int64_t i, std::int32_t j) {
+    if (places.numbers && places.count > kMaxCategories)
+        return readAsFile(0, 0, "whole numbers spanning more than " + std::to_string(kMaxCategories) + " integers");
+    const auto code = [&](std::int64_t i, std::int32_t j) {
         return ratings.codes[i * ratings.subjectStride + j * ratings.raterStride];
     };
-
-    // Codes are places in the labels, or whole numbers from `smallest` on.
-    const bool numbers = ratings.labels.empty();
-    std::int64_t smallest = 0;
-    std::size_t places = ratings.labels.size();
-    if (numbers && ratings.subjects > 0) {
-        std::int64_t low = std::numeric_limits<std::int64_t>::max();
-        std::int64_t largest = std::numeric_limits<std::int64_t>::min();
-        forEachCode(ratings, R, [&](std::int64_t code) {
-            low = std::min(low, code);
-            largest = std::max(largest, code);
-        });
-        smallest = low;
-        const std::uint64_t distance = static_cast<std::uint64_t>(largest) - static_cast<std::uint64_t>(smallest);
-        if (distance >= kMaxCategories)
-            return readAsFile(0, 0, "whole numbers spanning more than " + std::to_string(kMaxCategories) + " integers");
-        places = static_cast<std::size_t>(distance + 1);
-    } else {
-        bool labelled = true;
-        const auto count = static_cast<std::int64_t>(places);
-        forEachCode(ratings, R, [&](std::int64_t code) { labelled = labelled && code < count; });
-        if (!labelled)
-            for (std::int64_t i = 0; i < ratings.subjects; ++i)
-                for (std::int32_t j = 0; j < R; ++j)
-                    if (cell(i, j) >= count)
-                        return InputError{lineOf(i), j + 1,
-                                          "code " + std::to_string(cell(i, j)) + " has no label (there are " +
-                                              std::to_string(places) + ")"};
-    }
-    // A code's place in the labels, plus one; 0 for a missing code.
-    const auto indexOf = [numbers, smallest](std::int64_t code) -> std::size_t {
-        return static_cast<std::size_t>(numbers ? code - smallest + 1 : code < 0 ? 0 : code + 1);
+    // The index of subject i's rating by rater j: 0 when missing, none outside the places.
+    const auto indexAt = [&](std::int64_t i, std::int32_t j) -> std::optional<std::size_t> {
+        const std::uint64_t index = places.indexOf(code(i, j));
+        if (index <= places.count && (index > 0 || !places.numbers)) return static_cast<std::size_t>(index);
+        if (!places.numbers && code(i, j) < 0) return 0;
+        return std::nullopt;
+    };
+    const auto beyond = [&](std::int64_t i, std::int32_t j) -> std::optional<InputError> {
+        if (places.numbers) {
+            outside = true;
+            return InputError{};
+        }
+        return InputError{lineOf(i), j + 1,
+                          "code " + std::to_string(code(i, j)) + " has no label (there are " +
+                              std::to_string(places.count) + ")"};
     };
     // The label of each place, made when first needed.
-    std::vector<std::string> texts(places);
-    std::vector<bool> made(places, false);
-    const auto labelOf = [&](std::size_t place) -> const std::string& {
+    std::vector<std::string> texts(places.count);
+    std::vector<bool> made(places.count, false);
+    const auto labelOf = [&](std::size_t index) -> const std::string& {
+        const std::size_t place = index - 1;
         if (!made[place]) {
-            texts[place] = numbers ? std::to_string(smallest + static_cast<std::int64_t>(place)) : ratings.labels[place];
+            texts[place] = places.numbers ? std::to_string(places.origin + static_cast<std::int64_t>(index))
+                                          : ratings.labels[place];
             made[place] = true;
         }
         return texts[place];
@@ -101,8 +113,6 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
         return readAsFile(0, 0, "more categories than a table of response patterns of " + std::to_string(R) +
                                     " raters holds");
     labels.setLimit(static_cast<std::size_t>(largestK));
-    std::vector<std::size_t> columns(ratings.raters.size());
-    std::iota(columns.begin(), columns.end(), std::size_t{0});
 
     // The columns judged on the first rows, as the reader judges a file's
     // columns named by --columns.
@@ -111,8 +121,9 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
         std::vector<std::string_view> fields(ratings.raters.size());
         for (std::int64_t i = 0; i < ratings.subjects; ++i) {
             for (std::int32_t j = 0; j < R; ++j) {
-                const std::size_t index = indexOf(cell(i, j));
-                fields[static_cast<std::size_t>(j)] = index == 0 ? std::string_view() : labelOf(index - 1);
+                const auto index = indexAt(i, j);
+                if (!index) return beyond(i, j);
+                fields[static_cast<std::size_t>(j)] = *index == 0 ? std::string_view() : labelOf(*index);
             }
             if (!sample.add(fields, lineOf(i))) break;
         }
@@ -121,6 +132,8 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
             const auto known = labels.known(canonicalLabel(text));
             return known && *known == kMissing;
         };
+        std::vector<std::size_t> columns(ratings.raters.size());
+        std::iota(columns.begin(), columns.end(), std::size_t{0});
         const std::vector<ColumnJudgement> judged = judgeColumns(sample, columns, ratings.raters, isMissing);
         if (!judged.empty())
             return readAsFile(0, static_cast<std::int64_t>(judged[0].profile.column + 1),
@@ -128,39 +141,31 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
                                   " does not look like a rater's ratings");
     }
 
-    // Each subject's ratings as digits in base places + 1: a rating's place,
-    // or `places` when it is missing. Each label is looked up where it first
+    // Each subject's ratings as digits in base places + 1: a rating's index,
+    // or 0 when it is missing. Each label is looked up where it first
     // appears, row by row, as the reader meets it; then its digit is known.
     constexpr std::uint32_t kUnseen = UINT32_MAX;
-    const auto missingDigit = static_cast<std::uint32_t>(places);
-    std::vector<std::uint32_t> digitOf(places + 1, kUnseen);  // by place + 1; 0: a missing code
-    digitOf[0] = missingDigit;
-    std::vector<std::uint16_t> idOf(places + 1, kMissing);  // the provisional id of each digit
-    // The digit of a code first seen on subject i's rating by rater j.
-    const auto see = [&](std::int64_t i, std::int32_t j, std::size_t index) -> std::optional<InputError> {
-        const std::string& text = labelOf(index - 1);
-        std::uint16_t id = kMissing;
-        const auto outcome = labels.lookup(text, id, lineOf(i), j + 1);
-        if (outcome == CategoryLabels::Lookup::TooMany)
-            return readAsFile(lineOf(i), j + 1,
-                              "more labels than a table of response patterns of " + std::to_string(R) + " raters holds");
-        if (outcome != CategoryLabels::Lookup::Found && outcome != CategoryLabels::Lookup::Missing)
-            return InputError{lineOf(i), j + 1, labels.refusal(outcome, text, id, R, true)};
-        digitOf[index] = id == kMissing ? missingDigit : static_cast<std::uint32_t>(index - 1);
-        idOf[digitOf[index]] = id;
-        return std::nullopt;
-    };
-    std::array<const std::int64_t*, kMaxRaters> columnsOf{};
-    for (std::int32_t j = 0; j < R; ++j) columnsOf[static_cast<std::size_t>(j)] = ratings.codes + j * ratings.raterStride;
-    const std::int64_t step = ratings.subjectStride;
-    std::array<std::uint32_t, kMaxRaters> digits{};
-    const auto digitsOf = [&](std::int64_t i) -> std::optional<InputError> {
-        for (std::int32_t j = 0; j < R; ++j) {
-            const std::size_t index = indexOf(columnsOf[static_cast<std::size_t>(j)][i * step]);
-            if (digitOf[index] == kUnseen)
-                if (auto refusal = see(i, j, index)) return refusal;
-            digits[static_cast<std::size_t>(j)] = digitOf[index];
+    std::vector<std::uint32_t> digitOf(places.count + 1, kUnseen);  // by index
+    digitOf[0] = 0;
+    std::vector<std::uint16_t> idOf(places.count + 1, kMissing);  // the provisional id of each digit
+    // The digit of subject i's rating by rater j, its label looked up when first seen.
+    const auto digitAt = [&](std::int64_t i, std::int32_t j, std::uint32_t& digit) -> std::optional<InputError> {
+        const auto index = indexAt(i, j);
+        if (!index) return beyond(i, j);
+        if (digitOf[*index] == kUnseen) {
+            const std::string& text = labelOf(*index);
+            std::uint16_t id = kMissing;
+            const auto outcome = labels.lookup(text, id, lineOf(i), j + 1);
+            if (outcome == CategoryLabels::Lookup::TooMany)
+                return readAsFile(lineOf(i), j + 1,
+                                  "more labels than a table of response patterns of " + std::to_string(R) +
+                                      " raters holds");
+            if (outcome != CategoryLabels::Lookup::Found && outcome != CategoryLabels::Lookup::Missing)
+                return InputError{lineOf(i), j + 1, labels.refusal(outcome, text, id, R, true)};
+            digitOf[*index] = id == kMissing ? 0 : static_cast<std::uint32_t>(*index);
+            idOf[digitOf[*index]] = id;
         }
+        digit = digitOf[*index];
         return std::nullopt;
     };
 
@@ -168,12 +173,13 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
     const PatternKey key = PatternKey::forRaters(R, std::max(largestK, 1));
     std::vector<bool> rated(ratings.raters.size(), false);
     PatternCounts counts;
+    std::array<std::uint32_t, kMaxRaters> digits{};
     const auto count = [&](std::int64_t subjects, std::int64_t line) {
         std::uint64_t pattern = 0;
         bool any = false;
         for (std::int32_t j = 0; j < R; ++j) {
             const std::uint32_t digit = digits[static_cast<std::size_t>(j)];
-            if (digit != missingDigit) any = rated[static_cast<std::size_t>(j)] = true;
+            if (digit != 0) any = rated[static_cast<std::size_t>(j)] = true;
             pattern = key.append(pattern, idOf[digit]);
         }
         if (any) counts.add(pattern, line, subjects);
@@ -181,20 +187,45 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
     // Few rows of digits (few labels, few raters) are counted in a table
     // indexed by them, and their patterns counted once each, in order of
     // their first subject.
-    const std::uint64_t base = places + 1;
+    const std::uint64_t base = places.count + 1;
     std::uint64_t rows = 1;
     for (std::int32_t j = 0; j < R && rows <= kDenseRows; ++j) rows *= base;
     if (rows <= kDenseRows && rows <= static_cast<std::uint64_t>(ratings.subjects)) {
+        // What rater j's rating of each index adds to its subject's row
+        // (digit x base^(R - 1 - j)); `rows` until its label is looked up.
+        // Index 0 is a missing code, except among whole numbers.
+        std::vector<std::uint64_t> adds(static_cast<std::size_t>(R) * base, rows);
+        if (!places.numbers)
+            for (std::int32_t j = 0; j < R; ++j) adds[static_cast<std::size_t>(j) * base] = 0;
+        const auto learn = [&](std::int32_t j, std::size_t index, std::uint32_t digit) {
+            std::uint64_t power = 1;
+            for (std::int32_t k = j + 1; k < R; ++k) power *= base;
+            adds[static_cast<std::size_t>(j) * base + index] = digit * power;
+        };
         std::vector<std::int64_t> subjects(rows, 0), first(rows, 0);
-        for (std::int64_t i = 0; i < ratings.subjects; ++i) {
+        // The loop over every rating, with what it uses in registers.
+        const std::uint64_t* const add = adds.data();
+        std::int64_t* const counted = subjects.data();
+        const std::uint64_t origin = static_cast<std::uint64_t>(places.origin), last = places.count;
+        const std::int64_t step = ratings.subjectStride, across = ratings.raterStride;
+        const std::int64_t* codes = ratings.codes;
+        for (std::int64_t i = 0; i < ratings.subjects; ++i, codes += step) {
             std::uint64_t row = 0;
             for (std::int32_t j = 0; j < R; ++j) {
-                const std::size_t index = indexOf(columnsOf[static_cast<std::size_t>(j)][i * step]);
-                if (digitOf[index] == kUnseen) [[unlikely]]
-                    if (auto refusal = see(i, j, index)) return refusal;
-                row = row * base + digitOf[index];
+                const std::uint64_t index = static_cast<std::uint64_t>(codes[j * across]) - origin;
+                row += index <= last ? add[static_cast<std::size_t>(j) * base + index] : rows;
             }
-            if (subjects[row]++ == 0) first[row] = lineOf(i);
+            if (row >= rows) [[unlikely]] {  // a label not yet looked up, a missing code or one outside
+                row = 0;
+                for (std::int32_t j = 0; j < R; ++j) {
+                    std::uint32_t digit = 0;
+                    if (auto refusal = digitAt(i, j, digit)) return refusal;
+                    const auto index = indexAt(i, j);
+                    if (*index != 0) learn(j, *index, digit);
+                    row = row * base + digit;
+                }
+            }
+            if (counted[row]++ == 0) first[row] = lineOf(i);
         }
         std::vector<std::uint64_t> seen;
         for (std::uint64_t row = 0; row < rows; ++row)
@@ -210,7 +241,8 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
         }
     } else {
         for (std::int64_t i = 0; i < ratings.subjects; ++i) {
-            if (auto refusal = digitsOf(i)) return refusal;
+            for (std::int32_t j = 0; j < R; ++j)
+                if (auto refusal = digitAt(i, j, digits[static_cast<std::size_t>(j)])) return refusal;
             count(1, lineOf(i));
         }
     }
@@ -239,6 +271,28 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
     group = StudyGroup{std::string(), counts.build(key, categories), {}};
     group.study.raterNames = input.raters;
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const InputOptions& options,
+                                          InputDescription& input, StudyGroup& group) {
+    input = InputDescription{};
+    input.delimiter = ',';
+    const auto R = static_cast<std::int32_t>(ratings.raters.size());
+    if (R < 2) return InputError{0, 0, "found " + std::to_string(R) + " raters' columns, expected at least two"};
+    if (R > kMaxRaters) return readAsFile(0, 0, "more than " + std::to_string(kMaxRaters) + " raters");
+    if (ratings.subjects <= 0) return InputError{0, 0, "no subjects: the codes have no rows"};
+    const bool numbers = ratings.labels.empty();
+    Places places = numbers ? wholeNumbers(ratings, R, std::min(ratings.subjects, kRangeSubjects))
+                            : Places{false, -1, ratings.labels.size()};
+    bool outside = false;
+    std::optional<InputError> refusal = readWithin(ratings, options, places, input, group, outside);
+    if (outside) {
+        places = wholeNumbers(ratings, R, ratings.subjects);
+        refusal = readWithin(ratings, options, places, input, group, outside);
+    }
+    return refusal;
 }
 
 }  // namespace kappa

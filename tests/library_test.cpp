@@ -228,9 +228,11 @@ TEST(Library, ReadsCodesAsTheirFile) {
     for (std::int64_t i = 0; i < kSubjects; ++i)
         for (std::int64_t j = 0; j < 3; ++j) {
             state = state * 1103515245u + 12345u;
-            const std::int64_t code = (state >> 16) % 9 == 0 ? -1 : static_cast<std::int64_t>((state >> 20) % 4);
+            // Missing: -1 or -2.
+            const std::int64_t code = (state >> 16) % 9 == 0 ? -1 - static_cast<std::int64_t>((state >> 24) % 2)
+                                                             : static_cast<std::int64_t>((state >> 20) % 4);
             byRater[static_cast<std::size_t>(j * kSubjects + i)] = code;
-            bySubject[static_cast<std::size_t>(i * 3 + j)] = code + 3;  // the whole numbers 2 to 6
+            bySubject[static_cast<std::size_t>(i * 3 + j)] = code + 3;  // the whole numbers 1 to 6
             const std::string separator = j < 2 ? "," : "\n";
             labelled += (code < 0 ? "" : labels[static_cast<std::size_t>(code)]) + separator;
             numbered += std::to_string(code + 3) + separator;

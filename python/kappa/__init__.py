@@ -220,8 +220,9 @@ def analyse(data, *, layout=None, columns=None, id=None, by=None, categories=Non
 
 
 # Labels and rater names that a CSV file holds as they are: not empty, no
-# surrounding blanks, nothing that would be quoted, no control characters.
-_PLAIN = re.compile(r"[^\s,\"\x00-\x1f\x7f]([^,\"\x00-\x1f\x7f]*[^\s,\"\x00-\x1f\x7f])?")
+# surrounding blanks, nothing that would be quoted, no control characters, no
+# byte-order mark.
+_PLAIN = re.compile(r"[^\s,\"\x00-\x1f\x7f\ufeff]([^,\"\x00-\x1f\x7f]*[^\s,\"\x00-\x1f\x7f])?")
 
 # Whole numbers of a column spanning at most this many integers are coded as
 # their distance from the smallest.

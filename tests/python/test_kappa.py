@@ -163,10 +163,14 @@ def random_frames():
     nones = pandas.DataFrame(numpy.where(holes, None, codes + 1), columns=names, dtype=object)
     text = pandas.DataFrame(labels[codes], columns=names).where(~holes, None)
     order = pandas.CategoricalDtype(list(labels), ordered=True)
+    # Whole numbers beyond those of the first thousands of rows.
+    late = pandas.DataFrame(rng.integers(1, 4, size=(5000, 3)), columns=names[:3])
+    late.iloc[-1] = [0, 4, 2]
     quoted = text.copy()
     quoted.iloc[7, 2] = "high, very"
     return [
         ("int", ints, [], True),
+        ("late-range", late, [], True),
         ("float-nan", floats, [], True),
         ("none", nones, [], True),
         ("string", text, [], True),
@@ -180,7 +184,7 @@ def random_frames():
 def test_codes_give_the_command_lines_json(kind, frame, args, direct, tmp_path, monkeypatch):
     file = tmp_path / "ratings.csv"
     frame.to_csv(file, index=False)
-    weights = "none,linear" if kind in ("int", "float-nan", "ordered") else "none"
+    weights = "none,linear" if kind in ("int", "late-range", "float-nan", "ordered") else "none"
     expected = command_line("--input", "ratings", "--missing", "", "--coefficients", "all", "--weights", weights,
                             *args, file)[0]
     written = []

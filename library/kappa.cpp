@@ -227,7 +227,7 @@ Read readCodes(const RatingCodes& ratings, const ReadOptions& options, const std
         InputDescription found;
         StudyGroup group;
         try {
-            about.error = readRatingCodes(kappa::RatingCodes{ratings.codes, ratings.subjects, ratings.subjectStride,
+            about.error = readRatingCodes(kappa::RatingCodes{ratings.codes, ratings.numbers, ratings.subjects, ratings.subjectStride,
                                                       ratings.raterStride, ratings.raters, ratings.labels},
                                           input, found, group);
         } catch (const std::bad_alloc&) {

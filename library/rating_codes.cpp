@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <numeric>
+#include <type_traits>
 #include <vector>
 
+#include "format/numbers.h"
 #include "input/column_roles.h"
 #include "input/printable.h"
 #include "input/study_builder.h"
@@ -30,6 +33,27 @@ InputError readAsFile(std::int64_t line, std::int64_t column, const std::string&
     return InputError{line, column, why + ": such ratings are read from their bytes as a ratings file"};
 }
 
+// The largest magnitude of a whole number held as a double that is read as
+// one: 2^53, beyond which doubles skip integers.
+constexpr double kExactWhole = 9007199254740992.0;
+
+// A rating as the codes hold it: a code (with labels, a place in them), a
+// missing rating, or a double that is no whole number.
+struct Code {
+    enum class Kind { Code, Missing, NotWhole } kind = Kind::Code;
+    std::int64_t value = 0;
+};
+
+Code codeOf(std::int64_t code, bool numbers) {
+    return !numbers && code < 0 ? Code{Code::Kind::Missing, 0} : Code{Code::Kind::Code, code};
+}
+
+Code codeOf(double number, bool) {
+    if (std::isnan(number)) return Code{Code::Kind::Missing, 0};
+    if (!(std::abs(number) <= kExactWhole) || std::floor(number) != number) return Code{Code::Kind::NotWhole, 0};
+    return Code{Code::Kind::Code, static_cast<std::int64_t>(number)};
+}
+
 // The codes as indexes: a code's place in the labels (the whole numbers'
 // from the smallest) plus one, 0 for a missing code.
 struct Places {
@@ -45,54 +69,88 @@ struct Places {
     }
 };
 
-// The places of whole-number codes: the range of the first `subjects` subjects.
-Places wholeNumbers(const RatingCodes& ratings, std::int32_t R, std::int64_t subjects) {
+// The places of whole-number codes (int64 or double): the range of the
+// first `subjects` subjects, or none when one is not a whole number.
+template <typename Number>
+std::optional<Places> wholeNumbers(const Number* numbers, const RatingCodes& ratings, std::int32_t R,
+                                   std::int64_t subjects) {
     std::int64_t smallest = std::numeric_limits<std::int64_t>::max();
     std::int64_t largest = std::numeric_limits<std::int64_t>::min();
-    const bool bySubject = std::abs(ratings.raterStride) < std::abs(ratings.subjectStride);
-    if (bySubject && ratings.raterStride == 1 && ratings.subjectStride == R) {  // one block, as a C array holds it
-        for (std::int64_t k = 0; k < subjects * R; ++k) {
-            smallest = std::min(smallest, ratings.codes[k]);
-            largest = std::max(largest, ratings.codes[k]);
-        }
+    bool whole = true;
+    const auto take = [&](Number number) {
+        const Code code = codeOf(number, true);
+        whole = whole && code.kind != Code::Kind::NotWhole;
+        if (code.kind != Code::Kind::Code) return;
+        smallest = std::min(smallest, code.value);
+        largest = std::max(largest, code.value);
+    };
+    if (ratings.raterStride == 1 && ratings.subjectStride == R) {  // one block, as a C array holds it
+        for (std::int64_t k = 0; k < subjects * R; ++k) take(numbers[k]);
     } else {
         for (std::int64_t i = 0; i < subjects; ++i)
-            for (std::int32_t j = 0; j < R; ++j) {
-                const std::int64_t code = ratings.codes[i * ratings.subjectStride + j * ratings.raterStride];
-                smallest = std::min(smallest, code);
-                largest = std::max(largest, code);
-            }
+            for (std::int32_t j = 0; j < R; ++j) take(numbers[i * ratings.subjectStride + j * ratings.raterStride]);
     }
+    if (!whole) return std::nullopt;
+    if (smallest > largest) smallest = largest = 0;  // every rating missing
     // At most kMaxCategories + 1 places: more are refused.
     const std::uint64_t distance = static_cast<std::uint64_t>(largest) - static_cast<std::uint64_t>(smallest);
     return Places{true, smallest - 1, static_cast<std::size_t>(std::min<std::uint64_t>(distance, kMaxCategories) + 1)};
 }
 
+// Where the first number that is not whole is.
+template <typename Number>
+InputError notWhole(const Number* numbers, const RatingCodes& ratings, std::int32_t R) {
+    for (std::int64_t i = 0; i < ratings.subjects; ++i)
+        for (std::int32_t j = 0; j < R; ++j) {
+            const Number number = numbers[i * ratings.subjectStride + j * ratings.raterStride];
+            if (codeOf(number, true).kind == Code::Kind::NotWhole)
+                return readAsFile(lineOf(i), j + 1,
+                                  "a number that is not whole (" + format::shortest(static_cast<double>(number)) + ")");
+        }
+    return InputError{0, 0, "every number is whole"};
+}
+
+// The index of a rating in the loop over every rating: index <= count for a
+// plain whole number or code, anything larger for the rest.
+inline std::uint64_t quickIndex(std::int64_t code, std::uint64_t origin) {
+    return static_cast<std::uint64_t>(code) - origin;
+}
+inline std::uint64_t quickIndex(double number, std::uint64_t origin) {
+    // Without branches where the compiler can: NaN, a missing rating, comes at random.
+    const bool plain = number >= -kExactWhole && number <= kExactWhole;  // not NaN
+    const auto whole = static_cast<std::int64_t>(plain ? number : 0.0);
+    return plain && static_cast<double>(whole) == number ? static_cast<std::uint64_t>(whole) - origin : UINT64_MAX;
+}
+
 // The study of the codes whose places are `places`, or the refusal; or
 // `outside` (and nothing else) when a whole number falls outside them.
-std::optional<InputError> readWithin(const RatingCodes& ratings, const InputOptions& options, const Places& places,
-                                     InputDescription& input, StudyGroup& group, bool& outside) {
+template <typename Number>
+std::optional<InputError> readWithin(const Number* numbers, const RatingCodes& ratings, const InputOptions& options,
+                                     const Places& places, InputDescription& input, StudyGroup& group, bool& outside) {
     const auto R = static_cast<std::int32_t>(ratings.raters.size());
     if (places.numbers && places.count > kMaxCategories)
         return readAsFile(0, 0, "whole numbers spanning more than " + std::to_string(kMaxCategories) + " integers");
     const auto code = [&](std::int64_t i, std::int32_t j) {
-        return ratings.codes[i * ratings.subjectStride + j * ratings.raterStride];
+        return codeOf(numbers[i * ratings.subjectStride + j * ratings.raterStride], places.numbers);
     };
-    // The index of subject i's rating by rater j: 0 when missing, none outside the places.
-    const auto indexAt = [&](std::int64_t i, std::int32_t j) -> std::optional<std::size_t> {
-        const std::uint64_t index = places.indexOf(code(i, j));
-        if (index <= places.count && (index > 0 || !places.numbers)) return static_cast<std::size_t>(index);
-        if (!places.numbers && code(i, j) < 0) return 0;
-        return std::nullopt;
-    };
+    // Where a rating cannot be read: a code outside the labels, or a number
+    // outside the whole numbers' places or not whole (then `outside`).
     const auto beyond = [&](std::int64_t i, std::int32_t j) -> std::optional<InputError> {
         if (places.numbers) {
             outside = true;
             return InputError{};
         }
         return InputError{lineOf(i), j + 1,
-                          "code " + std::to_string(code(i, j)) + " has no label (there are " +
+                          "code " + std::to_string(code(i, j).value) + " has no label (there are " +
                               std::to_string(places.count) + ")"};
+    };
+    // The index of subject i's rating by rater j: 0 when missing, none when it cannot be read.
+    const auto indexAt = [&](std::int64_t i, std::int32_t j) -> std::optional<std::size_t> {
+        const Code c = code(i, j);
+        if (c.kind == Code::Kind::Missing) return 0;
+        const std::uint64_t index = places.indexOf(c.value);
+        if (c.kind == Code::Kind::Code && index >= 1 && index <= places.count) return static_cast<std::size_t>(index);
+        return std::nullopt;
     };
     // The label of each place, made when first needed.
     std::vector<std::string> texts(places.count);
@@ -193,7 +251,7 @@ std::optional<InputError> readWithin(const RatingCodes& ratings, const InputOpti
     if (rows <= kDenseRows && rows <= static_cast<std::uint64_t>(ratings.subjects)) {
         // What rater j's rating of each index adds to its subject's row
         // (digit x base^(R - 1 - j)); `rows` until its label is looked up.
-        // Index 0 is a missing code, except among whole numbers.
+        // Index 0 is the code -1, a missing rating, with labels.
         std::vector<std::uint64_t> adds(static_cast<std::size_t>(R) * base, rows);
         if (!places.numbers)
             for (std::int32_t j = 0; j < R; ++j) adds[static_cast<std::size_t>(j) * base] = 0;
@@ -208,12 +266,15 @@ std::optional<InputError> readWithin(const RatingCodes& ratings, const InputOpti
         std::int64_t* const counted = subjects.data();
         const std::uint64_t origin = static_cast<std::uint64_t>(places.origin), last = places.count;
         const std::int64_t step = ratings.subjectStride, across = ratings.raterStride;
-        const std::int64_t* codes = ratings.codes;
-        for (std::int64_t i = 0; i < ratings.subjects; ++i, codes += step) {
+        const Number* subject = numbers;
+        for (std::int64_t i = 0; i < ratings.subjects; ++i, subject += step) {
             std::uint64_t row = 0;
             for (std::int32_t j = 0; j < R; ++j) {
-                const std::uint64_t index = static_cast<std::uint64_t>(codes[j * across]) - origin;
-                row += index <= last ? add[static_cast<std::size_t>(j) * base + index] : rows;
+                const Number number = subject[j * across];
+                const std::uint64_t index = quickIndex(number, origin);
+                std::uint64_t share = index <= last ? add[static_cast<std::size_t>(j) * base + index] : rows;
+                if constexpr (std::is_floating_point_v<Number>) share = std::isnan(number) ? 0 : share;  // missing
+                row += share;
             }
             if (row >= rows) [[unlikely]] {  // a label not yet looked up, a missing code or one outside
                 row = 0;
@@ -283,15 +344,26 @@ std::optional<InputError> readRatingCodes(const RatingCodes& ratings, const Inpu
     if (R < 2) return InputError{0, 0, "found " + std::to_string(R) + " raters' columns, expected at least two"};
     if (R > kMaxRaters) return readAsFile(0, 0, "more than " + std::to_string(kMaxRaters) + " raters");
     if (ratings.subjects <= 0) return InputError{0, 0, "no subjects: the codes have no rows"};
-    const bool numbers = ratings.labels.empty();
-    Places places = numbers ? wholeNumbers(ratings, R, std::min(ratings.subjects, kRangeSubjects))
-                            : Places{false, -1, ratings.labels.size()};
-    bool outside = false;
-    std::optional<InputError> refusal = readWithin(ratings, options, places, input, group, outside);
-    if (outside) {
-        places = wholeNumbers(ratings, R, ratings.subjects);
-        refusal = readWithin(ratings, options, places, input, group, outside);
-    }
+    if (!ratings.codes && !ratings.numbers) return InputError{0, 0, "no codes"};
+    const auto read = [&](const auto* numbers) -> std::optional<InputError> {
+        // Codes are places in the labels, or whole numbers, whose range is
+        // first taken from the first subjects.
+        const bool whole = ratings.numbers || ratings.labels.empty();
+        std::optional<Places> places =
+            whole ? wholeNumbers(numbers, ratings, R, std::min(ratings.subjects, kRangeSubjects))
+                  : Places{false, -1, ratings.labels.size()};
+        bool outside = !places;
+        std::optional<InputError> refusal;
+        if (places) refusal = readWithin(numbers, ratings, options, *places, input, group, outside);
+        if (outside) {
+            places = wholeNumbers(numbers, ratings, R, ratings.subjects);
+            if (!places) return notWhole(numbers, ratings, R);
+            outside = false;
+            refusal = readWithin(numbers, ratings, options, *places, input, group, outside);
+        }
+        return refusal;
+    };
+    const std::optional<InputError> refusal = ratings.numbers ? read(ratings.numbers) : read(ratings.codes);
     return refusal;
 }
 

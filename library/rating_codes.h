@@ -16,6 +16,7 @@ namespace kappa {
 
 struct RatingCodes {
     const std::int64_t* codes = nullptr;  // subject i's rating by rater j: codes[i * subjectStride + j * raterStride]
+    const double* numbers = nullptr;      // instead of codes: whole numbers, NaN missing
     std::int64_t subjects = 0;
     std::int64_t subjectStride = 1;
     std::int64_t raterStride = 0;

@@ -92,16 +92,21 @@ Outcome analyse(const py::object& data, bool isPath, const std::string& name, co
                       asked.request);
 }
 
-// Ratings as a 2-D array of codes (subjects x raters, int64, any strides),
-// read in place.
-Outcome analyseCodes(const py::array_t<std::int64_t, 0>& codes, std::vector<std::string> raters,
-                     std::vector<std::string> labels, const std::string& name, const py::dict& options) {
-    if (codes.ndim() != 2 || codes.shape(1) != static_cast<py::ssize_t>(raters.size()))
-        throw py::value_error("codes: a 2-D array with a column per rater");
+// Ratings as a 2-D array (subjects x raters, any strides) of int64 codes or
+// of whole numbers as float64 (NaN missing), read in place.
+Outcome analyseCodes(const py::array& codes, std::vector<std::string> raters, std::vector<std::string> labels,
+                     const std::string& name, const py::dict& options) {
+    const bool numbers = codes.dtype().kind() == 'f';
+    if (codes.ndim() != 2 || codes.shape(1) != static_cast<py::ssize_t>(raters.size()) || codes.itemsize() != 8 ||
+        (codes.dtype().kind() != 'i' && !numbers))
+        throw py::value_error("codes: a 2-D int64 or float64 array with a column per rater");
     const Options asked(options);
-    constexpr auto kSize = static_cast<py::ssize_t>(sizeof(std::int64_t));
+    constexpr py::ssize_t kSize = 8;
     api::RatingCodes ratings;
-    ratings.codes = codes.data();
+    if (numbers)
+        ratings.numbers = static_cast<const double*>(codes.data());
+    else
+        ratings.codes = static_cast<const std::int64_t*>(codes.data());
     ratings.subjects = codes.shape(0);
     ratings.subjectStride = codes.strides(0) / kSize;
     ratings.raterStride = codes.strides(1) / kSize;
@@ -125,5 +130,6 @@ PYBIND11_MODULE(_kappa, module) {
     module.def("analyse_codes", &analyseCodes, py::arg("codes"), py::arg("raters"), py::arg("labels"),
                py::arg("name"), py::arg("options"),
                "Analyses ratings held as int64 codes (subjects x raters), places in `labels` (negative: missing) "
-               "or, without labels, whole numbers: a refusal or the study's analysis.");
+               "or, without labels, whole numbers, or as float64 whole numbers (NaN: missing): a refusal or the "
+               "study's analysis.");
 }

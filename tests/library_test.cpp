@@ -223,7 +223,8 @@ TEST(Library, ReadsCodesAsTheirFile) {
     const std::vector<std::string> raters = {"r1", "r2", "r3"}, labels = {"none", "mild", "severe", "02"};
     constexpr std::int64_t kSubjects = 60;
     std::vector<std::int64_t> byRater(3 * kSubjects), bySubject(3 * kSubjects);
-    std::string labelled = "r1,r2,r3\n", numbered = labelled;
+    std::vector<double> floats(3 * kSubjects);
+    std::string labelled = "r1,r2,r3\n", numbered = labelled, floated = labelled;
     std::uint32_t state = 7;
     for (std::int64_t i = 0; i < kSubjects; ++i)
         for (std::int64_t j = 0; j < 3; ++j) {
@@ -236,6 +237,8 @@ TEST(Library, ReadsCodesAsTheirFile) {
             const std::string separator = j < 2 ? "," : "\n";
             labelled += (code < 0 ? "" : labels[static_cast<std::size_t>(code)]) + separator;
             numbered += std::to_string(code + 3) + separator;
+            floats[static_cast<std::size_t>(i * 3 + j)] = code < 0 ? NAN : static_cast<double>(code) - 1;
+            floated += (code < 0 ? "" : std::to_string(code - 1)) + separator;  // -1 to 2
         }
     api::ReadOptions input;
     input.layout = api::Layout::Ratings;
@@ -248,12 +251,20 @@ TEST(Library, ReadsCodesAsTheirFile) {
         EXPECT_FALSE(read.error) << read.error->what();
         return read.error ? "" : api::format(api::analyse(api::prepare(read.studies.at(0), request)), api::Format::Json);
     };
-    const api::RatingCodes asLabels{byRater.data(), kSubjects, 1, kSubjects, raters, labels};
+    const api::RatingCodes asLabels{byRater.data(), nullptr, kSubjects, 1, kSubjects, raters, labels};
     EXPECT_EQ(json(api::readCodes(asLabels, input, "frame")), json(api::readBytes(labelled, input, "frame")));
-    const api::RatingCodes asNumbers{bySubject.data(), kSubjects, 3, 1, raters, {}};
+    const api::RatingCodes asNumbers{bySubject.data(), nullptr, kSubjects, 3, 1, raters, {}};
     EXPECT_EQ(json(api::readCodes(asNumbers, input, "frame")), json(api::readBytes(numbered, input, "frame")));
+    const api::RatingCodes asFloats{nullptr, floats.data(), kSubjects, 3, 1, raters, {}};
+    EXPECT_EQ(json(api::readCodes(asFloats, input, "frame")), json(api::readBytes(floated, input, "frame")));
 
-    // Refused: a code without a label; a rater without a rating, whom a file's reader leaves out with a note.
+    // Refused: a number that is not whole; a code without a label; a rater
+    // without a rating, whom a file's reader leaves out with a note.
+    floats[100] = 0.5;
+    const api::Read half = api::readCodes(asFloats, input);
+    ASSERT_TRUE(half.error);
+    EXPECT_EQ(half.error->what(), "35:2: a number that is not whole (0.5): such ratings are read from their bytes as "
+                                  "a ratings file");
     api::RatingCodes unlabelled = asLabels;
     unlabelled.labels.pop_back();
     const api::Read noLabel = api::readCodes(unlabelled, input);

@@ -109,9 +109,11 @@ Read read(std::istream& in, const ReadOptions& options = {}, const std::string& 
 // is codes[i * subjectStride + j * raterStride] (strides in codes, any sign).
 // A code is a place in `labels`, a negative code a missing rating; without
 // labels every code is a whole-number rating that is its own label (an
-// integer column), none missing.
+// integer column), none missing. Whole numbers held as doubles (a float
+// column, NaN missing) are read in place of codes from `numbers`.
 struct RatingCodes {
     const std::int64_t* codes = nullptr;
+    const double* numbers = nullptr;  // instead of codes, without labels
     std::int64_t subjects = 0;
     std::int64_t subjectStride = 1;
     std::int64_t raterStride = 0;
@@ -129,7 +131,8 @@ struct RatingCodes {
 // ratings as a file are those a file's reader treats otherwise than by a
 // table of response patterns (more than 20 raters, more labels than K^R <=
 // 1,048,576 allows, a rater without a rating) or reads only with a note (a
-// column that does not look like a rater's). The codes are read in place.
+// column that does not look like a rater's), and numbers that are not whole.
+// The codes are read in place.
 Read readCodes(const RatingCodes& ratings, const ReadOptions& options = {}, const std::string& name = "");
 
 // What to estimate (the command line's options of the same names).

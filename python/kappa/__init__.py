@@ -251,21 +251,41 @@ def _numeric(dtype):
     return isinstance(dtype, numpy.dtype) and dtype.kind in "iuf"
 
 
+def _whole_number_codes(values):
+    """Numbers (an array of numpy's integers or floats, NaN missing) as codes,
+    their distances from the smallest (-1 missing), and the labels of the
+    whole numbers from the smallest to the largest; None unless every number
+    is whole and they span at most _LARGEST_SPAN integers."""
+    import numpy
+
+    if values.dtype == numpy.uint64 or values.size == 0:
+        return None
+    missing = numpy.isnan(values) if values.dtype.kind == "f" else None
+    if missing is not None:
+        # Only NaN differs from its floor among whole numbers.
+        if missing.all() or numpy.count_nonzero(values != numpy.floor(values)) != numpy.count_nonzero(missing):
+            return None
+        low, high = numpy.fmin.reduce(values, axis=None), numpy.fmax.reduce(values, axis=None)
+    else:
+        low, high = values.min(), values.max()
+    if not (abs(low) < 2 ** 52 and abs(high) < 2 ** 52 and high - low < _LARGEST_SPAN):
+        return None
+    low = int(low)
+    codes = values - low
+    if missing is not None:
+        codes[missing] = -1
+    return codes.astype(numpy.int64, copy=False), [str(low + k) for k in range(int(high) - low + 1)]
+
+
 def _column_codes(column):
     """A column's codes (int64, -1 missing) and the labels they stand for, as
     the CSV bytes would write them."""
     import numpy
     import pandas
 
-    values = column.to_numpy() if _numeric(column.dtype) else None
-    if values is not None and values.dtype != numpy.uint64:
-        present = values[~numpy.isnan(values)] if values.dtype.kind == "f" else values
-        if present.size and (values.dtype.kind != "f" or (present == numpy.floor(present)).all()):
-            low, high = present.min(), present.max()
-            if high - low < _LARGEST_SPAN and abs(low) < 2 ** 52 and abs(high) < 2 ** 52:
-                low = int(low)
-                codes = values - low if values.dtype.kind != "f" else numpy.where(numpy.isnan(values), -1, values - low)
-                return codes.astype(numpy.int64, copy=False), [str(low + k) for k in range(int(high) - low + 1)]
+    whole = _whole_number_codes(column.to_numpy()) if _numeric(column.dtype) else None
+    if whole is not None:
+        return whole
     if isinstance(column.dtype, pandas.CategoricalDtype):
         codes, uniques = column.cat.codes.to_numpy(), column.cat.categories
     else:
@@ -290,10 +310,14 @@ def _rating_codes(data, options):
     columns = [frame.iloc[:, names.index(r)] for r in raters]
     asked = dict(options, layout="ratings", missing=[""] + (options["missing"] or []),
                  categories=options["categories"] or _category_order([c.dtype for c in columns]))
-    if all(_numeric(c.dtype) and c.dtype.kind == "i" for c in columns):
-        # Whole numbers are their own labels, read in place where the frame keeps them as one block.
+    if all(_numeric(c.dtype) for c in columns):
+        # Numbers as one block, read in place where the frame keeps them so:
+        # whole numbers are their own labels, NaN a missing rating.
         chosen = frame if raters == names else frame.iloc[:, [names.index(r) for r in raters]]
-        return chosen.to_numpy(dtype=numpy.int64), raters, [], name, asked
+        block = chosen.to_numpy()
+        if block.dtype.kind in "if":
+            return block.astype(numpy.int64 if block.dtype.kind == "i" else numpy.float64, copy=False), raters, \
+                [], name, asked
     codes = numpy.empty((len(frame), len(columns)), dtype=numpy.int64, order="F")
     places = {}
     for j, column in enumerate(columns):

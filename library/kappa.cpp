@@ -5,6 +5,7 @@
 #include <cmath>
 #include <istream>
 #include <iterator>
+#include <new>
 #include <utility>
 
 #include "format/format.h"
@@ -13,6 +14,7 @@
 #include "inference/request.h"
 #include "input/input.h"
 #include "input/study_reader.h"
+#include "library/rating_codes.h"
 
 namespace kappa::api {
 
@@ -215,6 +217,28 @@ Read read(std::istream& in, const ReadOptions& options, const std::string& name)
         return result;
     }
     return readBytes(bytes, options, name);
+}
+
+Read readCodes(const RatingCodes& ratings, const ReadOptions& options, const std::string& name) {
+    ReadOptions asRatings = options;
+    asRatings.layout = Layout::Ratings;
+    return readStudies(name, asRatings, [&](const InputOptions& input, const TakeStudy& take) {
+        InputRead about;
+        InputDescription found;
+        StudyGroup group;
+        try {
+            about.error = readRatingCodes(kappa::RatingCodes{ratings.codes, ratings.numbers, ratings.subjects, ratings.subjectStride,
+                                                      ratings.raterStride, ratings.raters, ratings.labels},
+                                          input, found, group);
+        } catch (const std::bad_alloc&) {
+            about.error = InputError{0, 0, "not enough memory to read the ratings"};
+        }
+        if (about.error) return about;
+        about.delimiter = found.delimiter;
+        about.ordered = found.ordered;
+        take(std::move(group), about);
+        return about;
+    });
 }
 
 Prepared prepare(const Study& study, const Request& request) {

@@ -2,6 +2,7 @@
 // the command line's results out, refusals as values with their place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -213,6 +214,66 @@ TEST(Library, RefusesWithThePlaceAtFault) {
     ASSERT_TRUE(missing.error);
     EXPECT_EQ(missing.error->line, 0);
     EXPECT_NE(missing.error->message.find("cannot open"), std::string::npos);
+}
+
+// Ratings as codes give the study of the same ratings written as a CSV file,
+// byte for byte in every format: labels in a column-major array with missing
+// codes, and whole numbers read in place, row by row.
+TEST(Library, ReadsCodesAsTheirFile) {
+    const std::vector<std::string> raters = {"r1", "r2", "r3"}, labels = {"none", "mild", "severe", "02"};
+    constexpr std::int64_t kSubjects = 60;
+    std::vector<std::int64_t> byRater(3 * kSubjects), bySubject(3 * kSubjects);
+    std::vector<double> floats(3 * kSubjects);
+    std::string labelled = "r1,r2,r3\n", numbered = labelled, floated = labelled;
+    std::uint32_t state = 7;
+    for (std::int64_t i = 0; i < kSubjects; ++i)
+        for (std::int64_t j = 0; j < 3; ++j) {
+            state = state * 1103515245u + 12345u;
+            // Missing: -1 or -2.
+            const std::int64_t code = (state >> 16) % 9 == 0 ? -1 - static_cast<std::int64_t>((state >> 24) % 2)
+                                                             : static_cast<std::int64_t>((state >> 20) % 4);
+            byRater[static_cast<std::size_t>(j * kSubjects + i)] = code;
+            bySubject[static_cast<std::size_t>(i * 3 + j)] = code + 3;  // the whole numbers 1 to 6
+            const std::string separator = j < 2 ? "," : "\n";
+            labelled += (code < 0 ? "" : labels[static_cast<std::size_t>(code)]) + separator;
+            numbered += std::to_string(code + 3) + separator;
+            floats[static_cast<std::size_t>(i * 3 + j)] = code < 0 ? NAN : static_cast<double>(code) - 1;
+            floated += (code < 0 ? "" : std::to_string(code - 1)) + separator;  // -1 to 2
+        }
+    api::ReadOptions input;
+    input.layout = api::Layout::Ratings;
+    input.columns = raters;
+    input.headerConfirmed = true;
+    input.missing = {""};
+    api::Request request;
+    request.coefficients = {"all"};
+    const auto json = [&](const api::Read& read) {
+        EXPECT_FALSE(read.error) << read.error->what();
+        return read.error ? "" : api::format(api::analyse(api::prepare(read.studies.at(0), request)), api::Format::Json);
+    };
+    const api::RatingCodes asLabels{byRater.data(), nullptr, kSubjects, 1, kSubjects, raters, labels};
+    EXPECT_EQ(json(api::readCodes(asLabels, input, "frame")), json(api::readBytes(labelled, input, "frame")));
+    const api::RatingCodes asNumbers{bySubject.data(), nullptr, kSubjects, 3, 1, raters, {}};
+    EXPECT_EQ(json(api::readCodes(asNumbers, input, "frame")), json(api::readBytes(numbered, input, "frame")));
+    const api::RatingCodes asFloats{nullptr, floats.data(), kSubjects, 3, 1, raters, {}};
+    EXPECT_EQ(json(api::readCodes(asFloats, input, "frame")), json(api::readBytes(floated, input, "frame")));
+
+    // Refused: a number that is not whole; a code without a label; a rater
+    // without a rating, whom a file's reader leaves out with a note.
+    floats[100] = 0.5;
+    const api::Read half = api::readCodes(asFloats, input);
+    ASSERT_TRUE(half.error);
+    EXPECT_EQ(half.error->what(), "35:2: a number that is not whole (0.5): such ratings are read from their bytes as "
+                                  "a ratings file");
+    api::RatingCodes unlabelled = asLabels;
+    unlabelled.labels.pop_back();
+    const api::Read noLabel = api::readCodes(unlabelled, input);
+    ASSERT_TRUE(noLabel.error);
+    EXPECT_NE(noLabel.error->message.find("has no label"), std::string::npos) << noLabel.error->what();
+    std::fill(byRater.begin() + 2 * kSubjects, byRater.end(), -1);
+    const api::Read idle = api::readCodes(asLabels, input);
+    ASSERT_TRUE(idle.error);
+    EXPECT_NE(idle.error->message.find("'r3' gave no rating"), std::string::npos) << idle.error->what();
 }
 
 }  // namespace

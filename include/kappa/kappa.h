@@ -104,6 +104,37 @@ Read readBytes(std::string_view bytes, const ReadOptions& options = {}, const st
 // A study from what remains of a stream.
 Read read(std::istream& in, const ReadOptions& options = {}, const std::string& name = "");
 
+// Ratings held in memory as integer codes, one per subject and rater, as a
+// data frame's columns or an array hold them: subject i's rating by rater j
+// is codes[i * subjectStride + j * raterStride] (strides in codes, any sign).
+// A code is a place in `labels`, a negative code a missing rating; without
+// labels every code is a whole-number rating that is its own label (an
+// integer column), none missing. Whole numbers held as doubles (a float
+// column, NaN missing) are read in place of codes from `numbers`.
+struct RatingCodes {
+    const std::int64_t* codes = nullptr;
+    const double* numbers = nullptr;  // instead of codes, without labels
+    std::int64_t subjects = 0;
+    std::int64_t subjectStride = 1;
+    std::int64_t raterStride = 0;
+    std::vector<std::string> raters;  // the raters' names, as a ratings file's header gives them
+    std::vector<std::string> labels;  // labels that no code uses are not categories
+};
+
+// The study of ratings held as codes: the study the ratings layout reads
+// from the same ratings written as a CSV file with a header (each label
+// written as it is, missing ratings as empty fields; subject i on line
+// i + 2), by the same label rules: whole numbers in any spelling, the order
+// of whole numbers or of `categories`, `missing` tokens, the common spellings
+// of a missing value and case variants refused. Of the options only
+// categories, missing and ignoreCase apply. Refused with a note to read the
+// ratings as a file are those a file's reader treats otherwise than by a
+// table of response patterns (more than 20 raters, more labels than K^R <=
+// 1,048,576 allows, a rater without a rating) or reads only with a note (a
+// column that does not look like a rater's), and numbers that are not whole.
+// The codes are read in place.
+Read readCodes(const RatingCodes& ratings, const ReadOptions& options = {}, const std::string& name = "");
+
 // What to estimate (the command line's options of the same names).
 struct Request {
     // kappa, fleiss, conger, gwet, bp, alpha, percent, or "all" alone (every

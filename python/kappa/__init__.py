@@ -6,9 +6,12 @@ standard errors, tests and confidence intervals.
     >>> result = kappa.analyse(frame, coefficients="fleiss,gwet")
     >>> result.estimates[0]["kappa"], result.to_frame(), print(result)
 
-In-memory data becomes the bytes of a ratings, long or matrix CSV file, read
-by the same readers as the command line's files; the results are the command
-line's JSON, CSV and text.
+Ratings in a DataFrame, an array or a list of lists go to the library as an
+array of codes and one list of labels, which it reads by the same label rules
+as the command line's files; other in-memory data, and ratings the codes
+cannot give exactly as a file would, become the bytes of a ratings, long or
+matrix CSV file, read by the same readers. The results are the command line's
+JSON, CSV and text, formatted when asked.
 """
 
 import html
@@ -16,6 +19,7 @@ import io
 import json
 import math
 import os
+import re
 from collections.abc import Mapping
 
 from . import _kappa
@@ -40,14 +44,21 @@ class Result:
     `raters`, `category_labels`, ...), `to_dict()`, `to_frame()` (the CSV
     columns), `str()` (the text report) and a table for notebooks."""
 
-    def __init__(self, json_text, text, csv):
-        self._fields = json.loads(json_text)
-        self._text = text
-        self._csv = csv
+    def __init__(self, analysis):
+        self._analysis = analysis  # formatted as JSON, text or CSV when first asked
+
+    @property
+    def _fields(self):
+        fields = self.__dict__.get("_json")
+        if fields is None:
+            fields = self.__dict__["_json"] = json.loads(self._analysis.json())
+        return fields
 
     def __getattr__(self, name):
+        if name.startswith("_"):
+            raise AttributeError(name)
         try:
-            return self.__dict__["_fields"][name]
+            return self._fields[name]
         except KeyError:
             raise AttributeError(name) from None
 
@@ -62,10 +73,10 @@ class Result:
         """A pandas DataFrame with a row per estimate (and basis), the CSV columns."""
         import pandas
 
-        return pandas.read_csv(io.StringIO(self._csv), keep_default_na=False, na_values=[""])
+        return pandas.read_csv(io.StringIO(self._analysis.csv()), keep_default_na=False, na_values=[""])
 
     def __str__(self):
-        return self._text
+        return self._analysis.text()
 
     def __repr__(self):
         names = ", ".join(f"{e['name']} {_number(e['kappa'])}" for e in self._fields["estimates"])
@@ -138,12 +149,10 @@ def _csv_bytes(frame):
     return header.encode("utf-8") + rows.tobytes()
 
 
-def _category_order(frame, columns):
+def _category_order(dtypes):
     """The categories' order of categorical columns that share one ordered dtype."""
-    dtypes = {str(frame[c].dtype) for c in columns}
-    first = frame[columns[0]].dtype if len(columns) else None
-    if len(dtypes) == 1 and getattr(first, "ordered", False):
-        return [str(c) for c in first.categories]
+    if len({str(dtype) for dtype in dtypes}) == 1 and getattr(dtypes[0], "ordered", False):
+        return [str(c) for c in dtypes[0].categories]
     return None
 
 
@@ -166,7 +175,7 @@ def _frame_input(data, layout, columns, id, by, categories):
         raise InputError("", 0, 0, f"no column named {missing[0]!r} (the columns: {', '.join(data.columns)})")
     frame = data[kept]
     if categories is None:
-        categories = _category_order(frame, raters)
+        categories = _category_order([frame[c].dtype for c in raters])
     return _csv_bytes(frame), chosen, categories
 
 
@@ -193,14 +202,132 @@ def analyse(data, *, layout=None, columns=None, id=None, by=None, categories=Non
         "drop_incomplete": bool(drop_incomplete), "delimiter": delimiter, "encoding": encoding,
     }
     if isinstance(data, (str, os.PathLike)):
-        refusal, outputs = _kappa.analyse(os.fsdecode(data), True, "", options)
+        refusal, analyses = _kappa.analyse(os.fsdecode(data), True, "", options)
     else:
-        bytes_, name = _memory_input(data, options)
-        refusal, outputs = _kappa.analyse(bytes_, False, name, options)
+        refusal, analyses = None, None
+        codes = _rating_codes(data, options)
+        if codes is not None:
+            refusal, analyses = _kappa.analyse_codes(*codes)
+            if refusal is not None:
+                analyses = None  # the bytes say why, in the command line's words, or read what the codes cannot
+        if analyses is None:
+            bytes_, name = _memory_input(data, options)
+            refusal, analyses = _kappa.analyse(bytes_, False, name, options)
     if refusal is not None:
         raise InputError(*refusal)
-    results = [Result(*output) for output in outputs]
+    results = [Result(analysis) for analysis in analyses]
     return results if by else results[0]
+
+
+# Labels and rater names that a CSV file holds as they are: not empty, no
+# surrounding blanks, nothing that would be quoted, no control characters, no
+# byte-order mark.
+_PLAIN = re.compile(r"[^\s,\"\x00-\x1f\x7f\ufeff]([^,\"\x00-\x1f\x7f]*[^\s,\"\x00-\x1f\x7f])?")
+
+# Whole numbers of a column spanning at most this many integers are coded as
+# their distance from the smallest.
+_LARGEST_SPAN = 1 << 16
+
+
+def _frame(data, layout):
+    """A 2-D array or a list of lists of ratings as a DataFrame, a column per rater."""
+    import numpy
+    import pandas
+
+    if isinstance(data, pandas.DataFrame):
+        return data, "DataFrame"
+    array = numpy.asarray(data, dtype=object) if isinstance(data, (list, tuple)) else numpy.asarray(data)
+    if array.ndim != 2:
+        raise InputError("", 0, 0, f"a study needs a 2-D array (subjects x raters), not {array.ndim}-D")
+    # Counts: a column per category 1..K; ratings: a column per rater.
+    columns = [str(c + 1) if layout == "counts" else f"rater{c + 1}" for c in range(array.shape[1])]
+    return pandas.DataFrame(array, columns=columns).infer_objects(), "array"
+
+
+def _numeric(dtype):
+    """Whether a column holds numpy's integers or floats (not pandas' nullable ones)."""
+    import numpy
+
+    return isinstance(dtype, numpy.dtype) and dtype.kind in "iuf"
+
+
+def _whole_number_codes(values):
+    """Numbers (an array of numpy's integers or floats, NaN missing) as codes,
+    their distances from the smallest (-1 missing), and the labels of the
+    whole numbers from the smallest to the largest; None unless every number
+    is whole and they span at most _LARGEST_SPAN integers."""
+    import numpy
+
+    if values.dtype == numpy.uint64 or values.size == 0:
+        return None
+    missing = numpy.isnan(values) if values.dtype.kind == "f" else None
+    if missing is not None:
+        # Only NaN differs from its floor among whole numbers.
+        if missing.all() or numpy.count_nonzero(values != numpy.floor(values)) != numpy.count_nonzero(missing):
+            return None
+        low, high = numpy.fmin.reduce(values, axis=None), numpy.fmax.reduce(values, axis=None)
+    else:
+        low, high = values.min(), values.max()
+    if not (abs(low) < 2 ** 52 and abs(high) < 2 ** 52 and high - low < _LARGEST_SPAN):
+        return None
+    low = int(low)
+    codes = values - low
+    if missing is not None:
+        codes[missing] = -1
+    return codes.astype(numpy.int64, copy=False), [str(low + k) for k in range(int(high) - low + 1)]
+
+
+def _column_codes(column):
+    """A column's codes (int64, -1 missing) and the labels they stand for, as
+    the CSV bytes would write them."""
+    import numpy
+    import pandas
+
+    whole = _whole_number_codes(column.to_numpy()) if _numeric(column.dtype) else None
+    if whole is not None:
+        return whole
+    if isinstance(column.dtype, pandas.CategoricalDtype):
+        codes, uniques = column.cat.codes.to_numpy(), column.cat.categories
+    else:
+        codes, uniques = pandas.factorize(column, use_na_sentinel=True)
+    return codes.astype(numpy.int64, copy=False), [_label(value) for value in uniques]
+
+
+def _rating_codes(data, options):
+    """The arguments of _kappa.analyse_codes for ratings in a DataFrame, an
+    array or a list of lists; None for anything else, which goes as bytes."""
+    import numpy
+
+    if isinstance(data, Mapping) or options["layout"] not in (None, "ratings") or options["id"] or options["by"] \
+            or options["encoding"]:
+        return None
+    frame, name = _frame(data, "ratings")
+    names = [str(c) for c in frame.columns]
+    raters = options["columns"] or names
+    if len(set(names)) != len(names) or any(r not in names for r in raters) \
+            or not all(_PLAIN.fullmatch(r) for r in raters):
+        return None
+    columns = [frame.iloc[:, names.index(r)] for r in raters]
+    asked = dict(options, layout="ratings", missing=[""] + (options["missing"] or []),
+                 categories=options["categories"] or _category_order([c.dtype for c in columns]))
+    if all(_numeric(c.dtype) for c in columns):
+        # Numbers as one block, read in place where the frame keeps them so:
+        # whole numbers are their own labels, NaN a missing rating.
+        chosen = frame if raters == names else frame.iloc[:, [names.index(r) for r in raters]]
+        block = chosen.to_numpy()
+        if block.dtype.kind in "if":
+            return block.astype(numpy.int64 if block.dtype.kind == "i" else numpy.float64, copy=False), raters, \
+                [], name, asked
+    codes = numpy.empty((len(frame), len(columns)), dtype=numpy.int64, order="F")
+    places = {}
+    for j, column in enumerate(columns):
+        column_codes, labels = _column_codes(column)
+        place = numpy.array([places.setdefault(label, len(places)) for label in labels] + [-1], dtype=numpy.int64)
+        codes[:, j] = place[column_codes]  # code -1, missing, is the last place
+    labels = list(places)
+    if not all(_PLAIN.fullmatch(label) for label in labels):
+        return None
+    return codes, raters, labels, name, asked
 
 
 def _memory_input(data, options):
@@ -228,16 +355,7 @@ def _memory_input(data, options):
         options["delimiter"] = ","
         return text.encode("utf-8"), "matrix"
     layout = layout or "ratings"
-    if isinstance(data, pandas.DataFrame):
-        name = "DataFrame"
-    else:
-        array = numpy.asarray(data, dtype=object) if isinstance(data, (list, tuple)) else numpy.asarray(data)
-        if array.ndim != 2:
-            raise InputError("", 0, 0, f"a study needs a 2-D array (subjects x raters), not {array.ndim}-D")
-        # Counts: a column per category 1..K; ratings: a column per rater.
-        columns = [str(c + 1) if layout == "counts" else f"rater{c + 1}" for c in range(array.shape[1])]
-        data = pandas.DataFrame(array, columns=columns).infer_objects()
-        name = "array"
+    data, name = _frame(data, layout)
     if layout == "counts":
         options.update(layout=layout, delimiter=",", header=True)
         return _csv_bytes(data), name

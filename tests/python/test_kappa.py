@@ -147,3 +147,51 @@ def test_groups_and_errors():
     with pytest.raises(kappa.InputError) as error:
         kappa.analyse(EXAMPLES / "ratings.csv")  # a table file's layout
     assert error.value.line == 1 and error.value.file.endswith("ratings.csv")
+
+
+def random_frames():
+    """Frames of each kind of column the package reads as codes, and one it
+    writes as CSV instead (a label that a CSV file quotes), with the options
+    of the command line that reads them from that file."""
+    rng = numpy.random.default_rng(11)
+    codes = rng.integers(0, 4, size=(200, 4))
+    holes = rng.random(codes.shape) < 0.1
+    labels = numpy.array(["low", "mid", "high", "top"])
+    names = list("abcd")
+    ints = pandas.DataFrame(codes - 1, columns=names)
+    floats = pandas.DataFrame(numpy.where(holes, numpy.nan, codes + 1.0), columns=names)
+    nones = pandas.DataFrame(numpy.where(holes, None, codes + 1), columns=names, dtype=object)
+    text = pandas.DataFrame(labels[codes], columns=names).where(~holes, None)
+    order = pandas.CategoricalDtype(list(labels), ordered=True)
+    # Whole numbers beyond those of the first thousands of rows.
+    late = pandas.DataFrame(rng.integers(1, 4, size=(5000, 3)), columns=names[:3])
+    late.iloc[-1] = [0, 4, 2]
+    quoted = text.copy()
+    quoted.iloc[7, 2] = "high, very"
+    return [
+        ("int", ints, [], True),
+        ("late-range", late, [], True),
+        ("float-nan", floats, [], True),
+        ("none", nones, [], True),
+        ("string", text, [], True),
+        ("categorical", text.astype("category"), [], True),
+        ("ordered", text.astype(order), ["--categories", ",".join(labels)], True),
+        ("quoted", quoted, [], False),
+    ]
+
+
+@pytest.mark.parametrize("kind,frame,args,direct", random_frames(), ids=[f[0] for f in random_frames()])
+def test_codes_give_the_command_lines_json(kind, frame, args, direct, tmp_path, monkeypatch):
+    file = tmp_path / "ratings.csv"
+    frame.to_csv(file, index=False)
+    weights = "none,linear" if kind in ("int", "late-range", "float-nan", "ordered") else "none"
+    expected = command_line("--input", "ratings", "--missing", "", "--coefficients", "all", "--weights", weights,
+                            *args, file)[0]
+    written = []
+    monkeypatch.setattr(kappa, "_memory_input", lambda *a: written.append(1) or memory_input(*a))
+    result = kappa.analyse(frame, coefficients="all", weights=weights).to_dict()
+    assert (not written) == direct
+    assert result == dict(expected, file="DataFrame")
+
+
+memory_input = kappa._memory_input

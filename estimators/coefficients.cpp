@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -104,8 +105,7 @@ private:
 inline constexpr std::size_t kRowPatterns = 64;
 
 // The sum of term(subject) over the observed response patterns, T a number or
-// a struct of sums with +=; x as above (none: E = 0). With `marginals`, also
-// adds up sum_p F_p [c_pg = k] into marginals[g][k].
+// a struct of sums with +=; x as above (none: E = 0).
 //
 // A pattern is a prefix (raters 0..R-L-1) followed by a suffix (the last L
 // raters), and the patterns of one prefix are a contiguous row of K^L
@@ -118,8 +118,7 @@ inline constexpr std::size_t kRowPatterns = 64;
 // O(m^2 + K m) for W(prefix) and v, O(1) amortised for E(prefix), and each
 // pattern of it O(min(L, K)).
 template <typename T, typename Term>
-T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Matrix<double>* marginals,
-                  Term term) {
+T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<double>* x, Term term) {
     T total{};
     const auto R = static_cast<std::size_t>(study.R);
     const auto K = static_cast<std::size_t>(study.K);
@@ -170,7 +169,6 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
     };
     sumE(0);
     std::vector<double> v(K);
-    std::vector<double> suffixTotal(marginals ? S : 0, 0.0);  // sum over rows of F of each suffix
 
     for (std::size_t base = 0;; base += S) {
         const double Qprefix = counts.pairAgreement(w);
@@ -192,14 +190,6 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
                                 (Qprefix + Qsuffix[s] + cross) * perPair, E, E * perRating});
         }
         total += row;
-        if (marginals) {
-            double rowSubjects = 0.0;
-            for (std::size_t s = 0; s < S; ++s) {
-                suffixTotal[s] += static_cast<double>(F[s]);
-                rowSubjects += static_cast<double>(F[s]);
-            }
-            for (std::size_t g = 0; g < first; ++g) (*marginals)[g][d[g]] += rowSubjects;
-        }
 
         prefixes.next();
         if (prefixes.done()) break;
@@ -214,10 +204,6 @@ T sumOverPatterns(const Study& study, const Matrix<double>& w, const Matrix<doub
         sumE(j);
     }
 
-    if (marginals)
-        for (PatternWalk suffix(study.K, static_cast<std::int32_t>(L)); !suffix.done(); suffix.next())
-            for (std::size_t h = 0; h < L; ++h)
-                (*marginals)[first + h][suffix.digits()[h]] += suffixTotal[suffix.pattern()];
     return total;
 }
 
@@ -365,7 +351,7 @@ T sumOverSubjects(const Study& study, const Matrix<double>& w, const ChanceTable
         return sumOverProfiles<T>(study.profiles, w, chance.perCategory, term);
     }
     const Matrix<double>* x = chance.x.rows() > 0 ? &chance.x : nullptr;
-    T total = sumOverPatterns<T>(study, w, x, nullptr, term);
+    T total = sumOverPatterns<T>(study, w, x, term);
     forEachIncomplete(study, w, x, [&](const Subject& s, std::span<const std::uint16_t>) { total += term(s); });
     return total;
 }
@@ -404,7 +390,9 @@ struct Tallies : AgreementSums {
     std::vector<double> ratedIn;  // sum_i f n_ik over the subjects with two ratings or more
 };
 
-Tallies tally(const Study& study, const Matrix<double>& w) {
+// `complete`: the counts of the complete subjects of a study with its table
+// of response patterns (nothing for a study without it).
+Tallies tally(const Study& study, const Matrix<double>& w, const AgreementCounts* complete) {
     const auto R = static_cast<std::size_t>(study.R);
     const auto K = static_cast<std::size_t>(study.K);
     Tallies t;
@@ -426,9 +414,12 @@ Tallies tally(const Study& study, const Matrix<double>& w) {
     // marginals, and sum_i n_ik / R their sum over raters, divided once (so
     // that a category every rating falls in has a share of exactly n).
     Matrix<double> raterCounts(R, K);
-    static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, &raterCounts, agreementSums);
     for (std::size_t g = 0; g < R; ++g)
-        for (std::size_t k = 0; k < K; ++k) t.ratedIn[k] += raterCounts[g][k];
+        for (std::size_t k = 0; k < K; ++k) {
+            raterCounts[g][k] = static_cast<double>(complete->byCategoryAndRater[k][g]);
+            t.ratedIn[k] += raterCounts[g][k];
+        }
+    static_cast<AgreementSums&>(t) = sumOverPatterns<AgreementSums>(study, w, nullptr, agreementSums);
     for (std::size_t k = 0; k < K; ++k) t.share[k] = t.ratedIn[k] / static_cast<double>(R);
     std::vector<double> inGroup(K, 0.0);  // n_ik of a group of incomplete subjects
     forEachIncomplete(study, w, nullptr, [&](const Subject& s, std::span<const std::uint16_t> codes) {
@@ -875,7 +866,7 @@ PointEstimate krippendorffAlpha(const Study& study, const Tallies& t, const Disa
 
 // The ratings in each category of the subjects with two ratings or more:
 // the margins of Krippendorff's coincidence matrix.
-std::vector<double> pairableValues(const Study& study) {
+std::vector<double> pairableValues(const Study& study, const AgreementCounts* complete) {
     std::vector<double> values(static_cast<std::size_t>(study.K), 0.0);
     if (!hasPatternTable(study)) {
         for (std::size_t p = 0; p < study.profiles.size(); ++p) {
@@ -885,9 +876,8 @@ std::vector<double> pairableValues(const Study& study) {
         }
         return values;
     }
-    const AgreementCounts complete = tallyAgreement(study);
     for (std::size_t k = 0; k < values.size(); ++k)
-        for (const std::int64_t count : complete.byCategoryAndRater[k]) values[k] += static_cast<double>(count);
+        for (const std::int64_t count : complete->byCategoryAndRater[k]) values[k] += static_cast<double>(count);
     for (const IncompleteSubjects& group : study.incomplete) {
         const auto rated = std::count_if(group.codes.begin(), group.codes.end(),
                                          [](std::uint16_t c) { return c != kMissing; });
@@ -908,14 +898,16 @@ struct ChanceCorrectedStudy::Shared {
     Disagreement disagreement;
 };
 
-ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighting)
+ChanceCorrectedStudy::ChanceCorrectedStudy(const Study& study, Weighting weighting, const AgreementCounts* complete)
     : study_(study), weighting_(weighting) {
     if (weighting != Weighting::File && (study.R >= 2 || !hasPatternTable(study))) {
+        std::optional<AgreementCounts> counted;
+        if (hasPatternTable(study) && !complete) complete = &counted.emplace(tallyAgreement(study));
         auto shared = std::make_unique<Shared>();
         shared->w = agreementWeights(weighting, study.K,
-                                     weighting == Weighting::KrippendorffOrdinal ? pairableValues(study)
+                                     weighting == Weighting::KrippendorffOrdinal ? pairableValues(study, complete)
                                                                                  : std::vector<double>{});
-        shared->t = tally(study, shared->w);
+        shared->t = tally(study, shared->w, complete);
         shared->disagreement = observedDisagreement(study, shared->w);
         shared_ = std::move(shared);
     }

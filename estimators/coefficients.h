@@ -29,6 +29,7 @@
 
 #include <memory>
 
+#include "agreement/patterns.h"
 #include "estimators/catalog.h"
 #include "estimators/point_estimate.h"
 #include "tables/study.h"
@@ -41,8 +42,10 @@ namespace kappa {
 // which must outlive it.
 class ChanceCorrectedStudy {
 public:
-    // `weighting` any but File, on the categories 1..K of the study.
-    ChanceCorrectedStudy(const Study& study, Weighting weighting);
+    // `weighting` any but File, on the categories 1..K of the study;
+    // `complete` the counts of its complete subjects, where the caller has
+    // them already (they are tallied here otherwise).
+    ChanceCorrectedStudy(const Study& study, Weighting weighting, const AgreementCounts* complete = nullptr);
     ~ChanceCorrectedStudy();
 
     // The estimate of coefficient c (not Kappa): value, variance, p_a and p_e

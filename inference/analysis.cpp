@@ -245,7 +245,7 @@ Analysis analyse(const Study& study, const AnalysisRequest& request) {
         std::optional<ChanceCorrectedStudy> shared;
         for (const Place& place : places) {
             if (place.weights != weights) continue;
-            if (!shared) shared.emplace(study, weights);
+            if (!shared) shared.emplace(study, weights, table ? &counts : nullptr);
             a.estimates[place.index] =
                 chanceCorrectedEstimate(*shared, place.coefficient, request.confidence, request.kappa0,
                                         request.alternative);

@@ -27,7 +27,7 @@ std::optional<std::int64_t> wholeNumberLabel(std::string_view text) {
     if (p != end && (*p == '-' || *p == '+')) ++p;
     std::int64_t value = 0;
     const char* const digits = p;
-    p = readDigits(p, end, 15, value);
+    p = readDigits<15>(p, end, value);
     if (p == digits || (p != end && isDigit(*p))) return std::nullopt;  // no digit, or more than 15
     if (p != end && *p == '.')
         for (++p; p != end && *p == '0';) ++p;

@@ -3,7 +3,6 @@
 // runs of digits that a table's codes and frequencies nearly always are.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,13 +12,21 @@ namespace kappa {
 
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads at most `most` digits from p (most <= 18), adding them to `value`
-// (value * 10 + digit each); returns where the digits stop: p itself when
-// there is none, before the next digit when there are more than `most`.
-inline const char* readDigits(const char* p, const char* end, std::size_t most, std::int64_t& value) {
-    for (const char* const limit = p + std::min<std::ptrdiff_t>(end - p, static_cast<std::ptrdiff_t>(most));
-         p != limit && isDigit(*p); ++p)
-        value = value * 10 + (*p - '0');
+// Reads at most `most` digits from p (at most 18, which 64 bits hold), adding
+// them to `value` (value * 10 + digit each); returns where the digits stop:
+// p itself when there is none, before the next digit when there are more
+// than `most`. The readers' every digit goes through here, the table's
+// codes and frequencies most of all: `most` is a constant, so that the loop
+// unrolls, and a text known to go on after its digits (a line with its line
+// break) is read without looking for its end (`bounded` false).
+template <std::size_t most, bool bounded = true, typename Integer>
+const char* readDigits(const char* p, const char* end, Integer& value) {
+    static_assert(most <= 18);
+    for (std::size_t i = 0; i < most && (!bounded || p != end); ++i, ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        if (digit > 9) break;
+        value = static_cast<Integer>(value * 10 + static_cast<Integer>(digit));
+    }
     return p;
 }
 

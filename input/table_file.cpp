@@ -44,7 +44,7 @@ void readNumber(std::string_view token, TableNumber& number) {
     const std::string_view digits = token.substr(!token.empty() && (token[0] == '-' || token[0] == '+'));
     std::int64_t plain = 0;
     if (const char* end = digits.data() + digits.size();
-        !digits.empty() && readDigits(digits.data(), end, kPlainDigits, plain) == end) {
+        !digits.empty() && readDigits<kPlainDigits>(digits.data(), end, plain) == end) {
         number.whole = number.finite = true;
         number.integer = static_cast<std::int32_t>(negative ? -plain : plain);
         number.value = number.integer;
@@ -269,11 +269,11 @@ private:
             const bool negative = *p == '-';
             if (*p == '-' || *p == '+') ++p;
             const char* const digits = p;
-            std::int64_t value = 0;
-            p = readDigits(p, end, kPlainDigits, value);
+            std::int32_t value = 0;
+            p = readDigits<kPlainDigits, false>(p, end, value);  // the line break ends them
             // No digit, or more than a plain number has, or something else after them.
-            if (p == digits || p == end || !isBlank(*p)) return Quick::NotPlain;
-            const auto number = static_cast<std::int32_t>(negative ? -value : value);
+            if (p == digits || !isBlank(*p)) return Quick::NotPlain;
+            const std::int32_t number = negative ? -value : value;
             if (count < raters) {
                 largest = std::max(largest, number);
                 smallest = std::min(smallest, number);
@@ -326,7 +326,7 @@ private:
             if (ch == '-' || ch == '+') ++p;
             std::int64_t value = 0;
             const char* const digits = p;
-            p = readDigits(p, end, kPlainDigits, value);
+            p = readDigits<kPlainDigits>(p, end, value);
             const bool plain = p != digits && (p == end || isBlank(*p));
             while (p != end && !isBlank(*p)) ++p;
             const std::string_view token(start, static_cast<std::size_t>(p - start));

@@ -131,16 +131,8 @@ std::optional<InputError> readCounts(DelimitedReader& reader, const InputOptions
 }  // namespace
 
 std::optional<InputError> readCountsStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                        const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
-    return readChecked(options, [&]() -> std::optional<InputError> {
-        DelimitedReader reader(source, options.delimiter, chunk);
-        FileCounts file = fileCountsFor(options);
-        Study study;
-        if (auto error = readCounts(reader, options, file, input, study)) return error;
-        input.delimiter = reader.delimiter();
-        take(StudyGroup{std::string(), std::move(study), {}});
-        return std::nullopt;
-    });
+                                            const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
+    return readOneStudy(source, options, input, take, chunk, readCounts);
 }
 
 }  // namespace kappa

@@ -418,7 +418,7 @@ std::optional<InputError> readLong(DelimitedReader& reader, const InputOptions& 
 }  // namespace
 
 std::optional<InputError> readLongStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                        const TakeGroup& take, std::size_t chunk, const ReadAgain& again) {
+                                          const TakeGroup& take, std::size_t chunk, const ReadAgain& again) {
     return readChecked(options, [&]() -> std::optional<InputError> {
         std::optional<DelimitedReader> reader(std::in_place, source, options.delimiter, chunk);
         FileCounts file = fileCountsFor(options);

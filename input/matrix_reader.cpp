@@ -323,17 +323,8 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
 }  // namespace
 
 std::optional<InputError> readMatrixStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                        const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
-    return readChecked(options, [&]() -> std::optional<InputError> {
-        DelimitedReader reader(source, options.delimiter, chunk);
-        FileCounts file = fileCountsFor(options);
-        Study table;
-        if (auto error = readMatrix(reader, options, file, input, table)) return error;
-        input.delimiter = reader.delimiter();
-        table.raterNames = input.raters;
-        take(StudyGroup{std::string(), std::move(table), {}});
-        return std::nullopt;
-    });
+                                            const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
+    return readOneStudy(source, options, input, take, chunk, readMatrix);
 }
 
 }  // namespace kappa

@@ -267,7 +267,7 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
 }  // namespace
 
 std::optional<InputError> readRatingsStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
-                                        const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
+                                             const TakeGroup& take, std::size_t chunk, const ReadAgain&) {
     return readChecked(options, [&]() -> std::optional<InputError> {
         DelimitedReader reader(source, options.delimiter, chunk);
         FileCounts file = fileCountsFor(options);

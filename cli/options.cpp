@@ -9,6 +9,7 @@
 
 #include "inference/request.h"
 #include "input/decoding.h"
+#include "input/layouts.h"
 #include "input/study_reader.h"
 #include "platform/compat.h"
 
@@ -19,8 +20,6 @@ namespace {
 // A usage error: the command line asks for something that cannot be done.
 using UsageError = RequestError;
 
-constexpr std::array kInputFormats = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
-                                      InputFormat::Matrix, InputFormat::Counts};
 
 // At least 2 raters and at most 1,048,576 response patterns K^R: K <= 1024.
 
@@ -73,12 +72,20 @@ char parseDelimiter(const std::string& value) {
                      inQuotes(value)};
 }
 
-// An option that only some inputs have.
-void checkApplies(const CLI::Option* option, InputFormat input, std::initializer_list<InputFormat> formats,
-                  std::string_view what) {
-    if (option->count() == 0 || std::find(formats.begin(), formats.end(), input) != formats.end()) return;
-    throw UsageError{option->get_name() + " does not apply to --input " + std::string(inputFormatId(input)) + " (" +
-                     std::string(what) + ")"};
+// "table (default), ratings, long, matrix or counts": the layouts --input takes.
+std::string inputLayoutsHelp() {
+    std::vector<std::string> names;
+    for (const InputLayout& layout : kInputLayouts)
+        names.push_back(std::string(layout.id) + (layout.format == InputOptions{}.format ? " (default)" : ""));
+    return orList(names);
+}
+
+// An option that only some layouts take, given for `layout`; `why` says
+// why the others do not.
+void checkApplies(const CLI::Option* option, InputOption taken, const InputLayout& layout, std::string_view why) {
+    if (option->count() == 0 || layout.accepts.contains(taken)) return;
+    throw UsageError{option->get_name() + " does not apply to --input " + std::string(layout.id) + " (" +
+                     std::string(why) + ")"};
 }
 
 // Labels and column names are compared with the text of a file, which is
@@ -177,7 +184,7 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         return app.add_option(names, value, help)->type_name(type);
     };
     CLI::Option* inputOption =
-        option("-i,--input", input, "FORMAT", "table (default), ratings, long, matrix or counts");
+        option("-i,--input", input, "FORMAT", inputLayoutsHelp().c_str());
     CLI::Option* delimiterOption =
         option("-d,--delimiter", delimiter, "CHAR",
                "'\\t', ',', ';', '|' or ' ' (runs of blanks); default: TAB for\na table, found from the first line otherwise");
@@ -255,7 +262,9 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
         }
 
         if (inputOption->count())
-            cl.input.format = parseName("--input", "input format", input, kInputFormats, inputFormatId);
+            cl.input.format =
+                parseName("--input", "input format", input, kInputLayouts, [](const InputLayout& l) { return l.id; })
+                    .format;
         if (formatOption->count())
             cl.format = parseName("--format", "output format", format, kOutputFormats, outputFormatId);
         if (delimiterOption->count()) cl.input.delimiter = parseDelimiter(delimiter);
@@ -326,28 +335,29 @@ ParsedArguments parseArguments(std::span<const std::string> args) {
             cl.plot = plot;
         }
 
-        // What each input format has.
+        // What each input layout takes (the catalog says which), and why the others do not.
         const InputFormat in = cl.input.format;
+        const InputLayout& layout = inputLayout(in);
         using enum InputFormat;
-        checkApplies(noHeaderOption, in, {Ratings, Long, Counts},
-                     "only ratings, long and counts files have a header line");
-        checkApplies(headerOption, in, {Ratings, Long, Counts}, "only ratings, long and counts files have a header line");
-        checkApplies(ignoreCaseOption, in, {Ratings, Long, Matrix, Counts}, "it is about the labels of categories");
-        checkApplies(columnsOption, in, {Ratings, Long}, "it picks columns of ratings and long files");
-        checkApplies(idOption, in, {Ratings, Counts}, "it names a column of a ratings or counts file");
-        checkApplies(byOption, in, {Ratings, Long}, "it names a column of ratings and long files");
-        checkApplies(missingOption, in, {Table, Ratings, Long}, "a cross-table and counts hold counts, not ratings");
-        checkApplies(dropOption, in, {Table, Ratings, Long, Matrix},
+        using enum InputOption;
+        checkApplies(noHeaderOption, Header, layout, "only ratings, long and counts files have a header line");
+        checkApplies(headerOption, Header, layout, "only ratings, long and counts files have a header line");
+        checkApplies(ignoreCaseOption, IgnoreCase, layout, "it is about the labels of categories");
+        checkApplies(columnsOption, Columns, layout, "it picks columns of ratings and long files");
+        checkApplies(idOption, Id, layout, "it names a column of a ratings or counts file");
+        checkApplies(byOption, By, layout, "it names a column of ratings and long files");
+        checkApplies(missingOption, Missing, layout, "a cross-table and counts hold counts, not ratings");
+        checkApplies(dropOption, DropIncomplete, layout,
                      "counts of ratings per subject name no raters, so no subject lacks a rater's rating");
-        checkApplies(diagnosticsOption, in, {Table, Ratings, Long, Matrix},
+        checkApplies(diagnosticsOption, Diagnostics, layout,
                      "its tables are of raters and their pairs, and counts of ratings per subject name no raters");
         if (in == Counts) {
             // Counts name no raters: Fleiss' kappa by default, and no coefficient that needs raters.
             applyCountsRule(cl.prepare, coefficientsOption->count() > 0);
         }
-        if (cl.input.weights && in != Table)
+        if (cl.input.weights && !layout.accepts.contains(FileWeights))
             throw UsageError{"--weights file needs --input table (the weights are a column of the table), not --input " +
-                             std::string(inputFormatId(in))};
+                             std::string(layout.id)};
         if (const auto problem = checkInputOptions(cl.input)) throw UsageError{*problem};
         if (in == Ratings && cl.input.columns.size() == 1)
             throw UsageError{"--columns names 1 rater's column; at least 2 are needed"};

@@ -6,7 +6,6 @@
 #include "input/byte_source.h"
 #include "input/decoding.h"
 #include "input/study_reader.h"
-#include "input/table_input.h"
 #include "platform/platform.h"
 
 namespace kappa {
@@ -26,15 +25,6 @@ InputRead readOpened(const OpenInput& open, bool rereadable, const InputOptions&
         return read;
     }
     DecodingSource source(file, options.encoding);
-    if (options.format == InputFormat::Table) {
-        read = readTable(source, options);
-        read.error = source.settle(std::move(read.error));
-        std::vector<StudyGroup> groups = std::move(read.groups);
-        read.groups.clear();
-        if (!read.error)
-            for (StudyGroup& group : groups) take(std::move(group), read);
-        return read;
-    }
     // The groups are built once the whole file is read, and so decoded.
     std::optional<ByteSource> secondFile;
     std::optional<DecodingSource> second;

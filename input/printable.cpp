@@ -58,4 +58,8 @@ std::string listOf(const std::vector<std::string>& items) {
     return text;
 }
 
+std::string plural(std::int64_t count, std::string_view word) {
+    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
+
 }  // namespace kappa

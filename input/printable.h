@@ -4,6 +4,7 @@
 // report or write one of its own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,5 +23,9 @@ std::string quote(std::string_view text);
 // The first eight items of a list, quoted and separated by commas (the empty
 // one as "(the empty field)"), with the count of all when there are more.
 std::string listOf(const std::vector<std::string>& items);
+
+// A count and its word, the word with an "s" unless the count is 1: "1 field",
+// "3 fields".
+std::string plural(std::int64_t count, std::string_view word);
 
 }  // namespace kappa

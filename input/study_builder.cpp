@@ -50,23 +50,6 @@ std::pair<std::uint32_t, bool> StringTable::intern(std::string_view key) {
     return {index, true};
 }
 
-std::optional<std::int64_t> wholeNumberLabel(std::string_view text) {
-    std::size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
-    std::int64_t value = 0;
-    std::size_t digits = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-        if (digits == 15) return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    if (digits == 0) return std::nullopt;
-    if (i < text.size() && text[i] == '.')
-        for (++i; i < text.size() && text[i] == '0';) ++i;
-    if (i != text.size()) return std::nullopt;
-    return negative ? -value : value;
-}
-
 std::string canonicalLabel(std::string_view text) {
     if (const auto value = wholeNumberLabel(text)) return std::to_string(*value);
     return std::string(text);

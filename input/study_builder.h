@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "input/numbers.h"
 #include "tables/large_allocator.h"
 #include "tables/profiles.h"
 #include "tables/study.h"
@@ -131,11 +132,6 @@ private:
     std::string bytes_;                    // the keys, one after the other
     std::vector<std::size_t> offsets_{0};  // key i is bytes_[offsets_[i], offsets_[i + 1])
 };
-
-// The value of a label written as a whole number: an optional sign, digits
-// and, optionally, a decimal point followed by zeros only ("3", "-1", "+2",
-// "07", "2.0"); at most 15 digits.
-std::optional<std::int64_t> wholeNumberLabel(std::string_view text);
 
 // The label a text stands for: a whole number in plain decimal ("2" for
 // "2.0" or "+02"), any other text as it is.

@@ -1,9 +1,13 @@
 // Readers of the files researchers have, each turned into the studies kappa
-// analyses:
+// analyses, a file each (input/layouts.h lists them):
+//   table    a table of response patterns and their frequencies (table_input.*);
 //   ratings  one row per subject, one column per rater (and perhaps an id
-//            column and a column of groups);
-//   long     one row per rating: subject, rater, category;
-//   matrix   two raters' K x K cross-table of counts, rater 1 in rows.
+//            column and a column of groups; ratings_reader.cpp);
+//   long     one row per rating: subject, rater, category (long_reader.cpp);
+//   matrix   two raters' K x K cross-table of counts, rater 1 in rows
+//            (matrix_reader.cpp);
+//   counts   one row per subject, how many of its ratings fall in each
+//            category (counts_reader.cpp).
 // A file gives one study per group of --by, in order of first appearance,
 // all with the same categories, which are found over the whole file.
 //

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "input/numbers.h"
 #include "input/printable.h"
 #include "platform/compat.h"
 
@@ -23,6 +24,8 @@ namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 constexpr std::size_t kFirstChunk = std::size_t{1} << 16;
+// The digits of a plain number, read as they are scanned: any nine fit in 32 bits.
+constexpr std::size_t kPlainDigits = 9;
 
 constexpr std::array<bool, 256> blankBytes() {
     std::array<bool, 256> blank{};
@@ -32,39 +35,18 @@ constexpr std::array<bool, 256> blankBytes() {
 constexpr std::array<bool, 256> kBlank = blankBytes();
 
 bool isBlank(char ch) { return kBlank[static_cast<unsigned char>(ch)]; }
-bool isDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
 }  // namespace
-
-bool isDecimalNumber(std::string_view t) {
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < t.size() && isDigit(t[i])) ++i, ++digits;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        while (i < t.size() && isDigit(t[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        std::size_t exponentDigits = 0;
-        while (i < t.size() && isDigit(t[i])) ++i, ++exponentDigits;
-        if (exponentDigits == 0) return false;
-    }
-    return i == t.size();
-}
 
 void readNumber(std::string_view token, TableNumber& number) {
     number = TableNumber{};
     const bool negative = !token.empty() && token[0] == '-';
     const std::string_view digits = token.substr(!token.empty() && (token[0] == '-' || token[0] == '+'));
-    if (!digits.empty() && digits.size() <= 9 && std::all_of(digits.begin(), digits.end(), isDigit)) {
-        std::int32_t value = 0;
-        for (const char ch : digits) value = value * 10 + (ch - '0');
+    std::int64_t plain = 0;
+    if (const char* end = digits.data() + digits.size();
+        !digits.empty() && readDigits<kPlainDigits>(digits.data(), end, plain) == end) {
         number.whole = number.finite = true;
-        number.integer = negative ? -value : value;
+        number.integer = static_cast<std::int32_t>(negative ? -plain : plain);
         number.value = number.integer;
         return;
     }
@@ -288,10 +270,8 @@ private:
             if (*p == '-' || *p == '+') ++p;
             const char* const digits = p;
             std::int32_t value = 0;
-            for (; isDigit(*p); ++p) {
-                if (p - digits == 9) return Quick::NotPlain;  // more digits than a plain number has
-                value = value * 10 + (*p - '0');
-            }
+            p = readDigits<kPlainDigits, false>(p, end, value);  // the line break ends them
+            // No digit, or more than a plain number has, or something else after them.
             if (p == digits || !isBlank(*p)) return Quick::NotPlain;
             const std::int32_t number = negative ? -value : value;
             if (count < raters) {
@@ -346,7 +326,7 @@ private:
             if (ch == '-' || ch == '+') ++p;
             std::int64_t value = 0;
             const char* const digits = p;
-            while (p != end && isDigit(*p) && p - digits < 9) value = value * 10 + (*p++ - '0');
+            p = readDigits<kPlainDigits>(p, end, value);
             const bool plain = p != digits && (p == end || isBlank(*p));
             while (p != end && !isBlank(*p)) ++p;
             const std::string_view token(start, static_cast<std::size_t>(p - start));

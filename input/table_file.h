@@ -84,10 +84,6 @@ struct TableNumber {
     double value = 0.0;
 };
 
-// True when the token is a decimal number: an optional sign, digits with an
-// optional decimal point, and an optional exponent.
-bool isDecimalNumber(std::string_view token);
-
 void readNumber(std::string_view token, TableNumber& number);
 
 // A number as messages show it: its value, or the token when it is not a

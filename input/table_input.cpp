@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "input/delimited.h"
+#include "input/layouts.h"
+#include "input/numbers.h"
 #include "input/printable.h"
 #include "input/study_builder.h"
 #include "input/study_reader.h"
@@ -26,10 +28,6 @@ constexpr double kLargestWeight = 1e100;
 // next line is not a row of a table either.
 constexpr const char* kOtherLayouts =
     " (the first line looks like a header, which a table has not: try --input ratings or --input long)";
-
-std::string plural(std::int64_t count, const std::string& word) {
-    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
 
 bool isTableBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -499,6 +497,20 @@ InputRead readTable(ByteSource& source, const InputOptions& options) {
     }
     read.groups.push_back(std::move(group));
     return read;
+}
+
+std::optional<InputError> readTableStudies(ByteSource& source, const InputOptions& options, InputDescription& input,
+                                           const TakeGroup& take, std::size_t, const ReadAgain&) {
+    InputRead read = readTable(source, options);
+    input.delimiter = read.delimiter;
+    input.ordered = read.ordered;
+    input.notes = std::move(read.notes);
+    if (read.error) return read.error;
+    for (StudyGroup& group : read.groups) {
+        input.labels = group.study.labels;
+        take(std::move(group));
+    }
+    return std::nullopt;
 }
 
 }  // namespace kappa

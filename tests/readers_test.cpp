@@ -7,12 +7,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "input/byte_source.h"
 #include "input/delimited.h"
+#include "format/format.h"
 #include "inference/chance_corrected.h"
+#include "input/input.h"
+#include "input/layouts.h"
 #include "input/study_reader.h"
 
 #ifndef KAPPA_EXAMPLES_DIR
@@ -191,6 +195,34 @@ TEST(Readers, ExamplesOfOneStudyInTwoLayouts) {
     EXPECT_EQ(table.input.labels, (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(table.input.ordered);
     EXPECT_EQ(table.groups[0].study.frequency, (PatternVector<std::int64_t>{40, 10, 5, 45}));
+}
+
+// Each layout of the catalog: JSON names it as --input does, and its reader
+// reads its example file, through readStudies as through readInput.
+TEST(Readers, EveryLayoutOfTheCatalogReadsItsExample) {
+    const std::map<InputFormat, const char*> examples = {
+        {InputFormat::Table, "Kappa_data.txt"},        {InputFormat::Ratings, "ratings.csv"},
+        {InputFormat::Long, "ratings_long.csv"},       {InputFormat::Matrix, "two_raters_matrix.txt"},
+        {InputFormat::Counts, "counts.csv"}};
+    ASSERT_EQ(kInputLayouts.size(), examples.size());
+    for (const InputLayout& layout : kInputLayouts) {
+        EXPECT_EQ(layout.id, inputFormatId(layout.format));
+        EXPECT_EQ(&inputLayout(layout.format), &layout);
+        InputOptions options;
+        options.format = layout.format;
+        const std::string path = example(examples.at(layout.format));
+        ByteSource source;
+        ASSERT_TRUE(source.open(path));
+        const StudiesRead read = readStudies(source, options);
+        ASSERT_FALSE(read.error) << layout.id << ": " << read.error->message;
+        const InputRead viaInput = readInput(path, options);
+        ASSERT_FALSE(viaInput.error) << layout.id << ": " << viaInput.error->message;
+        ASSERT_EQ(read.groups.size(), 1u);
+        ASSERT_EQ(viaInput.groups.size(), 1u);
+        EXPECT_EQ(read.groups[0].study.labels, viaInput.groups[0].study.labels) << layout.id;
+        EXPECT_EQ(read.input.ordered, viaInput.ordered) << layout.id;
+        EXPECT_EQ(read.input.delimiter, viaInput.delimiter) << layout.id;
+    }
 }
 
 TEST(Readers, ChunkSizeDoesNotChangeTheStudies) {

@@ -4,15 +4,12 @@
 #include <cmath>
 #include <utility>
 
+#include "input/printable.h"
 #include "input/study_builder.h"
 
 namespace kappa {
 
 namespace {
-
-std::string plural(std::int64_t n, const std::string& one, const std::string& many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // Coefficient c, asked for under --coefficients all, is left out of this
 // study, with a note that says `why`.

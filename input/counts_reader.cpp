@@ -71,7 +71,7 @@ std::optional<InputError> readCounts(DelimitedReader& reader, const InputOptions
         categories = file.labels().finish(kMaxCategories);
         if (categories.labels.size() != categoryColumns.size())
             return InputError{columns.line, 0,
-                             "--categories gives " + plural(categories.labels.size(), "category") +
+                             "--categories gives " + plural(categories.labels.size(), "category", "categories") +
                                  " but the rows have " + plural(categoryColumns.size(), "column") +
                                  " of counts, without a header of labels to match them to"};
         std::iota(ids.begin(), ids.end(), std::uint16_t{0});

@@ -283,7 +283,7 @@ std::optional<InputError> readMatrix(DelimitedReader& reader, const InputOptions
         categories = file.labels().finish(static_cast<std::int64_t>(largestK));
         if (categories.labels.size() != K)
             return InputError{0, 0,
-                             "--categories gives " + plural(categories.labels.size(), "category") +
+                             "--categories gives " + plural(categories.labels.size(), "category", "categories") +
                                  " but the cross-table is " + std::to_string(K) + " x " + std::to_string(K) +
                                  " without labels to match them to"};
         for (std::size_t k = 0; k < K; ++k) ids[k] = static_cast<std::uint16_t>(k);

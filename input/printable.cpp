@@ -58,8 +58,9 @@ std::string listOf(const std::vector<std::string>& items) {
     return text;
 }
 
-std::string plural(std::int64_t count, std::string_view word) {
-    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+std::string plural(std::int64_t count, std::string_view one, std::string_view many) {
+    if (count == 1) return "1 " + std::string(one);
+    return std::to_string(count) + " " + (many.empty() ? std::string(one) + "s" : std::string(many));
 }
 
 }  // namespace kappa

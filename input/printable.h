@@ -26,6 +26,6 @@ std::string listOf(const std::vector<std::string>& items);
 
 // A count and its word, the word with an "s" unless the count is 1: "1 field",
 // "3 fields".
-std::string plural(std::int64_t count, std::string_view word);
+std::string plural(std::int64_t count, std::string_view one, std::string_view many = {});
 
 }  // namespace kappa

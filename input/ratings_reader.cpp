@@ -167,11 +167,7 @@ std::optional<InputError> readRatings(DelimitedReader& reader, const InputOption
             break;
         }
     }
-    const auto isMissing = [&](std::string_view text) {
-        if (text.empty() || isMissingMarker(text)) return true;
-        const auto known = file.labels().known(canonicalLabel(text));
-        return known && *known == kMissing;
-    };
+    const auto isMissing = [&](std::string_view text) { return file.labels().meansNotRated(text); };
     if (raters.size() >= 2)
         if (auto refusal = settleColumnRoles(sample, options, columns, isMissing, raters, id, by, input))
             return refusal;

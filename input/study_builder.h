@@ -199,6 +199,14 @@ public:
     // The id of a text when it is a known label or token, without adding it.
     std::optional<std::uint16_t> known(std::string_view text) const;
 
+    // Whether a field means "not rated" as far as is known: empty, a
+    // missing-value marker, or a missing token.
+    bool meansNotRated(std::string_view text) const {
+        if (text.empty() || isMissingMarker(text)) return true;
+        const auto id = known(canonicalLabel(text));
+        return id && *id == kMissing;
+    }
+
     // Labels found so far, by provisional id.
     std::size_t found() const { return labels_.size(); }
     bool isExplicit() const { return explicit_; }

@@ -11,6 +11,7 @@
 
 #include "format/numbers.h"
 #include "input/column_roles.h"
+#include "input/columns.h"
 #include "input/printable.h"
 #include "input/study_builder.h"
 
@@ -185,11 +186,7 @@ std::optional<InputError> readWithin(const Number* numbers, const RatingCodes& r
             }
             if (!sample.add(fields, lineOf(i))) break;
         }
-        const auto isMissing = [&](std::string_view text) {
-            if (text.empty() || isMissingMarker(text)) return true;
-            const auto known = labels.known(canonicalLabel(text));
-            return known && *known == kMissing;
-        };
+        const auto isMissing = [&](std::string_view text) { return labels.meansNotRated(text); };
         std::vector<std::size_t> columns(ratings.raters.size());
         std::iota(columns.begin(), columns.end(), std::size_t{0});
         const std::vector<ColumnJudgement> judged = judgeColumns(sample, columns, ratings.raters, isMissing);
@@ -315,9 +312,7 @@ std::optional<InputError> readWithin(const Number* numbers, const RatingCodes& r
             "no ratings: every rating is missing or a missing token (--missing " + listOf(options.missing) + ")"};
     if (categories.span > kMaxCategories)
         return InputError{0, 0,
-                          "the labels are whole numbers spanning " + std::to_string(categories.span) +
-                              " categories (every integer from the smallest label to the largest), at most " +
-                              std::to_string(kMaxCategories) +
+                          tooWideASpan(categories.span, kMaxCategories) +
                               "; give the labels with --categories if they are not a scale"};
     if (const auto idle = std::find(rated.begin(), rated.end(), false); idle != rated.end())
         return readAsFile(0, idle - rated.begin() + 1,

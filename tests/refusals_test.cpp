@@ -149,6 +149,8 @@ const Refusal kRefusals[] = {
     {"one column of counts", "-i counts", "a\n1\n", 1, 0, "expected one per category, at least two"},
     {"a count that is not a number", "-i counts", "a,b\n1,x\n", 2, 2, "--input ratings"},
     {"an empty count", "-i counts", "a,b\n1,\n", 2, 2, "write 0 for none"},
+    {"--categories of another number than the columns", "-i counts --no-header -K a,b,c", "1,1\n", 1, 0,
+     "--categories gives 3 categories but"},
     {"a label given twice in the header", "-i counts", "a,a\n1,2\n", 1, 2, "is given twice"},
     {"--categories that do not match the columns", "-i counts -K 1,2,3", "1,2\n3,4\n", 1, 0,
      "without a header of labels"},

@@ -1,17 +1,10 @@
 #include "format/format.h"
 
+#include "input/layouts.h"
+
 namespace kappa {
 
-std::string_view inputFormatId(InputFormat f) {
-    switch (f) {
-        case InputFormat::Table: return "table";
-        case InputFormat::Ratings: return "ratings";
-        case InputFormat::Long: return "long";
-        case InputFormat::Matrix: return "matrix";
-        case InputFormat::Counts: return "counts";
-    }
-    return "";
-}
+std::string_view inputFormatId(InputFormat f) { return inputLayout(f).id; }
 
 std::string formatPreamble(OutputFormat format, bool diagnostics) {
     if (format != OutputFormat::Csv) return "";

@@ -69,10 +69,12 @@ Error errorOf(const std::string& file, const InputError& error) {
     return Error{file, error.line, error.column, error.message};
 }
 
+// The layouts of the API in the order of their enumeration.
+constexpr InputFormat kLayouts[] = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
+                                    InputFormat::Matrix, InputFormat::Counts};
+
 // The reader's options, or why they cannot be.
 std::optional<std::string> inputOptions(const ReadOptions& options, InputOptions& input) {
-    constexpr InputFormat kLayouts[] = {InputFormat::Table, InputFormat::Ratings, InputFormat::Long,
-                                        InputFormat::Matrix, InputFormat::Counts};
     input.format = kLayouts[static_cast<int>(options.layout)];
     input.weights = options.weights;
     input.delimiter = options.delimiter;
@@ -196,6 +198,12 @@ const std::string& Study::group() const { return data_->group.group; }
 std::int32_t Study::raters() const { return data_->input.format == InputFormat::Counts ? 0 : data_->group.study.R; }
 std::int32_t Study::categories() const { return data_->group.study.K; }
 const std::vector<std::string>& Study::labels() const { return data_->group.study.labels; }
+
+std::optional<Layout> layoutNamed(std::string_view id) {
+    for (std::size_t i = 0; i < std::size(kLayouts); ++i)
+        if (inputFormatId(kLayouts[i]) == id) return static_cast<Layout>(i);
+    return std::nullopt;
+}
 
 Read read(const std::string& path, const ReadOptions& options) {
     return readStudies(path, options, [&](const InputOptions& input, const TakeStudy& take) {

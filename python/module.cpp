@@ -24,11 +24,7 @@ using Refusal = std::tuple<std::string, std::int64_t, std::int64_t, std::string>
 using Outcome = std::pair<std::optional<Refusal>, std::vector<api::Analysis>>;
 
 api::Layout layoutNamed(const std::string& name) {
-    if (name == "table") return api::Layout::Table;
-    if (name == "ratings") return api::Layout::Ratings;
-    if (name == "long") return api::Layout::Long;
-    if (name == "matrix") return api::Layout::Matrix;
-    if (name == "counts") return api::Layout::Counts;
+    if (const auto layout = api::layoutNamed(name)) return *layout;
     throw py::value_error("unknown layout '" + name + "' (expected table, ratings, long, matrix or counts)");
 }
 

@@ -171,6 +171,14 @@ TEST(Library, ReadsFilesStreamsAndGroups) {
     EXPECT_EQ(b.estimates[0].kappa, 1.0);
 }
 
+TEST(Library, NamesLayoutsAsTheCommandLine) {
+    for (const auto& [id, layout] : {std::pair{"table", api::Layout::Table}, {"ratings", api::Layout::Ratings},
+                                     {"long", api::Layout::Long}, {"matrix", api::Layout::Matrix},
+                                     {"counts", api::Layout::Counts}})
+        EXPECT_EQ(api::layoutNamed(id), layout) << id;
+    EXPECT_FALSE(api::layoutNamed("Table"));
+}
+
 TEST(Library, RefusesWithThePlaceAtFault) {
     struct Case {
         std::string bytes;

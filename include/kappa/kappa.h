@@ -44,6 +44,10 @@ enum class Layout {
     Counts,   // one row per subject: how many of its ratings fall in each category
 };
 
+// The layout that --input calls `id` ("table", "ratings", "long", "matrix",
+// "counts"); none for any other.
+std::optional<Layout> layoutNamed(std::string_view id);
+
 // The command line's input options, by the same names.
 struct ReadOptions {
     Layout layout = Layout::Table;

@@ -289,7 +289,9 @@ def _column_codes(column):
     if isinstance(column.dtype, pandas.CategoricalDtype):
         codes, uniques = column.cat.codes.to_numpy(), column.cat.categories
     else:
-        codes, uniques = pandas.factorize(column, use_na_sentinel=True)
+        # As an array of objects: a Series of objects would make pandas guess a
+        # numeric index for its uniques, a guess it warns is going away.
+        codes, uniques = pandas.factorize(column.to_numpy(dtype=object), use_na_sentinel=True)
     return codes.astype(numpy.int64, copy=False), [_label(value) for value in uniques]
 
 

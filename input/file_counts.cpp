@@ -165,10 +165,9 @@ FileCounts fileCountsFor(const InputOptions& options) {
                       options.ignoreCase, ratings, options.keepRaters, options.format != InputFormat::Long);
 }
 
-std::optional<InputError> takeGroups(FileCounts& file, const PatternKey& key, const InputOptions& options,
-                                     InputDescription& input, const std::function<void(StudyGroup&&)>& take) {
-    const CategoryLabels::Final categories = file.labels().finish(kMaxCategories);
-    if (categories.span == 0 || !file.anySubject())
+std::optional<InputError> refuseCategoriesFound(const CategoryLabels::Final& categories, bool anyRating,
+                                                const InputOptions& options) {
+    if (categories.span == 0 || !anyRating)
         return InputError{
             0, 0,
             "no ratings: every rater's field is empty or a missing token (--missing " + listOf(options.missing) + ")"};
@@ -176,6 +175,13 @@ std::optional<InputError> takeGroups(FileCounts& file, const PatternKey& key, co
         return InputError{0, 0,
                           tooWideASpan(categories.span, kMaxCategories) +
                               "; give the labels with --categories if they are not a scale"};
+    return std::nullopt;
+}
+
+std::optional<InputError> takeGroups(FileCounts& file, const PatternKey& key, const InputOptions& options,
+                                     InputDescription& input, const std::function<void(StudyGroup&&)>& take) {
+    const CategoryLabels::Final categories = file.labels().finish(kMaxCategories);
+    if (auto refusal = refuseCategoriesFound(categories, file.anySubject(), options)) return refusal;
     input.labels = categories.labels;
     input.ordered = categories.ordered;
     for (std::size_t g = 0; g < file.groups().size(); ++g) take(file.build(g, key, key.R, categories, input.raters));

@@ -120,6 +120,11 @@ InputError tooManyGroups(std::int64_t line, std::size_t column);
 // The counts of a file read with `options`.
 FileCounts fileCountsFor(const InputOptions& options);
 
+// The refusal of the categories found in ratings once they are all read:
+// none at all (`anyRating` false), or whole numbers that span too many.
+std::optional<InputError> refuseCategoriesFound(const CategoryLabels::Final& categories, bool anyRating,
+                                                const InputOptions& options);
+
 // The categories of a ratings or long file once it is read, and each group's
 // study of its R raters (their names in input.raters) handed to `take`; the
 // refusal of a file without ratings, or of labels that span too many

@@ -12,6 +12,7 @@
 #include "format/numbers.h"
 #include "input/column_roles.h"
 #include "input/columns.h"
+#include "input/file_counts.h"
 #include "input/printable.h"
 #include "input/study_builder.h"
 
@@ -306,14 +307,7 @@ std::optional<InputError> readWithin(const Number* numbers, const RatingCodes& r
     }
 
     const CategoryLabels::Final categories = labels.finish(kMaxCategories);
-    if (categories.span == 0 || counts.size() == 0)
-        return InputError{
-            0, 0,
-            "no ratings: every rating is missing or a missing token (--missing " + listOf(options.missing) + ")"};
-    if (categories.span > kMaxCategories)
-        return InputError{0, 0,
-                          tooWideASpan(categories.span, kMaxCategories) +
-                              "; give the labels with --categories if they are not a scale"};
+    if (auto refusal = refuseCategoriesFound(categories, counts.size() > 0, options)) return refusal;
     if (const auto idle = std::find(rated.begin(), rated.end(), false); idle != rated.end())
         return readAsFile(0, idle - rated.begin() + 1,
                           "rater " + quote(ratings.raters[static_cast<std::size_t>(idle - rated.begin())]) +

@@ -140,8 +140,10 @@ std::string choices(const std::array<Entry, N>& catalog, Item Entry::*item, Item
                     (isDefault && !entry.description.empty() ? ": " : "") + std::string(entry.description) + ")";
         items.push_back(std::move(text));
     }
-    if (!orElse.empty()) items.back() += ",";  // "..., percent, or all"
-    if (!orElse.empty()) items.emplace_back(orElse);
+    if (!orElse.empty()) {
+        items.back() += ",";  // "..., percent, or all"
+        items.emplace_back(orElse);
+    }
     return orList(items);
 }
 

@@ -28,10 +28,8 @@ public:
         for (const Weighting w : weightings) bits_ |= bit(w);
     }
     constexpr bool contains(Weighting w) const { return (bits_ & bit(w)) != 0; }
-    constexpr WeightingSet without(Weighting w) const { return WeightingSet(bits_ & ~bit(w)); }
 
 private:
-    constexpr explicit WeightingSet(std::uint32_t bits) : bits_(bits) {}
     static constexpr std::uint32_t bit(Weighting w) { return std::uint32_t{1} << static_cast<unsigned>(w); }
     std::uint32_t bits_ = 0;
 };
